@@ -1,0 +1,90 @@
+#include "drivers/driver_registry.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "runtime/core/error_state.h"
+
+namespace docket::drivers {
+namespace {
+
+std::mutex registryMutex;
+std::vector<const DriverRegistration*>& registry() {
+    static std::vector<const DriverRegistration*> drivers;
+    return drivers;
+}
+
+thread_local int lastPlatformError = 0;
+
+std::string upper(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+std::string nameOf(const DriverRegistration& registration) {
+    return std::string(registration.name.data(), strnlen(registration.name.data(), registration.name.size()));
+}
+
+int checkRecordTypes(const DriverRegistration& driver, const FileDeclaration& declaration) {
+    for (const auto& field : declaration.fields)
+        if (!driver.accepts(field.type)) return 79;
+    for (const auto& memo : declaration.memos)
+        if (!driver.accepts(memo.isBlob() ? TypeCode::Blob : TypeCode::Memo)) return 79;
+    return 0;
+}
+
+} // namespace
+
+bool DriverRegistration::supports(OperationCode operation) const {
+    auto list = operations();
+    return std::find(list.begin(), list.end(), static_cast<std::uint8_t>(operation)) != list.end();
+}
+
+bool DriverRegistration::accepts(TypeCode type) const {
+    auto list = types();
+    return std::find(list.begin(), list.end(), static_cast<std::uint8_t>(type)) != list.end();
+}
+
+void registerDriver(const DriverRegistration& registration) {
+    std::lock_guard lock(registryMutex);
+    auto& drivers = registry();
+    std::string name = nameOf(registration);
+    std::erase_if(drivers, [&](const DriverRegistration* d) { return nameOf(*d) == name; });
+    drivers.push_back(&registration);
+}
+
+const DriverRegistration* findDriver(const std::string& name) {
+    std::lock_guard lock(registryMutex);
+    std::string wanted = upper(name);
+    for (const DriverRegistration* driver : registry())
+        if (nameOf(*driver) == wanted) return driver;
+    return nullptr;
+}
+
+void setPlatformError(int platformCode) { lastPlatformError = platformCode; }
+int pendingPlatformError() { return lastPlatformError; }
+
+int callDriver(OperationCode operation, DriverFile& file, DriverArguments& args) {
+    int result = 0;
+    const DriverRegistration* driver = file.declaration ? findDriver(file.declaration->driver) : nullptr;
+    if (!driver) {
+        result = 45;
+    } else if (!driver->supports(operation)) {
+        result = 80;
+    } else if ((operation == OperationCode::OPEN || operation == OperationCode::CREATE) &&
+               (result = checkRecordTypes(*driver, *file.declaration)) != 0) {
+        // refused before the driver sees the declaration
+    } else {
+        result = driver->entry(operation, file, args);
+    }
+    if (result == runtime::kFileSystemError)
+        runtime::setFileError(lastPlatformError);
+    else
+        runtime::setError(result);
+    return result;
+}
+
+} // namespace docket::drivers

@@ -1,0 +1,228 @@
+#include "runtime/core/error_state.h"
+
+#include <algorithm>
+#include <array>
+#include <iterator>
+#include <mutex>
+#include <unordered_map>
+
+#include "platform/error.h"
+#include "runtime/core/thread_hook.h"
+
+namespace docket::runtime {
+namespace {
+
+struct ErrorEntry {
+    int code;
+    const char* text;
+};
+
+// The runtime's error texts, ascending by code. The trailing blank of 78 is part of the text.
+constexpr ErrorEntry kErrors[] = {
+    {2, "File Not Found"},
+    {3, "Path Not Found"},
+    {4, "Too Many Open Files"},
+    {5, "Access Denied"},
+    {7, "Memory Corrupted"},
+    {8, "Insufficient Memory"},
+    {30, "Entry Not Found"},
+    {32, "File Is Already Locked"},
+    {33, "Record Not Available"},
+    {35, "Record Not Found"},
+    {36, "Invalid Data File"},
+    {37, "File Not Open"},
+    {38, "Invalid Key File"},
+    {40, "Creates Duplicate Key"},
+    {43, "Record Is Already Held"},
+    {45, "Invalid Filename"},
+    {46, "Key File Must Be Rebuilt"},
+    {47, "Invalid Record Declaration"},
+    {48, "Unable To Log Transaction"},
+    {52, "File Already Open"},
+    {53, "Invalid Korvath File"},
+    {54, "No Create Attribute"},
+    {55, "File Must Be Shared"},
+    {56, "LOGOUT Already Active"},
+    {57, "Invalid Memo File"},
+    {63, "Exclusive Access Required"},
+    {64, "Sharing Violation"},
+    {65, "Unable To ROLLBACK Transaction"},
+    {73, "Memo File Missing"},
+    {75, "Invalid Field Type Descriptor"},
+    {76, "Invalid Index String"},
+    {77, "Unable To Access Index"},
+    {78, "Invalid Number Of Parameters "},
+    {79, "Unsupported Data Type In File"},
+    {80, "Unsupported File Driver Function"},
+    {81, "Unknown Error Posted"},
+    {88, "Invalid Key Length"},
+    {89, "Record Changed By Another Station"},
+    {90, "File System Error"},
+    {91, "LOGOUT Not Active"},
+    {92, "BUILD In Progress"},
+    {93, "BUILD Cancelled"},
+    {95, "Server Not Found"},
+    {96, "Remote Object Not Found"},
+    {800, "Invalid expression for EVALUATE"},
+    {802, "Mismatched PUSHSCOPE/POPSCOPE"},
+};
+
+// Texts of file system errors, keyed by 300 plus the platform code. The trailing blank of 350 is
+// part of the text.
+constexpr ErrorEntry kFileErrors[] = {
+    {301, "Invalid Function"},
+    {302, "File Not Found"},
+    {303, "Path Not Found"},
+    {304, "Too Many Open Files"},
+    {305, "Access Denied"},
+    {306, "Invalid Handle"},
+    {307, "Memory Corrupted"},
+    {308, "Insufficient Memory"},
+    {309, "Invalid Memory Block"},
+    {310, "Invalid Environment"},
+    {311, "Invalid Format"},
+    {312, "Invalid Access"},
+    {313, "Invalid Data"},
+    {315, "Invalid Drive"},
+    {316, "Invalid Operation For Current Directory"},
+    {317, "Not Same Device"},
+    {318, "No More Files"},
+    {319, "Write Protect"},
+    {320, "Invalid Unit"},
+    {321, "Device Not Ready"},
+    {322, "Invalid Command"},
+    {323, "Media Checksum Failed"},
+    {324, "Invalid Length"},
+    {325, "Seek Location Inaccessible"},
+    {326, "Not DOS Disk"},
+    {327, "Sector Not Found"},
+    {328, "Out Of Paper"},
+    {329, "Write Fault"},
+    {330, "Read Fault"},
+    {331, "General Failure"},
+    {332, "Sharing Violation"},
+    {333, "Lock Violation"},
+    {334, "Wrong Disk"},
+    {335, "FCB Unavailable"},
+    {336, "Sharing Buffer Exceeded"},
+    {337, "Code Page Mismatched"},
+    {338, "Handle EOF"},
+    {339, "Handle Disk Full"},
+    {350, "Not Supported "},
+    {351, "REM Not List"},
+    {352, "Duplicate Name Encountered"},
+    {353, "Invalid Network Path"},
+    {354, "Network Busy"},
+    {355, "Device Does Not Exist"},
+    {356, "Too Many Commands"},
+    {357, "Adapter/Hardware Failure"},
+    {358, "Invalid Network Response"},
+    {359, "Unexpected Network Error"},
+    {360, "Invalid REM Adapter"},
+    {361, "Print Queue Full"},
+    {362, "No Spool Space"},
+    {363, "Print Cancelled"},
+    {364, "Network Name Deleted"},
+    {365, "Network Access Denied"},
+    {366, "Invalid Device Type"},
+    {367, "Invalid Network Name"},
+    {368, "Too Many Names"},
+    {369, "Too Many Sessions"},
+    {370, "Sharing Paused"},
+    {371, "Request Not Accepted"},
+    {372, "Network Redirection Paused"},
+    {380, "File Already Exists"},
+    {381, "Duplicate FCB"},
+    {382, "Cannot Make"},
+    {383, "Fail Critical Error"},
+    {384, "Out Of Structures"},
+    {385, "Already Assigned"},
+    {386, "Invalid Password"},
+    {387, "Invalid Parameter"},
+    {388, "Network Write Fault"},
+    {390, "System Component Not Loaded"},
+    {391, "Unknown Error"},
+};
+
+template <std::size_t N>
+const char* lookup(const ErrorEntry (&table)[N], int code) {
+    auto it = std::lower_bound(std::begin(table), std::end(table), code,
+                               [](const ErrorEntry& e, int c) { return e.code < c; });
+    return it != std::end(table) && it->code == code ? it->text : nullptr;
+}
+
+struct ThreadError {
+    int code = 0;
+    int fileCode = 0;
+    std::string text; // set only for an error with a caller's own text
+};
+
+// Keyed by program thread number: program threads are fibers that share OS threads, so
+// thread_local storage would mix them up.
+std::mutex stateMutex;
+std::unordered_map<int, ThreadError>& states() {
+    static std::unordered_map<int, ThreadError> map;
+    return map;
+}
+
+ThreadError current() {
+    std::lock_guard lock(stateMutex);
+    auto it = states().find(currentThreadNumber());
+    return it == states().end() ? ThreadError{} : it->second;
+}
+
+void store(ThreadError error) {
+    int thread = currentThreadNumber();
+    std::lock_guard lock(stateMutex);
+    states()[thread] = std::move(error);
+}
+
+} // namespace
+
+std::string errorTextFor(int code) {
+    const char* text = lookup(kErrors, code);
+    return text ? text : lookup(kErrors, 81);
+}
+
+bool hasErrorText(int code) { return lookup(kErrors, code) != nullptr; }
+
+std::string fileErrorTextFor(int platformCode) {
+    if (const char* text = lookup(kFileErrors, 300 + platformCode)) return text;
+    std::string system = platform::systemErrorText(platformCode);
+    return system.empty() ? lookup(kFileErrors, 391) : system;
+}
+
+const int* errorCodes(int* count) {
+    static const auto codes = [] {
+        std::array<int, std::size(kErrors)> list{};
+        for (std::size_t i = 0; i < list.size(); ++i) list[i] = kErrors[i].code;
+        return list;
+    }();
+    *count = static_cast<int>(codes.size());
+    return codes.data();
+}
+
+void setError(int code) { store(ThreadError{code, 0, {}}); }
+
+void setFileError(int platformCode) { store(ThreadError{kFileSystemError, platformCode, {}}); }
+
+void setErrorWithText(int code, const std::string& text) { store(ThreadError{code, 0, text}); }
+
+void clearError() { store(ThreadError{}); }
+
+int errorCode() { return current().code; }
+
+std::string errorText() {
+    ThreadError error = current();
+    if (error.code == 0) return {};
+    return error.text.empty() ? errorTextFor(error.code) : error.text;
+}
+
+int fileErrorCode() { return current().fileCode; }
+
+std::string fileErrorText() {
+    ThreadError error = current();
+    return error.code == kFileSystemError ? fileErrorTextFor(error.fileCode) : std::string{};
+}
+
+} // namespace docket::runtime

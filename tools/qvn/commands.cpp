@@ -1,0 +1,14 @@
+#include "tools/qvn/command.h"
+
+namespace docket::qvn_tool {
+
+int runErrors(int argc, char** argv);
+
+std::span<const Command> commands() {
+    static const Command table[] = {
+        {"errors", "", "print the runtime's error codes and their texts", runErrors},
+    };
+    return table;
+}
+
+} // namespace docket::qvn_tool
