@@ -37,7 +37,7 @@ std::string format(const char* pattern, ...) {
 bool calendarDate(std::int32_t dayNumber, int& year, int& month, int& day) {
     if (dayNumber < 4 || dayNumber > 2994626) return false;
     // Days since 1 March of year 0 in the proleptic Gregorian calendar.
-    constexpr std::int64_t kDaysTo1801 = 657438; // 1 January 1801, counted the same way
+    constexpr std::int64_t kDaysTo1801 = 657742; // 1 January 1801, counted the same way
     std::int64_t z = dayNumber - 4 + kDaysTo1801;
     std::int64_t era = z / 146097;
     std::int64_t dayOfEra = z - era * 146097;

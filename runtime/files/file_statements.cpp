@@ -6,6 +6,7 @@
 
 #include "drivers/ascii/ascii_driver.h"
 #include "drivers/driver_registry.h"
+#include "drivers/qvn/qvn_registration.h"
 #include "runtime/core/error_state.h"
 #include "runtime/core/thread_hook.h"
 
@@ -75,7 +76,10 @@ int endTransaction(OperationCode code) {
 
 void registerBuiltInDrivers() {
     static std::once_flag once;
-    std::call_once(once, [] { drivers::registerDriver(drivers::ascii::registration()); });
+    std::call_once(once, [] {
+        drivers::registerDriver(drivers::ascii::registration());
+        drivers::registerDriver(drivers::qvn::registration());
+    });
 }
 
 int open(DriverFile& file, unsigned accessWord) { return withArgs(OPEN, file, &DriverArguments::openMode, accessWord); }
