@@ -28,7 +28,9 @@ struct DriverFile {
 
 // The arguments of one operation; each operation reads the members its argument forms name.
 struct DriverArguments {
-    const KeyDeclaration* key = nullptr;       // key-form operations: the key or index
+    // Key-form operations: the key or index. NEXT, PREVIOUS and the like: the driver names the key
+    // of its current order here, for the trace.
+    const KeyDeclaration* key = nullptr;
     const KeyDeclaration* secondKey = nullptr; // SET(key, key[, ptr]): the key whose values position
     std::uint32_t pointer = 0;                 // ptr forms: the record pointer
     std::uint32_t length = 0;                  // len forms

@@ -76,7 +76,7 @@ namespace trace_format {
 std::string operationColumn(OperationCode code, const FileDeclaration& file, const KeyDeclaration* key,
                             int thread) {
     std::string head = operationName(code) + "(" + file.label;
-    if (isKeyForm(code) && key) head += "," + key->label + "[" + std::to_string(file.keyNumber(key)) + "]";
+    if (key) head += "," + key->label + "[" + std::to_string(file.keyNumber(key)) + "]";
     head += " " + std::to_string(thread) + ") ";
     return format("%-18s", head.c_str());
 }

@@ -42,7 +42,9 @@ private:
 
 // The pieces of a trace line, for the drivers' tests and for anyone who writes the same format.
 namespace trace_format {
-// "NEXT(Memo,KeyNo[2] 1) " padded to 18 columns.
+// "NEXT(Memo,KeyNo[2] 1) " padded to 18 columns. The key is shown whenever the operation went
+// through one: key-form operations receive it, and a driver names the key of its current order in
+// DriverArguments::key for NEXT, PREVIOUS and the other operations that follow it.
 std::string operationColumn(OperationCode code, const FileDeclaration& file, const KeyDeclaration* key,
                             int thread);
 // "File Error: text " for 90, "Error: text " for other non-zero codes, "" for 0.

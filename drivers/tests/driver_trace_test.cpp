@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -174,7 +175,7 @@ TEST(TraceFormat, HexDump) {
     const std::uint8_t bytes[] = {'A', 'B', 0x00, 0x0D, 'z', 'y', 'x', 'w', 'v', 'u', 't', 's', 'r', 'q', 'p', 'o', 'N'};
     EXPECT_EQ(trace_format::hexDump(bytes, sizeof bytes),
               "41 42 00 0D 7A 79 78 77 76 75 74 73 72 71 70 6F  | AB..zyxwvutsrqpo\r\n"
-              "4E                                              | N\r\n");
+              "4E " + std::string(15 * 3, ' ') + " | N\r\n");
 }
 
 TEST_F(DriverTraceTest, OffByDefault) {
@@ -247,7 +248,7 @@ TEST_F(DriverTraceTest, DetailsWriteTheDeclarationOnceAndTheRecord) {
                   "  MEM:FLAG          : 0AH\r\n"
                   "  MEM:PAIR          : \r\n"
                   "  MEM:ISI           : \r\n"
-                  "48 69 0D 0A 74 68 65 72 65                       | Hi..there\r\n"
+                  "48 69 0D 0A 74 68 65 72 65 " + std::string(7 * 3, ' ') + " | Hi..there\r\n" +
                   "SETfile(Memo 7)   Time Taken: T\r\n"
                   "SETkeykey(Memo,MEM:KeyNo[2] 7) Time Taken: T\r\n"
                   "  MEM:MEMO_NO       : 'A-1       '\r\n" +

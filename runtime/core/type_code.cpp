@@ -52,7 +52,7 @@ void writeDecimal(std::uint8_t* data, std::size_t size, int places, long double 
     for (std::size_t digit = 0; digit < 2 * size - 1; ++digit) {
         int d = static_cast<int>(std::fmod(scaled, 10.0L));
         scaled = std::floor(scaled / 10);
-        std::size_t byte = size - 1 - (digit + 1) / 2;
+        std::size_t byte = size - 1 - digit / 2;
         data[byte] |= static_cast<std::uint8_t>(digit % 2 == 0 ? d : d << 4);
     }
     bool zero = true;
