@@ -3,10 +3,13 @@
 //
 // Linux has no share modes, so they are emulated: every open takes shared open-file-description
 // locks (fcntl F_OFD_*) on a few reserved bytes just below 0x80000000, one byte per kind of access
-// it holds and per kind of access it denies. A new open first checks, under a short exclusive guard
-// lock, that no existing open denies what it asks for and that it denies nothing an existing open
-// holds. OFD locks belong to the open file description, so two opens in one process conflict
-// exactly as two opens in two processes do. Data bytes are never locked by this scheme.
+// it holds and per kind of access it denies. A new open takes its bytes and then checks, under a
+// short exclusive guard lock, that no other open denies what it asks for and that it denies
+// nothing another open holds (every open reads). The guard is taken through a descriptor open for
+// writing; when the file cannot be opened for writing at all it is skipped, and two racing opens
+// can then at worst both be refused. OFD locks belong to the open file description, so two opens
+// in one process conflict exactly as two opens in two processes do. Data bytes are never locked by
+// this scheme. CreateAlways empties an existing file only after the share check has passed.
 //
 // Byte-range locks (`tryLock`/`unlock`) are OFD locks too and never wait: a caller that must have
 // the lock retries. They are exclusive when the file is open for writing; a read-only open cannot
@@ -68,10 +71,10 @@ public:
     int readAt(std::uint64_t offset, void* buffer, std::size_t count, std::size_t* got);
     int writeAt(std::uint64_t offset, const void* buffer, std::size_t count);
 
-    int setEnd();                       // truncates or extends the file at the file pointer
-    int resize(std::uint64_t size);     // truncates or extends to `size`
+    int setEnd();                   // truncates or extends the file at the file pointer
+    int resize(std::uint64_t size); // truncates or extends to `size`
     int size(std::uint64_t* size) const;
-    int flush();                        // data reaches the disk (fdatasync)
+    int flush(); // data reaches the disk (fdatasync)
 
     // Byte-range locks: 0 when taken, 33 when another open holds a conflicting lock.
     int tryLock(std::uint64_t offset, std::uint64_t length);

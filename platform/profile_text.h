@@ -17,8 +17,7 @@
 namespace docket::platform::profile_text {
 
 // The trimmed value of the entry, or nothing when the section or entry is missing.
-std::optional<std::string> findValue(std::string_view text, std::string_view section,
-                                     std::string_view entry);
+std::optional<std::string> findValue(std::string_view text, std::string_view section, std::string_view entry);
 
 // Whether the names and value can be written so that they read back: no line breaks or NULs; the
 // section name non-empty and without "]"; the entry name non-empty, without "=", and not starting
