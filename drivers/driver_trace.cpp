@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/profile.h"
+#include "runtime/core/dates.h"
 #include "runtime/core/error_state.h"
 #include "runtime/core/thread_hook.h"
 
@@ -31,23 +32,6 @@ std::string format(const char* pattern, ...) {
     va_end(args);
     big.resize(length);
     return big;
-}
-
-// Calendar date of a day number: day 4 is 1 January 1801, 2994626 is 31 December 9999.
-bool calendarDate(std::int32_t dayNumber, int& year, int& month, int& day) {
-    if (dayNumber < 4 || dayNumber > 2994626) return false;
-    // Days since 1 March of year 0 in the proleptic Gregorian calendar.
-    constexpr std::int64_t kDaysTo1801 = 657742; // 1 January 1801, counted the same way
-    std::int64_t z = dayNumber - 4 + kDaysTo1801;
-    std::int64_t era = z / 146097;
-    std::int64_t dayOfEra = z - era * 146097;
-    std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    std::int64_t mp = (5 * dayOfYear + 2) / 153;
-    day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
-    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
-    return true;
 }
 
 std::string keyComponents(const FileDeclaration& file, const KeyDeclaration& key) {
@@ -120,17 +104,15 @@ std::string fieldValue(const FieldDeclaration& field, const std::uint8_t* p) {
         static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
         long number = static_cast<std::int32_t>(runtime::readU32(p));
-        int year, month, day;
-        if (!calendarDate(static_cast<std::int32_t>(number), year, month, day))
-            return format("Invalid date (%ld)", number);
-        return format("%02d %s %d (%ld)", day, months[month - 1], year, number);
+        if (!runtime::isValidDate(number)) return format("Invalid date (%ld)", number);
+        runtime::CivilDate date = runtime::civilDate(number);
+        return format("%02d %s %d (%ld)", date.day, months[date.month - 1], date.year, number);
     }
     case TypeCode::Time: {
         long number = static_cast<std::int32_t>(runtime::readU32(p));
-        if (number < 1 || number > 8640000) return format("Invalid time (%ld)", number);
-        long t = number - 1;
-        return format("%02d:%02d:%02d.%02d (%ld)", static_cast<int>(t / 360000), static_cast<int>(t / 6000 % 60),
-                      static_cast<int>(t / 100 % 60), static_cast<int>(t % 100), number);
+        if (!runtime::isValidTime(number)) return format("Invalid time (%ld)", number);
+        runtime::ClockTime time = runtime::clockTime(number);
+        return format("%02d:%02d:%02d.%02d (%ld)", time.hour, time.minute, time.second, time.hundredths, number);
     }
     case TypeCode::Decimal:
     case TypeCode::PDecimal: return runtime::decimalText(p, size, field.places);

@@ -84,21 +84,22 @@ TEST(ErrorState, EachThreadKeepsItsOwnError) {
     clearError();
 }
 
-int fiberNumber = 1;
+// Numbers no OS thread of the test gets, so no other test's error is seen.
+int fiberNumber = 1001;
 int fakeFiber() { return fiberNumber; }
 
 TEST(ErrorState, ProgramThreadsComeFromTheHook) {
     setThreadNumberHook(fakeFiber);
-    fiberNumber = 1;
+    fiberNumber = 1001;
     setError(2);
-    fiberNumber = 2;
-    EXPECT_EQ(currentThreadNumber(), 2);
+    fiberNumber = 1002;
+    EXPECT_EQ(currentThreadNumber(), 1002);
     EXPECT_EQ(errorCode(), 0) << "a fiber on the same OS thread has its own error";
     setError(3);
-    fiberNumber = 1;
+    fiberNumber = 1001;
     EXPECT_EQ(errorCode(), 2);
     clearError();
-    fiberNumber = 2;
+    fiberNumber = 1002;
     clearError();
     setThreadNumberHook(nullptr);
 }
