@@ -7,7 +7,7 @@ namespace {
 
 // Days from 1 March of year 0 in the proleptic Gregorian calendar; the shifted year makes the
 // leap day the last day of its year, so the month lengths before it never depend on the year.
-std::int64_t daysFromCivil(std::int64_t y, int m, int d) {
+constexpr std::int64_t daysFromCivil(std::int64_t y, int m, int d) {
     y -= m <= 2;
     const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
     const std::int64_t yoe = y - era * 400;
@@ -30,7 +30,8 @@ CivilDate civilFromDays(std::int64_t z) {
     return date;
 }
 
-const std::int64_t kDayOffset = daysFromCivil(1801, 1, 1) - kFirstDay;
+// constexpr, so that code running during static initialisation never sees a zero offset.
+constexpr std::int64_t kDayOffset = daysFromCivil(1801, 1, 1) - kFirstDay;
 
 } // namespace
 

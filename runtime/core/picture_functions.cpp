@@ -1,50 +1,68 @@
 #include "runtime/core/picture_functions.h"
 
-#include "runtime/core/char_tables.h"
+#include "runtime/core/picture.h"
+#include "runtime/core/value.h"
+
+#include <vector>
 
 namespace docket::runtime {
 namespace {
 
-// The width of a string picture "S<width>" (1..255, then only blanks); 0 when `picture` is not a
-// valid string picture.
-int stringPictureWidth(std::string_view picture) {
-    if (picture.empty() || upperChar(static_cast<unsigned char>(picture[0])) != 'S') return 0;
-    std::size_t i = 1;
-    int width = 0;
-    while (i < picture.size() && isDigit(static_cast<unsigned char>(picture[i])) && width <= 255)
-        width = width * 10 + (picture[i++] - '0');
-    while (i < picture.size() && picture[i] == ' ') ++i;
-    if (i != picture.size() || width < 1 || width > 255) return 0;
-    return width;
+std::string_view withoutAt(std::string_view picture) {
+    if (!picture.empty() && picture.front() == '@') picture.remove_prefix(1);
+    if (picture.empty()) picture = "S255";
+    return picture;
 }
 
-bool isStringPicture(std::string_view picture) {
-    return !picture.empty() && upperChar(static_cast<unsigned char>(picture[0])) == 'S';
+// Filters format by the same few pictures over and over: the last pictures compiled on this
+// thread are kept, so a warmed-up filter compiles nothing. Short results stay in the strings'
+// own storage; a long formatted text still allocates.
+const Picture& compiled(std::string_view picture) {
+    struct Entry {
+        std::string text;
+        Picture picture;
+    };
+    constexpr std::size_t kKept = 16;
+    thread_local std::vector<Entry> cache;
+    thread_local std::size_t next = 0;
+    for (const Entry& entry : cache)
+        if (entry.text == picture) return entry.picture;
+    if (cache.size() < kKept) {
+        cache.push_back({std::string(picture), compilePicture(picture)});
+        return cache.back().picture;
+    }
+    Entry& replaced = cache[next++ % kKept];
+    replaced.text.assign(picture);
+    replaced.picture = compilePicture(picture);
+    return replaced.picture;
 }
 
 } // namespace
 
-// Only the string picture is handled here so far: the value's text, left-aligned and cut or
-// padded to the width; an invalid string picture gives the empty text. Other pictures pass the
-// value's plain text through unchanged until the picture engine takes them over.
+// Numeric pictures (N, E, D, T) format the value as a number, a text value being read as one;
+// the others format its text. An invalid picture gives the empty text.
 void formatByPicture(const PictureValue& value, std::string_view picture, std::string& out) {
-    if (picture.empty()) picture = "S255";
-    if (!isStringPicture(picture)) {
-        out.assign(value.text);
-        return;
-    }
-    const auto width = static_cast<std::size_t>(stringPictureWidth(picture));
-    out.assign(value.text.substr(0, width));
-    out.append(width - out.size(), ' ');
+    const Picture& p = compiled(withoutAt(picture));
+    if (isNumericPicture(p))
+        out = formatNumber(value.isNumber ? value.number : textToReal(value.text), p);
+    else
+        out = formatText(value.text, p);
 }
 
+// The stored form of displayed text: a number's plain text for numeric pictures, the text for the
+// others; the empty text for an invalid picture.
 void deformatByPicture(std::string_view text, std::string_view picture, std::string& out) {
-    if (picture.empty()) picture = "S255";
-    if (!isStringPicture(picture)) {
-        out.assign(text);
+    const Picture& p = compiled(withoutAt(picture));
+    if (!p.valid()) {
+        out.clear();
         return;
     }
-    out.assign(text.substr(0, static_cast<std::size_t>(stringPictureWidth(picture))));
+    if (isNumericPicture(p)) {
+        char buffer[kNumberTextSize];
+        out.assign(buffer, formatReal(deformatNumber(text, p), buffer));
+    } else {
+        out = deformatText(text, p);
+    }
 }
 
 } // namespace docket::runtime

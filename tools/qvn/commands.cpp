@@ -4,11 +4,15 @@ namespace docket::qvn_tool {
 
 int runErrors(int argc, char** argv);
 int runEval(int argc, char** argv);
+int runFormat(int argc, char** argv);
+int runDeformat(int argc, char** argv);
 
 std::span<const Command> commands() {
     static const Command table[] = {
         {"errors", "", "print the runtime's error codes and their texts", runErrors},
         {"eval", "[--bind NAME=VALUE]... EXPR", "print the value of an expression (EVALUATE)", runEval},
+        {"format", "VALUE @PICTURE", "print VALUE formatted by the picture, between | marks", runFormat},
+        {"deformat", "TEXT @PICTURE", "print the value read from TEXT by the picture, between | marks", runDeformat},
     };
     return table;
 }
