@@ -12,21 +12,97 @@ using enum OperationCode;
 // The supported operations in the order of the driver's list, then the accepted record types.
 constexpr std::uint8_t kSupported[] = {
     73,
-    OP(ADD), OP(APPEND), OP(BOF), OP(BUILDdyn), OP(BUILDfile), OP(BUILDkey), OP(BYTES), OP(EOF_),
-    OP(CLOSE), OP(COMMIT), OP(COPY), OP(CREATE), OP(DELETE), OP(DUPLICATE), OP(DUPLICATEkey), OP(EMPTY),
-    OP(FLUSH), OP(GETfilekey), OP(GETfileptr), OP(GETkeyptr), OP(GET_PROPERTY), OP(GETPROPERTYkey),
-    OP(HOLDfile), OP(HOLDfilesec), OP(LOCKfile), OP(LOCKfilesec), OP(LOGOUT), OP(NAME), OP(NEXT), OP(NOMEMO),
-    OP(OPEN), OP(PACK), OP(POINTERfile), OP(POINTERkey), OP(POSITIONfile), OP(POSITIONkey), OP(PREVIOUS),
-    OP(PUT), OP(PUTfileptr), OP(RECORDSfile), OP(RECORDSkey), OP(REGETfile), OP(REGETkey), OP(RELEASE),
-    OP(REMOVE), OP(RENAME), OP(RESETfile), OP(RESETkey), OP(ROLLBACK), OP(SEND), OP(SETfile), OP(SETfilekey),
-    OP(SETfileptr), OP(SETkey), OP(SETkeykeyptr), OP(SETkeykey), OP(SETkeyptr), OP(SET_PROPERTY),
-    OP(SETPROPERTYkey), OP(SHARE), OP(SKIP), OP(STREAM), OP(UNLOCK), OP(WATCH), OP(BUILDdynfilter),
-    OP(BLOB_YIELD), OP(BLOB_TAKE), OP(BLOB_SIZE), OP(BLOB_GET_PROP), OP(BLOB_SET_PROP), OP(GETSTATE),
-    OP(RESTORESTATE), OP(FREESTATE),
+    OP(ADD),
+    OP(APPEND),
+    OP(BOF),
+    OP(BUILDdyn),
+    OP(BUILDfile),
+    OP(BUILDkey),
+    OP(BYTES),
+    OP(EOF_),
+    OP(CLOSE),
+    OP(COMMIT),
+    OP(COPY),
+    OP(CREATE),
+    OP(DELETE),
+    OP(DUPLICATE),
+    OP(DUPLICATEkey),
+    OP(EMPTY),
+    OP(FLUSH),
+    OP(GETfilekey),
+    OP(GETfileptr),
+    OP(GETkeyptr),
+    OP(GET_PROPERTY),
+    OP(GETPROPERTYkey),
+    OP(HOLDfile),
+    OP(HOLDfilesec),
+    OP(LOCKfile),
+    OP(LOCKfilesec),
+    OP(LOGOUT),
+    OP(NAME),
+    OP(NEXT),
+    OP(NOMEMO),
+    OP(OPEN),
+    OP(PACK),
+    OP(POINTERfile),
+    OP(POINTERkey),
+    OP(POSITIONfile),
+    OP(POSITIONkey),
+    OP(PREVIOUS),
+    OP(PUT),
+    OP(PUTfileptr),
+    OP(RECORDSfile),
+    OP(RECORDSkey),
+    OP(REGETfile),
+    OP(REGETkey),
+    OP(RELEASE),
+    OP(REMOVE),
+    OP(RENAME),
+    OP(RESETfile),
+    OP(RESETkey),
+    OP(ROLLBACK),
+    OP(SEND),
+    OP(SETfile),
+    OP(SETfilekey),
+    OP(SETfileptr),
+    OP(SETkey),
+    OP(SETkeykeyptr),
+    OP(SETkeykey),
+    OP(SETkeyptr),
+    OP(SET_PROPERTY),
+    OP(SETPROPERTYkey),
+    OP(SHARE),
+    OP(SKIP),
+    OP(STREAM),
+    OP(UNLOCK),
+    OP(WATCH),
+    OP(BUILDdynfilter),
+    OP(BLOB_YIELD),
+    OP(BLOB_TAKE),
+    OP(BLOB_SIZE),
+    OP(BLOB_GET_PROP),
+    OP(BLOB_SET_PROP),
+    OP(GETSTATE),
+    OP(RESTORESTATE),
+    OP(FREESTATE),
     17,
-    TYPE(Byte), TYPE(Short), TYPE(UShort), TYPE(Date), TYPE(Time), TYPE(Long), TYPE(ULong), TYPE(SReal),
-    TYPE(Real), TYPE(Decimal), TYPE(String), TYPE(CString), TYPE(PString), TYPE(Memo), TYPE(Blob),
-    TYPE(Group), TYPE(Array),
+    TYPE(Byte),
+    TYPE(Short),
+    TYPE(UShort),
+    TYPE(Date),
+    TYPE(Time),
+    TYPE(Long),
+    TYPE(ULong),
+    TYPE(SReal),
+    TYPE(Real),
+    TYPE(Decimal),
+    TYPE(String),
+    TYPE(CString),
+    TYPE(PString),
+    TYPE(Memo),
+    TYPE(Blob),
+    TYPE(Group),
+    TYPE(Array),
 };
 
 #undef OP
@@ -34,7 +110,9 @@ constexpr std::uint8_t kSupported[] = {
 
 static_assert(sizeof kSupported == 1 + 73 + 1 + 17);
 
-int unsupported(OperationCode, DriverFile&, DriverArguments&) { return 80; }
+int unsupported(OperationCode, DriverFile&, DriverArguments&) {
+    return 80;
+}
 
 std::atomic<DriverEntry> operations{unsupported};
 
@@ -44,7 +122,9 @@ int entry(OperationCode code, DriverFile& file, DriverArguments& args) {
 
 } // namespace
 
-void setOperations(DriverEntry entryPoint) { operations.store(entryPoint ? entryPoint : unsupported); }
+void setOperations(DriverEntry entryPoint) {
+    operations.store(entryPoint ? entryPoint : unsupported);
+}
 
 DriverTrace& trace() {
     static DriverTrace instance("KWQUORVANE", "QUORVANE.LOG", "QUORVANE");

@@ -1,0 +1,231 @@
+// The commit of a station's changes and the refresh at the start of an access.
+//
+// A commit writes every changed page and the new header first into a log past the end of the
+// page space (pages in space that the commit adds go straight to their place), then points the
+// header at offset 0 at that log, then writes everything in place and finally clears the log
+// pointers. Until the pointer write the old state is untouched; after it the log is complete and
+// the next access of any station completes the commit.
+#include <algorithm>
+#include <map>
+
+#include "drivers/platform_result.h"
+#include "drivers/qvn/fault.h"
+#include "drivers/qvn/qvn_file.h"
+#include "platform/error.h"
+
+namespace docket::drivers::qvn {
+
+int QvnFile::refresh(bool write) {
+    FileHeader onDisk;
+    bool empty = false;
+    int rc = readDiskHeader(&onDisk, &empty);
+    if (rc == kInvalidDataFile) return internalFault(256);
+    if (rc != 0) return rc;
+    const bool logged = onDisk.logStart != onDisk.logEnd;
+    const bool same = valid_ && onDisk.changeCounter == diskHeader_.changeCounter &&
+                      onDisk.logStart == diskHeader_.logStart && onDisk.logEnd == diskHeader_.logEnd;
+    // A station's own uncommitted changes are kept: they belong to a transaction that its commit
+    // will write.
+    if (same && !(logged && write)) return 0;
+    if (changed() && valid_) return 0;
+    store_.dropAll();
+    store_.clearLogMap();
+    store_.header() = onDisk;
+    diskHeader_ = onDisk;
+    valid_ = true;
+    if (logged) return recover(onDisk, write);
+    return 0;
+}
+
+int QvnFile::recover(const FileHeader& onDisk, bool write) {
+    std::map<std::uint32_t, std::uint64_t> map;
+    FileHeader logged;
+    bool haveHeader = false, complete = true;
+    std::uint64_t pos = onDisk.logStart;
+    std::uint8_t head[kHeaderSize];
+    while (pos < onDisk.logEnd) {
+        std::size_t got = 0;
+        if (io_.read(pos, head, kPageUnit, &got) != 0 || got != kPageUnit) {
+            complete = false;
+            break;
+        }
+        const std::uint32_t address = ownAddressOf(head);
+        std::size_t length = roundUp(storedSizeOf(head), kPageUnit);
+        if (address == 0) {
+            length = kHeaderSize;
+            if (pos + length > onDisk.logEnd || io_.read(pos, head, kHeaderSize, &got) != 0 ||
+                got != kHeaderSize || !decodeHeader(head, &logged)) {
+                complete = false;
+                break;
+            }
+            haveHeader = true;
+        } else if (address < kHeaderSize || (address - kHeaderSize) % kPageUnit != 0 ||
+                   storedSizeOf(head) < kPageHeaderSize || length > kMaxPageSize) {
+            complete = false;
+            break;
+        }
+        if (pos + length > onDisk.logEnd) {
+            complete = false;
+            break;
+        }
+        map[address] = pos;
+        pos += length;
+    }
+    complete = complete && haveHeader && pos == onDisk.logEnd;
+    bool unfinished = false;
+    if (complete && transactionCheck_) {
+        store_.setLogMap(map);
+        store_.header() = logged;
+        const int rc = transactionCheck_(*this, &unfinished);
+        store_.dropAll();
+        store_.clearLogMap();
+        store_.header() = onDisk;
+        if (rc != 0) return rc;
+    }
+    if (!complete || unfinished) {
+        // The commit never reached its log pointer, or its transaction did not finish: the old
+        // state stays.
+        if (!write) return 0;
+        return resetLog(onDisk);
+    }
+    if (!write) {
+        store_.setLogMap(map);
+        store_.header() = logged;
+        return 0;
+    }
+    if (othersOnlyRead_) locks_.lockWriterByte();
+    int rc = 0;
+    std::vector<std::uint8_t> page;
+    for (const auto& [address, at] : map) {
+        if (address == 0) continue;
+        std::uint8_t first[kPageUnit];
+        if ((rc = io_.readFull(at, first, kPageUnit)) != 0) break;
+        page.assign(roundUp(storedSizeOf(first), kPageUnit), 0);
+        if ((rc = io_.readFull(at, page.data(), page.size())) != 0) break;
+        if ((rc = io_.write(address, page.data(), page.size())) != 0) break;
+    }
+    // The header keeps pointing at the log until every page is in place.
+    FileHeader applied = logged;
+    applied.logStart = onDisk.logStart;
+    applied.logEnd = onDisk.logEnd;
+    if (rc == 0) rc = writeHeaderAt0(applied);
+    if (rc == 0) rc = io_.flush();
+    if (rc == 0) rc = resetLog(applied);
+    if (othersOnlyRead_) locks_.unlockWriterByte();
+    return rc;
+}
+
+// Clears the log pointers of the header at offset 0 and announces the change to other stations.
+int QvnFile::resetLog(FileHeader header) {
+    const std::uint64_t end = pageSpaceEnd(header);
+    header.logStart = header.logEnd = static_cast<std::uint32_t>(end);
+    ++header.changeCounter;
+    int rc = writeHeaderAt0(header);
+    if (rc == 0) rc = io_.flush();
+    if (rc == 0) {
+        std::uint64_t size = 0;
+        if (io_.size(&size) == 0 && size > end) io_.truncate(end);
+        store_.clearLogMap();
+        store_.header() = header;
+        diskHeader_ = header;
+    }
+    return rc;
+}
+
+int QvnFile::flush() {
+    if (!changed()) return 0;
+    if (!writable_) return 5;
+    locks_.lockFlush();
+    const int rc = flushChanges();
+    locks_.unlockFlush();
+    if (rc != 0) {
+        // The header at offset 0 still describes the committed state (or a complete log); the
+        // station forgets its changes and reloads at its next access.
+        store_.dropAll();
+        store_.clearLogMap();
+        headerChanged_ = false;
+        valid_ = false;
+    }
+    return rc;
+}
+
+int QvnFile::flushChanges() {
+    const FileHeader old = diskHeader_;
+    const std::uint64_t oldEnd = pageSpaceEnd(old);
+    int rc = 0;
+
+    // Phase 0: every changed page gets a place of the class that its image needs. Moving pages
+    // changes only page and child numbers, which do not change any page's size, so one pass over
+    // the pages changed so far is enough.
+    for (Page* page : store_.changedPages()) {
+        EncodedPage encoded;
+        if ((rc = encodePage(PageImage{page->level, page->entries, page->children}, page->number,
+                             &encoded)) != 0)
+            return internalFault(rc);
+        if (encoded.pageClass != page->pageClass && (rc = store_.relocate(page, encoded.pageClass)) != 0)
+            return rc;
+    }
+    if ((rc = store_.closeGaps()) != 0) return rc;
+
+    FileHeader& header = store_.header();
+    const std::uint64_t newEnd = pageSpaceEnd(header);
+    const std::uint64_t logStart = std::max(newEnd, oldEnd);
+    if (logStart + 2 * kHeaderSize > 0xFFFFFFFFu) return ioErrorFromPlatform(platform::code::kDiskFull);
+    header.logStart = header.logEnd = static_cast<std::uint32_t>(logStart);
+    header.changeCounter = old.changeCounter + 1;
+
+    // Phase 1: the log.
+    struct Pending {
+        std::uint64_t address;
+        std::string bytes;
+    };
+    std::vector<Pending> inPlace;
+    std::uint64_t logEnd = logStart;
+    for (Page* page : store_.changedPages()) {
+        EncodedPage encoded;
+        if ((rc = encodePage(PageImage{page->level, page->entries, page->children}, page->number,
+                             &encoded)) != 0)
+            return internalFault(rc);
+        if (encoded.pageClass != page->pageClass) return internalFault(1781);
+        const std::uint64_t address = pageAddress(page->number);
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(encoded.bytes.data());
+        if (address < oldEnd) {
+            if ((rc = io_.write(logEnd, bytes, encoded.bytes.size())) != 0) return rc;
+            logEnd += encoded.bytes.size();
+            inPlace.push_back({address, std::move(encoded.bytes)});
+        } else if ((rc = io_.write(address, bytes, encoded.bytes.size())) != 0) {
+            return rc;
+        }
+    }
+    std::uint8_t headerBytes[kHeaderSize];
+    encodeHeader(header, headerBytes);
+    if ((rc = io_.write(logEnd, headerBytes, kHeaderSize)) != 0) return rc;
+    logEnd += kHeaderSize;
+
+    // The commit point: the old header, pointing at the complete log.
+    if ((rc = io_.flush()) != 0) return rc;
+    FileHeader pointer = old;
+    pointer.logStart = static_cast<std::uint32_t>(logStart);
+    pointer.logEnd = static_cast<std::uint32_t>(logEnd);
+    if ((rc = writeHeaderAt0(pointer)) != 0) return rc;
+    if ((rc = io_.flush()) != 0) return rc;
+    diskHeader_ = pointer;
+
+    // Phase 2: everything in place. The new header keeps the log pointers until the pages are on
+    // disk, so that a header torn by a power failure still leads to the log.
+    for (const Pending& pending : inPlace)
+        if ((rc = io_.write(pending.address, reinterpret_cast<const std::uint8_t*>(pending.bytes.data()),
+                            pending.bytes.size())) != 0)
+            return rc;
+    FileHeader applied = header;
+    applied.logStart = pointer.logStart;
+    applied.logEnd = pointer.logEnd;
+    if ((rc = writeHeaderAt0(applied)) != 0) return rc;
+    if ((rc = io_.flush()) != 0) return rc;
+    if ((rc = resetLog(applied)) != 0) return rc;
+    store_.markAllClean();
+    headerChanged_ = false;
+    return 0;
+}
+
+} // namespace docket::drivers::qvn

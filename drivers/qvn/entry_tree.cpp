@@ -1,0 +1,502 @@
+#include "drivers/qvn/entry_tree.h"
+
+#include <algorithm>
+
+#include "drivers/qvn/fault.h"
+
+namespace docket::drivers::qvn {
+
+namespace {
+
+constexpr int kInvalidKeyLength = 88;
+constexpr std::size_t kSplitFull = 15095;
+constexpr std::size_t kSplitCrowdedFull = 4097;
+constexpr std::size_t kSplitCrowdedCount = 21;
+
+// First position whose key is at or after (`after`: after) `key`.
+std::size_t position(const Page* page, std::string_view key, bool after) {
+    const auto& e = page->entries;
+    std::size_t lo = 0, hi = e.size();
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        const int c = compareKeys(e[mid].key(), key);
+        if (c < 0 || (after && c == 0))
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+} // namespace
+
+bool EntryTree::needsSplit(std::size_t count, std::size_t full, bool interior) {
+    // Besides the size rules of the format, a page splits when its worst-case image (every entry
+    // with its flag and both lengths) would not fit the largest page: below those rules a page of
+    // many mid-sized entries could otherwise grow past 15104 bytes and could not be stored.
+    const std::size_t worst = kPageHeaderSize + (interior ? 4 : 0) * count + full + kEntryOverhead * count;
+    return full >= kSplitFull || (full >= kSplitCrowdedFull && count >= kSplitCrowdedCount) ||
+           worst > kMaxPageSize;
+}
+
+int EntryTree::root(Page** page) {
+    *page = nullptr;
+    if (!store_.hasPages()) return 0;
+    return store_.load(store_.header().root, page);
+}
+
+int EntryTree::child(Page* parent, std::size_t index, Page** out) {
+    if (parent->level == 0 || index >= parent->children.size()) return internalFault(1894);
+    const int rc = store_.load(parent->children[index], out);
+    if (rc != 0) return rc;
+    if ((*out)->level + 1 != parent->level) return internalFault(1894);
+    return 0;
+}
+
+int EntryTree::find(std::string_view key, Entry* out, bool* found) {
+    *found = false;
+    if (key.empty()) return 0;
+    Page* p = nullptr;
+    int rc = root(&p);
+    if (rc != 0 || p == nullptr) return rc;
+    for (;;) {
+        const std::size_t idx = position(p, key, false);
+        if (idx < p->entries.size() && compareKeys(p->entries[idx].key(), key) == 0) {
+            *out = p->entries[idx];
+            *found = true;
+            return 0;
+        }
+        if (p->level == 0) return 0;
+        if ((rc = child(p, idx == 0 ? 0 : idx - 1, &p)) != 0) return rc;
+    }
+}
+
+int EntryTree::seekForward(std::string_view key, bool strict, Entry* out, bool* found) {
+    *found = false;
+    Page* p = nullptr;
+    int rc = root(&p);
+    if (rc != 0 || p == nullptr) return rc;
+    // The candidates met on the way down: the first entry of an interior page past the key, which
+    // is the answer when the child below holds nothing past the key.
+    const Entry* candidate = nullptr;
+    for (;;) {
+        std::size_t idx = position(p, key, strict);
+        if (p->level == 0) {
+            if (idx < p->entries.size()) candidate = &p->entries[idx];
+            break;
+        }
+        idx = std::max<std::size_t>(idx, 1);
+        if (!strict && idx < p->entries.size() && compareKeys(p->entries[idx].key(), key) == 0) {
+            candidate = &p->entries[idx];
+            break;
+        }
+        if (idx < p->entries.size()) candidate = &p->entries[idx];
+        if ((rc = child(p, idx - 1, &p)) != 0) return rc;
+    }
+    if (candidate != nullptr) {
+        // On a damaged page whose entries are out of order the search can land wrong; stepping
+        // must still never go back, or a reader would loop.
+        const int c = compareKeys(candidate->key(), key);
+        if (c < 0 || (strict && c == 0)) return internalFault(1602);
+        *out = *candidate;
+        *found = true;
+    }
+    return 0;
+}
+
+int EntryTree::seekBackward(std::string_view key, bool strict, Entry* out, bool* found) {
+    *found = false;
+    Page* p = nullptr;
+    int rc = root(&p);
+    if (rc != 0 || p == nullptr) return rc;
+    const Entry* candidate = nullptr;
+    for (;;) {
+        // entries [0, idx) are before (or at) the key
+        const std::size_t idx = position(p, key, !strict);
+        if (p->level == 0) {
+            if (idx > 0) candidate = &p->entries[idx - 1];
+            break;
+        }
+        if (idx == 0) break;
+        if (idx - 1 >= 1) candidate = &p->entries[idx - 1];
+        if ((rc = child(p, idx - 1, &p)) != 0) return rc;
+    }
+    if (candidate != nullptr) {
+        const int c = compareKeys(candidate->key(), key);
+        if (c > 0 || (strict && c == 0)) return internalFault(1602);
+        *out = *candidate;
+        *found = true;
+    }
+    return 0;
+}
+
+int EntryTree::last(Entry* out, bool* found) {
+    *found = false;
+    Page* p = nullptr;
+    int rc = root(&p);
+    if (rc != 0 || p == nullptr) return rc;
+    const Entry* candidate = nullptr;
+    for (;;) {
+        if (p->level == 0) {
+            if (!p->entries.empty()) candidate = &p->entries.back();
+            break;
+        }
+        if (p->entries.size() >= 2) candidate = &p->entries.back();
+        if ((rc = child(p, p->entries.size() - 1, &p)) != 0) return rc;
+    }
+    if (candidate != nullptr) {
+        *out = *candidate;
+        *found = true;
+    }
+    return 0;
+}
+
+int EntryTree::insert(const Entry& entry, bool replace, bool* existed) {
+    *existed = false;
+    if (entry.bytes.size() > kMaxEntryLength) return internalFault(824);
+    if (entry.keyLength == 0 || entry.keyLength > entry.bytes.size()) return kInvalidKeyLength;
+    Page* p = nullptr;
+    int rc = root(&p);
+    if (rc != 0) return rc;
+    if (p == nullptr) {
+        if ((rc = store_.create(0, 1, &p)) != 0) return rc;
+        store_.header().root = p->number;
+    }
+    const std::string_view key = entry.key();
+    std::vector<Page*> path;
+    for (;;) {
+        path.push_back(p);
+        const std::size_t idx = position(p, key, false);
+        if (idx < p->entries.size() && compareKeys(p->entries[idx].key(), key) == 0) {
+            *existed = true;
+            if (!replace) return 0;
+            p->entries[idx] = entry;
+            store_.touch(p);
+            return balance(path);
+        }
+        if (p->level == 0) {
+            p->entries.insert(p->entries.begin() + static_cast<std::ptrdiff_t>(idx), entry);
+            store_.touch(p);
+            return balance(path);
+        }
+        if (idx == 0) return internalFault(1602);
+        if ((rc = child(p, idx - 1, &p)) != 0) return rc;
+    }
+}
+
+int EntryTree::balance(std::vector<Page*> path) {
+    Page* p = path.back();
+    if (!needsSplit(p->entries.size(), fullSize(p->entries), p->level != 0)) return 0;
+    int rc = 0;
+    if (path.size() == 1) {
+        Page* moved = nullptr;
+        if ((rc = splitRoot(p, &moved)) != 0) return rc;
+        return balance({p, moved});
+    }
+    // Both halves are split further until they fit; only then is the parent looked at, so every
+    // page split at this level still has the parent it is split into.
+    Page* parent = path[path.size() - 2];
+    if ((rc = splitLevel(parent, p)) != 0) return rc;
+    path.pop_back();
+    return balance(path);
+}
+
+int EntryTree::splitLevel(Page* parent, Page* p) {
+    if (!needsSplit(p->entries.size(), fullSize(p->entries), p->level != 0)) return 0;
+    Page* right = nullptr;
+    int rc = splitChild(parent, p, &right);
+    if (rc == 0) rc = splitLevel(parent, p);
+    if (rc == 0) rc = splitLevel(parent, right);
+    return rc;
+}
+
+int EntryTree::splitRoot(Page* rootPage, Page** moved) {
+    if (rootPage->level >= 64) return internalFault(1364);
+    PageImage image{rootPage->level, {}, {}};
+    image.entries = rootPage->entries;
+    const int rc = store_.create(rootPage->level, estimateClass(image), moved);
+    if (rc != 0) return rc;
+    Page* a = *moved;
+    a->entries = std::move(rootPage->entries);
+    a->children = std::move(rootPage->children);
+    rootPage->level = static_cast<std::uint8_t>(rootPage->level + 1);
+    rootPage->entries.assign(1, Entry{});
+    rootPage->children.assign(1, a->number);
+    store_.touch(rootPage);
+    return 0;
+}
+
+int EntryTree::splitChild(Page* parent, Page* p, Page** rightOut) {
+    const std::size_t n = p->entries.size();
+    if (n < 2) return internalFault(1364);
+    const std::size_t m = n / 2;
+    PageImage right{p->level, {}, {}};
+    if (p->level != 0) right.entries.emplace_back();
+    right.entries.insert(right.entries.end(), p->entries.begin() + static_cast<std::ptrdiff_t>(m + 1),
+                         p->entries.end());
+    Page* r = nullptr;
+    // The page stays whole while the new one is placed, so that pages moved to make room can be
+    // traced from the root; child numbers are taken only afterwards, as such moves change them.
+    int rc = store_.create(p->level, estimateClass(right), &r);
+    if (rc != 0) return rc;
+    r->entries = std::move(right.entries);
+    if (p->level != 0) {
+        r->children.push_back(p->children[m]);
+        r->children.insert(r->children.end(), p->children.begin() + static_cast<std::ptrdiff_t>(m + 1),
+                           p->children.end());
+    }
+    Entry middle = std::move(p->entries[m]);
+    p->entries.resize(m);
+    if (p->level != 0) p->children.resize(m);
+    const auto at = std::find(parent->children.begin(), parent->children.end(), p->number);
+    if (at == parent->children.end()) return internalFault(1891);
+    const std::size_t j = static_cast<std::size_t>(at - parent->children.begin()) + 1;
+    if (j < parent->entries.size() && compareKeys(parent->entries[j].key(), middle.key()) == 0)
+        return internalFault(706);
+    parent->entries.insert(parent->entries.begin() + static_cast<std::ptrdiff_t>(j), std::move(middle));
+    parent->children.insert(parent->children.begin() + static_cast<std::ptrdiff_t>(j), r->number);
+    store_.touch(p);
+    store_.touch(parent);
+    *rightOut = r;
+    return 0;
+}
+
+int EntryTree::edgeLeaf(Page* top, bool rightmost, std::vector<Page*>* path) {
+    Page* p = top;
+    path->push_back(p);
+    while (p->level != 0) {
+        const int rc = child(p, rightmost ? p->entries.size() - 1 : 0, &p);
+        if (rc != 0) return rc;
+        path->push_back(p);
+    }
+    return 0;
+}
+
+int EntryTree::releaseSubtree(Page* top) {
+    std::vector<Page*> pages{top};
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        Page* p = pages[i];
+        for (std::size_t c = 0; p->level != 0 && c < p->children.size(); ++c) {
+            Page* below = nullptr;
+            const int rc = child(p, c, &below);
+            if (rc != 0) return rc;
+            pages.push_back(below);
+        }
+    }
+    return store_.release(pages);
+}
+
+// path.back() is a page whose whole subtree holds no entry.
+int EntryTree::prune(std::vector<Page*> path) {
+    while (path.size() >= 2) {
+        Page* empty = path.back();
+        Page* parent = path[path.size() - 2];
+        const auto at = std::find(parent->children.begin(), parent->children.end(), empty->number);
+        if (at == parent->children.end()) return internalFault(1891);
+        const std::size_t i = static_cast<std::size_t>(at - parent->children.begin());
+        if (i == 0 && parent->entries.size() == 1) {
+            // The parent's subtree is empty too.
+            if (path.size() == 2) {
+                parent->children.clear();
+                parent->entries.clear();
+                parent->level = 0;
+                store_.touch(parent);
+                return releaseSubtree(empty);
+            }
+            path.pop_back();
+            continue;
+        }
+        // The separating entry moves down into the neighbouring leaf: the last leaf left of it, or
+        // for the first child the first leaf of the next child, which then takes its place.
+        const std::size_t sep = i == 0 ? 1 : i;
+        Page* neighbourTop = nullptr;
+        int rc = child(parent, i == 0 ? 1 : i - 1, &neighbourTop);
+        if (rc != 0) return rc;
+        std::vector<Page*> edge;
+        if ((rc = edgeLeaf(neighbourTop, i != 0, &edge)) != 0) return rc;
+        Page* leaf = edge.back();
+        const Entry& moving = parent->entries[sep];
+        if (needsSplit(leaf->entries.size() + 1, fullSize(leaf->entries) + moving.bytes.size(), false))
+            return 0; // the empty page stays rather than make the neighbour split
+        if (i == 0)
+            leaf->entries.insert(leaf->entries.begin(), std::move(parent->entries[sep]));
+        else
+            leaf->entries.push_back(std::move(parent->entries[sep]));
+        store_.touch(leaf);
+        if (i == 0) parent->children[0] = parent->children[1];
+        parent->entries.erase(parent->entries.begin() + static_cast<std::ptrdiff_t>(sep));
+        parent->children.erase(parent->children.begin() + static_cast<std::ptrdiff_t>(sep));
+        store_.touch(parent);
+        return releaseSubtree(empty);
+    }
+    return 0;
+}
+
+int EntryTree::collapseRoot() {
+    Page* r = nullptr;
+    int rc = root(&r);
+    if (rc != 0 || r == nullptr) return rc;
+    while (r->level != 0 && r->entries.size() == 1) {
+        Page* only = nullptr;
+        if ((rc = child(r, 0, &only)) != 0) return rc;
+        r->level = only->level;
+        r->entries = std::move(only->entries);
+        r->children = std::move(only->children);
+        store_.touch(r);
+        if ((rc = store_.release({only})) != 0) return rc;
+    }
+    return 0;
+}
+
+int EntryTree::erase(std::string_view key, bool* existed) {
+    *existed = false;
+    if (key.empty()) return 0;
+    Page* p = nullptr;
+    int rc = root(&p);
+    if (rc != 0 || p == nullptr) return rc;
+    std::vector<Page*> path;
+    std::size_t idx = 0;
+    for (;;) {
+        path.push_back(p);
+        idx = position(p, key, false);
+        if (idx < p->entries.size() && compareKeys(p->entries[idx].key(), key) == 0) break;
+        if (p->level == 0) return 0;
+        if (idx == 0) return internalFault(1602);
+        if ((rc = child(p, idx - 1, &p)) != 0) return rc;
+    }
+    *existed = true;
+    if (p->level == 0) {
+        p->entries.erase(p->entries.begin() + static_cast<std::ptrdiff_t>(idx));
+        store_.touch(p);
+        if (p->entries.empty() && path.size() > 1 && (rc = prune(path)) != 0) return rc;
+        return collapseRoot();
+    }
+    if (idx == 0) return internalFault(1602);
+    // An interior entry is replaced by its predecessor, the largest entry of the child left of it.
+    Page* left = nullptr;
+    if ((rc = child(p, idx - 1, &left)) != 0) return rc;
+    std::vector<Page*> down;
+    if ((rc = edgeLeaf(left, true, &down)) != 0) return rc;
+    Page* leaf = down.back();
+    Entry predecessor;
+    bool leafEmptied = false;
+    bool have = false;
+    if (!leaf->entries.empty()) {
+        predecessor = std::move(leaf->entries.back());
+        leaf->entries.pop_back();
+        store_.touch(leaf);
+        leafEmptied = leaf->entries.empty();
+        have = true;
+    } else {
+        // The rightmost leaf is an empty page that stayed: the predecessor is the last entry of
+        // the deepest page above it that has one; everything right of that entry is empty.
+        for (std::size_t k = down.size() - 1; k-- > 0;) {
+            Page* q = down[k];
+            if (q->entries.size() < 2) continue;
+            predecessor = std::move(q->entries.back());
+            q->entries.pop_back();
+            q->children.pop_back();
+            store_.touch(q);
+            if ((rc = releaseSubtree(down[k + 1])) != 0) return rc;
+            have = true;
+            break;
+        }
+    }
+    if (!have) {
+        // Nothing at all left of the entry: its own child takes the place of the empty one.
+        p->children[idx - 1] = p->children[idx];
+        p->entries.erase(p->entries.begin() + static_cast<std::ptrdiff_t>(idx));
+        p->children.erase(p->children.begin() + static_cast<std::ptrdiff_t>(idx));
+        store_.touch(p);
+        if ((rc = releaseSubtree(left)) != 0) return rc;
+        return collapseRoot();
+    }
+    p->entries[idx] = std::move(predecessor);
+    store_.touch(p);
+    if (leafEmptied) {
+        std::vector<Page*> full = path;
+        full.insert(full.end(), down.begin(), down.end());
+        if ((rc = prune(full)) != 0) return rc;
+    }
+    if ((rc = balance(path)) != 0) return rc;
+    return collapseRoot();
+}
+
+int EntryTree::depth(int* levels) {
+    Page* r = nullptr;
+    const int rc = root(&r);
+    *levels = r == nullptr ? 0 : r->level + 1;
+    return rc;
+}
+
+int EntryTree::lowestKey(Page* page, std::string* key, bool* found) {
+    *found = false;
+    Page* p = page;
+    for (;;) {
+        if (p->level == 0) {
+            if (!p->entries.empty()) {
+                *key = std::string(p->entries[0].key());
+                *found = true;
+            }
+            return 0;
+        }
+        if (p->entries.size() >= 2) {
+            *key = std::string(p->entries[1].key());
+            *found = true;
+            return 0;
+        }
+        const int rc = child(p, 0, &p);
+        if (rc != 0) return rc;
+    }
+}
+
+int EntryTree::scanForParent(Page* page, std::uint32_t target, Page** parent, std::size_t* index) {
+    if (page->level == 0) return 0;
+    for (std::size_t i = 0; i < page->children.size(); ++i)
+        if (page->children[i] == target) {
+            *parent = page;
+            *index = i;
+            return 0;
+        }
+    for (std::size_t i = 0; page->level > 1 && i < page->children.size() && *parent == nullptr; ++i) {
+        Page* below = nullptr;
+        int rc = child(page, i, &below);
+        if (rc == 0) rc = scanForParent(below, target, parent, index);
+        if (rc != 0) return rc;
+    }
+    return 0;
+}
+
+int EntryTree::locateParent(Page* page, Page** parent, std::size_t* index) {
+    *parent = nullptr;
+    *index = 0;
+    if (page->number == store_.header().root) return 0;
+    const std::uint32_t target = page->number;
+    std::string key;
+    bool haveKey = false;
+    int rc = lowestKey(page, &key, &haveKey);
+    if (rc != 0) return rc;
+    Page* q = nullptr;
+    if ((rc = root(&q)) != 0) return rc;
+    if (q == nullptr) return internalFault(1891);
+    if (haveKey) {
+        while (q->level > page->level) {
+            const std::size_t i = std::max<std::size_t>(position(q, key, true), 1) - 1;
+            if (q->level == page->level + 1) {
+                if (q->children[i] == target) {
+                    *parent = q;
+                    *index = i;
+                    return 0;
+                }
+                break;
+            }
+            if ((rc = child(q, i, &q)) != 0) return rc;
+        }
+        if ((rc = root(&q)) != 0) return rc;
+    }
+    // A page without any entry below it is found by looking through the interior pages.
+    if ((rc = scanForParent(q, target, parent, index)) != 0) return rc;
+    return *parent == nullptr ? internalFault(1891) : 0;
+}
+
+} // namespace docket::drivers::qvn

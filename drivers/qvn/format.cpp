@@ -1,0 +1,285 @@
+#include "drivers/qvn/format.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace docket::drivers::qvn {
+
+void encodeHeader(const FileHeader& h, std::uint8_t* out) {
+    std::memset(out, 0, kHeaderSize);
+    put32(out + 0, h.ownAddress);
+    put16(out + 4, h.ownSize);
+    put32(out + 6, h.logStart);
+    put32(out + 10, h.logEnd);
+    std::memcpy(out + 14, kMagic, 4);
+    put16(out + 18, h.zero);
+    for (int i = 0; i < 4; ++i) out[20 + i] = static_cast<std::uint8_t>(h.lastNumber >> (24 - 8 * i));
+    put32(out + 24, h.changeCounter);
+    put32(out + 28, h.root);
+    for (int c = 0; c < kClassSlots; ++c) {
+        put32(out + 32 + 4 * c, h.first[c]);
+        put32(out + 272 + 4 * c, h.end[c]);
+    }
+}
+
+bool decodeHeader(const std::uint8_t* in, FileHeader* h) {
+    if (std::memcmp(in + 14, kMagic, 4) != 0) return false;
+    h->ownAddress = get32(in);
+    h->ownSize = get16(in + 4);
+    h->logStart = get32(in + 6);
+    h->logEnd = get32(in + 10);
+    h->zero = get16(in + 18);
+    h->lastNumber =
+        std::uint32_t{in[20]} << 24 | std::uint32_t{in[21]} << 16 | std::uint32_t{in[22]} << 8 | in[23];
+    h->changeCounter = get32(in + 24);
+    h->root = get32(in + 28);
+    for (int c = 0; c < kClassSlots; ++c) {
+        h->first[c] = get32(in + 32 + 4 * c);
+        h->end[c] = get32(in + 272 + 4 * c);
+    }
+    return true;
+}
+
+std::uint64_t pageSpaceEnd(const FileHeader& h) {
+    for (int c = kMaxClass; c >= 1; --c)
+        if (h.end[c] > h.first[c]) return pageAddress(h.end[c]);
+    return kHeaderSize;
+}
+
+int classOfNumber(const FileHeader& h, std::uint32_t number) {
+    for (int c = 1; c <= kMaxClass; ++c)
+        if (number >= h.first[c] && number < h.end[c] && (number - h.first[c]) % c == 0) return c;
+    return 0;
+}
+
+int compareKeys(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    if (n != 0) {
+        const int r = std::memcmp(a.data(), b.data(), n);
+        if (r != 0) return r < 0 ? -1 : 1;
+    }
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+void encodeEntries(const std::vector<Entry>& entries, std::string* out) {
+    const Entry* prev = nullptr;
+    for (const Entry& e : entries) {
+        std::size_t shared = 0;
+        std::uint8_t flag = 0;
+        if (prev == nullptr) {
+            flag = 0xC0;
+        } else {
+            const std::size_t limit = std::min<std::size_t>({63, e.bytes.size(), prev->bytes.size()});
+            while (shared < limit && e.bytes[shared] == prev->bytes[shared]) ++shared;
+            if (e.bytes.size() != prev->bytes.size()) flag |= 0x80;
+            if (e.keyLength != prev->keyLength) flag |= 0x40;
+        }
+        flag |= static_cast<std::uint8_t>(shared);
+        out->push_back(static_cast<char>(flag));
+        std::uint8_t len[2];
+        if (flag & 0x80) {
+            put16(len, static_cast<std::uint16_t>(e.bytes.size()));
+            out->append(reinterpret_cast<const char*>(len), 2);
+        }
+        if (flag & 0x40) {
+            put16(len, e.keyLength);
+            out->append(reinterpret_cast<const char*>(len), 2);
+        }
+        out->append(e.bytes, shared, std::string::npos);
+        prev = &e;
+    }
+}
+
+int decodeEntries(const std::uint8_t* data, std::size_t length, std::size_t count, std::vector<Entry>* out) {
+    constexpr int kBad = 1602;
+    out->clear();
+    out->reserve(count);
+    std::size_t pos = 0;
+    std::size_t total = 0, keyLength = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (pos >= length) return kBad;
+        const std::uint8_t flag = data[pos++];
+        if (i == 0 && (flag & 0xC0) != 0xC0) return kBad;
+        if (flag & 0x80) {
+            if (length - pos < 2) return kBad;
+            total = get16(data + pos);
+            pos += 2;
+        }
+        if (flag & 0x40) {
+            if (length - pos < 2) return kBad;
+            keyLength = get16(data + pos);
+            pos += 2;
+        }
+        const std::size_t shared = flag & 0x3F;
+        if (keyLength > total || total > kMaxPageSize) return kBad;
+        const std::size_t prevLength = i == 0 ? 0 : (*out)[i - 1].bytes.size();
+        if (shared > prevLength || shared > total) return kBad;
+        const std::size_t rest = total - shared;
+        if (length - pos < rest) return kBad;
+        Entry e;
+        e.keyLength = static_cast<std::uint16_t>(keyLength);
+        e.bytes.reserve(total);
+        if (shared != 0) e.bytes.assign((*out)[i - 1].bytes, 0, shared);
+        e.bytes.append(reinterpret_cast<const char*>(data + pos), rest);
+        pos += rest;
+        out->push_back(std::move(e));
+    }
+    return pos == length ? 0 : kBad;
+}
+
+void appendCount(std::size_t count, std::string* out) {
+    while (count >= 0x80) {
+        out->push_back(static_cast<char>(0x80 | (count & 0x7F)));
+        count >>= 7;
+    }
+    out->push_back(static_cast<char>(count));
+}
+
+void rleCompress(const std::uint8_t* data, std::size_t length, std::string* out) {
+    std::size_t literalStart = 0;
+    std::size_t i = 0;
+    while (i < length) {
+        std::size_t run = 1;
+        while (i + run < length && data[i + run] == data[i]) ++run;
+        if (run >= 4) {
+            // The run's first byte closes the literal group; the repeat count covers the rest.
+            appendCount(i + 1 - literalStart, out);
+            out->append(reinterpret_cast<const char*>(data + literalStart), i + 1 - literalStart);
+            appendCount(run - 1, out);
+            i += run;
+            literalStart = i;
+        } else {
+            i += run;
+        }
+    }
+    appendCount(length - literalStart, out);
+    out->append(reinterpret_cast<const char*>(data + literalStart), length - literalStart);
+}
+
+namespace {
+
+// Reads a count of at most four 7-bit groups; false when the input ends or the count is absurd.
+bool readCount(const std::uint8_t* data, std::size_t length, std::size_t* pos, std::size_t* count) {
+    std::size_t value = 0;
+    for (int shift = 0; shift < 28; shift += 7) {
+        if (*pos >= length) return false;
+        const std::uint8_t b = data[(*pos)++];
+        value |= std::size_t{b & 0x7Fu} << shift;
+        if ((b & 0x80) == 0) {
+            *count = value;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int rleExpand(const std::uint8_t* data, std::size_t length, std::uint8_t* out, std::size_t outLength) {
+    std::size_t in = 0, done = 0;
+    for (;;) {
+        std::size_t literal = 0;
+        if (!readCount(data, length, &in, &literal)) return done == outLength ? 0 : 1602;
+        if (literal > outLength - done) return 522;
+        if (literal > length - in) return 1602;
+        std::memcpy(out + done, data + in, literal);
+        in += literal;
+        done += literal;
+        if (done == outLength) return 0;
+        std::size_t repeat = 0;
+        if (!readCount(data, length, &in, &repeat)) return 1602;
+        if (repeat > outLength - done || (repeat != 0 && done == 0)) return 530;
+        std::memset(out + done, done == 0 ? 0 : out[done - 1], repeat);
+        done += repeat;
+    }
+}
+
+std::size_t fullSize(const std::vector<Entry>& entries) {
+    std::size_t total = 0;
+    for (const Entry& e : entries) total += e.bytes.size();
+    return total;
+}
+
+int encodePage(const PageImage& page, std::uint32_t number, EncodedPage* out) {
+    const bool interior = page.level != 0;
+    const std::size_t count = page.entries.size();
+    const std::size_t full = fullSize(page.entries);
+    std::string body;
+    encodeEntries(page.entries, &body);
+    const std::size_t childBytes = interior ? 4 * count : 0;
+    const std::size_t unpacked = kPageHeaderSize + childBytes + body.size();
+    if (unpacked > kPageHeaderSize + childBytes + full + kEntryOverhead * count) return 1659;
+
+    std::string packed;
+    rleCompress(reinterpret_cast<const std::uint8_t*>(body.data()), body.size(), &packed);
+    const std::size_t packedSize = kPageHeaderSize + childBytes + packed.size();
+    const bool compress = roundUp(packedSize, kPageUnit) < roundUp(unpacked, kPageUnit);
+    const std::size_t stored = compress ? packedSize : unpacked;
+    if (roundUp(stored, kPageUnit) > kMaxPageSize || stored == 0 || full > 0xFFFF || count > 0xFFFF)
+        return 1678;
+
+    out->pageClass = static_cast<int>(roundUp(stored, kPageUnit) / kPageUnit);
+    out->storedSize = stored;
+    out->unpackedSize = unpacked;
+    out->bytes.assign(out->pageClass * kPageUnit, static_cast<char>(kPadByte));
+    auto* p = reinterpret_cast<std::uint8_t*>(out->bytes.data());
+    put32(p, static_cast<std::uint32_t>(pageAddress(number)));
+    put16(p + 4, static_cast<std::uint16_t>(stored));
+    put16(p + 6, static_cast<std::uint16_t>(unpacked));
+    put16(p + 8, static_cast<std::uint16_t>(full));
+    put16(p + 10, static_cast<std::uint16_t>(count));
+    p[12] = page.level;
+    std::size_t pos = kPageHeaderSize;
+    if (interior)
+        for (std::size_t i = 0; i < count; ++i, pos += 4) put32(p + pos, page.children[i]);
+    const std::string& image = compress ? packed : body;
+    std::memcpy(p + pos, image.data(), image.size());
+    return 0;
+}
+
+int estimateClass(const PageImage& page) {
+    const std::size_t bytes = kPageHeaderSize + (page.level != 0 ? 4 : 0) * page.entries.size() +
+                              fullSize(page.entries) + kEntryOverhead * page.entries.size();
+    return static_cast<int>(std::min<std::size_t>(kMaxClass, roundUp(bytes, kPageUnit) / kPageUnit));
+}
+
+std::uint16_t storedSizeOf(const std::uint8_t* image) {
+    return get16(image + 4);
+}
+std::uint32_t ownAddressOf(const std::uint8_t* image) {
+    return get32(image);
+}
+
+int decodePage(const std::uint8_t* data, std::size_t classBytes, std::uint32_t number, PageImage* out) {
+    if (classBytes < kPageUnit || classBytes > kMaxPageSize) return 1477;
+    const std::size_t stored = get16(data + 4);
+    const std::size_t unpacked = get16(data + 6);
+    const std::size_t full = get16(data + 8);
+    const std::size_t count = get16(data + 10);
+    const std::uint8_t level = data[12];
+    if (get32(data) != pageAddress(number) || stored > classBytes || stored < kPageHeaderSize ||
+        unpacked > kMaxPageSize + 0x1000 || stored > unpacked)
+        return 1477;
+    const std::size_t childBytes = level != 0 ? 4 * count : 0;
+    if (kPageHeaderSize + childBytes > stored || (level != 0 && count == 0)) return 1602;
+    out->level = level;
+    out->children.clear();
+    for (std::size_t i = 0; i < (level != 0 ? count : 0); ++i)
+        out->children.push_back(get32(data + kPageHeaderSize + 4 * i));
+    const std::size_t bodyStart = kPageHeaderSize + childBytes;
+    const std::size_t bodyLength = unpacked - bodyStart;
+    int fault = 0;
+    if (stored < unpacked) {
+        std::vector<std::uint8_t> body(bodyLength);
+        fault = rleExpand(data + bodyStart, stored - bodyStart, body.data(), bodyLength);
+        if (fault == 0) fault = decodeEntries(body.data(), bodyLength, count, &out->entries);
+    } else {
+        fault = decodeEntries(data + bodyStart, bodyLength, count, &out->entries);
+    }
+    if (fault != 0) return fault;
+    if (fullSize(out->entries) != full) return 1602;
+    if (level != 0 && !out->entries[0].bytes.empty()) return 1602;
+    return 0;
+}
+
+} // namespace docket::drivers::qvn

@@ -1,0 +1,142 @@
+// The page space: the pages of class c lie together in [first(c), end(c)) in steps of c units,
+// the ranges are ordered by class and do not overlap; gaps between them are free. An empty range
+// keeps a position too (first == end), so that the order holds for every class.
+#include <algorithm>
+
+#include "drivers/qvn/fault.h"
+#include "drivers/qvn/page_store.h"
+
+namespace docket::drivers::qvn {
+
+std::uint32_t PageStore::lowerLimit(int c) const {
+    return c <= 1 ? 0 : header_.end[c - 1];
+}
+
+std::uint32_t PageStore::upperLimit(int c) const {
+    return c >= kMaxClass ? 0xFFFFFFFFu : header_.first[c + 1];
+}
+
+int PageStore::movePage(std::uint32_t from, std::uint32_t to) {
+    if (from == to) return 0;
+    if (find(to) != nullptr) return internalFault(1781);
+    Page* page = nullptr;
+    int rc = load(from, &page);
+    if (rc != 0) return rc;
+    Page* parent = nullptr;
+    std::size_t index = 0;
+    rc = locator_->locateParent(page, &parent, &index);
+    if (rc != 0) return rc;
+    if (parent == nullptr) {
+        header_.root = to;
+    } else {
+        parent->children[index] = to;
+        parent->dirty = true;
+    }
+    std::unique_ptr<Page> owned = take(from);
+    owned->number = to;
+    owned->dirty = true;
+    insert(std::move(owned));
+    return 0;
+}
+
+// Makes first(k) at least `atLeast`, shifting the ranges above first where they are in the way.
+int PageStore::shiftUp(int k, std::uint32_t atLeast) {
+    auto& first = header_.first;
+    auto& end = header_.end;
+    if (first[k] >= atLeast) return 0;
+    if (end[k] < first[k] || (end[k] - first[k]) % k != 0) return internalFault(1781);
+    const std::uint32_t count = (end[k] - first[k]) / k;
+    // A range moves in whole pages; with fewer pages than steps each page moves once, straight to
+    // its new place.
+    const std::uint32_t steps = (atLeast - first[k] + k - 1) / k;
+    const std::uint32_t newFirst = count == 0 ? atLeast : first[k] + steps * k;
+    const std::uint32_t newEnd = newFirst + count * k;
+    if (newEnd < newFirst) return internalFault(1781);
+    if (k < kMaxClass && first[k + 1] < newEnd) {
+        const int rc = shiftUp(k + 1, newEnd);
+        if (rc != 0) return rc;
+    }
+    if (count == 0 || steps >= count) {
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const int rc = movePage(first[k] + i * k, newFirst + i * k);
+            if (rc != 0) return rc;
+        }
+        first[k] = newFirst;
+        end[k] = newEnd;
+        return 0;
+    }
+    for (std::uint32_t i = 0; i < steps; ++i) {
+        const int rc = movePage(first[k], end[k]);
+        if (rc != 0) return rc;
+        first[k] += k;
+        end[k] += k;
+    }
+    return 0;
+}
+
+// Gaps are closed at every flush, so the ranges below are packed already; a page therefore opens
+// space below its range only when the gap right below is large enough, and otherwise grows the
+// range at its end.
+int PageStore::allocate(int c, std::uint32_t* number) {
+    if (c < 1 || c > kMaxClass) return internalFault(1678);
+    auto& first = header_.first;
+    auto& end = header_.end;
+    if (c > 1 && first[c] >= lowerLimit(c) + c) {
+        first[c] -= c;
+        *number = first[c];
+        return 0;
+    }
+    if (end[c] > 0xFFFFFFFFu - 2 * kMaxClass) return internalFault(1781);
+    if (first[c] == end[c] && first[c] < lowerLimit(c)) first[c] = end[c] = lowerLimit(c);
+    if (c < kMaxClass && upperLimit(c) < end[c] + c) {
+        const int rc = shiftUp(c + 1, end[c] + c);
+        if (rc != 0) return rc;
+    }
+    *number = end[c];
+    end[c] += c;
+    return 0;
+}
+
+int PageStore::freePlace(int c, std::uint32_t number) {
+    auto& first = header_.first;
+    auto& end = header_.end;
+    if (end[c] < first[c] + c || number < first[c] || number >= end[c] || (number - first[c]) % c != 0)
+        return internalFault(1781);
+    const std::uint32_t last = end[c] - c;
+    if (number != last) {
+        const int rc = movePage(last, number);
+        if (rc != 0) return rc;
+    }
+    end[c] = last;
+    return 0;
+}
+
+int PageStore::closeGaps() {
+    auto& first = header_.first;
+    auto& end = header_.end;
+    for (int c = 1; c <= kMaxClass; ++c) {
+        const std::uint32_t low = lowerLimit(c);
+        if (first[c] < low || end[c] < first[c]) return internalFault(1781);
+        const std::uint32_t count = (end[c] - first[c]) / c;
+        if (count == 0) {
+            first[c] = end[c] = low;
+        } else if (count == 1) {
+            if (first[c] > low) {
+                const int rc = movePage(first[c], low);
+                if (rc != 0) return rc;
+                first[c] = low;
+                end[c] = low + c;
+            }
+        } else {
+            while (first[c] - low >= static_cast<std::uint32_t>(c)) {
+                const int rc = movePage(end[c] - c, first[c] - c);
+                if (rc != 0) return rc;
+                first[c] -= c;
+                end[c] -= c;
+            }
+        }
+    }
+    return 0;
+}
+
+} // namespace docket::drivers::qvn

@@ -1,0 +1,178 @@
+#include "drivers/qvn/qvn_file.h"
+
+#include <map>
+#include <mutex>
+
+#include "drivers/platform_result.h"
+#include "drivers/qvn/fault.h"
+#include "drivers/qvn/physical_name.h"
+#include "platform/clock.h"
+
+namespace docket::drivers::qvn {
+
+namespace {
+
+std::mutex registryMutex;
+std::map<std::string, std::weak_ptr<QvnFile>>& registry() {
+    static std::map<std::string, std::weak_ptr<QvnFile>> files;
+    return files;
+}
+
+// Runs a read operation in an access of its own when the caller is not inside one.
+template <typename Op> int withReadAccess(QvnFile& file, Op op) {
+    if (file.inAccess()) return op();
+    int rc = file.beginAccess(false);
+    if (rc != 0) return rc;
+    rc = op();
+    file.endAccess();
+    return rc;
+}
+
+} // namespace
+
+QvnFile::~QvnFile() {
+    locks_.unlockAccess();
+    io_.close();
+}
+
+int QvnFile::open(const std::string& path, unsigned accessWord, const std::string& password,
+                  std::shared_ptr<QvnFile>* out) {
+    std::lock_guard lock(registryMutex);
+    const std::string key = physicalKey(path);
+    auto& files = registry();
+    if (auto it = files.find(key); it != files.end()) {
+        if (auto existing = it->second.lock()) {
+            *out = std::move(existing);
+            return 0;
+        }
+    }
+    std::shared_ptr<QvnFile> file(new QvnFile());
+    const int rc = file->openFile(path, accessWord, password);
+    if (rc != 0) return rc;
+    files[key] = file;
+    *out = std::move(file);
+    return 0;
+}
+
+int QvnFile::openPrivate(const std::string& path, unsigned accessWord, const std::string& password,
+                         std::unique_ptr<QvnFile>* out) {
+    std::unique_ptr<QvnFile> file(new QvnFile());
+    const int rc = file->openFile(path, accessWord, password);
+    if (rc != 0) return rc;
+    *out = std::move(file);
+    return 0;
+}
+
+int QvnFile::openFile(const std::string& path, unsigned accessWord, const std::string& password) {
+    path_ = path;
+    const OpenMode mode = decodeOpenMode(accessWord);
+    writable_ = mode.write;
+    const auto share = static_cast<platform::Share>(mode.share);
+    const auto disposition =
+        (accessWord & 0x200) != 0 ? platform::Disposition::CreateAlways : platform::Disposition::OpenAlways;
+    int rc = io_.open(path, writable_ ? platform::Access::ReadWrite : platform::Access::ReadOnly, share,
+                      disposition);
+    if (rc != 0) return fileErrorFromPlatform(rc);
+    if (!password.empty()) io_.setKey(deriveScrambleKey(password));
+    othersOnlyRead_ = share == platform::Share::DenyWrite;
+    locks_.attach(&io_.file(), share == platform::Share::All, othersOnlyRead_,
+                  static_cast<std::uint32_t>(platform::clockHundredths()));
+    FileHeader header;
+    bool empty = false;
+    if ((rc = readDiskHeader(&header, &empty)) != 0) return rc;
+    // The first access completes an interrupted commit; when another station is busy the next
+    // access does it.
+    if (beginAccess(writable_) == 0) endAccess();
+    return 0;
+}
+
+int QvnFile::readDiskHeader(FileHeader* header, bool* empty) {
+    *empty = false;
+    std::uint64_t size = 0;
+    int rc = io_.size(&size);
+    if (rc != 0) return rc;
+    if (size == 0) {
+        *header = FileHeader{};
+        *empty = true;
+        return 0;
+    }
+    if (size < kHeaderSize) return kInvalidDataFile;
+    std::uint8_t bytes[kHeaderSize];
+    if ((rc = io_.readFull(0, bytes, kHeaderSize)) != 0) return rc;
+    if (!decodeHeader(bytes, header) || header->ownSize != kHeaderSize) return kInvalidDataFile;
+    return 0;
+}
+
+int QvnFile::writeHeaderAt0(const FileHeader& header) {
+    std::uint8_t bytes[kHeaderSize];
+    encodeHeader(header, bytes);
+    return io_.write(0, bytes, kHeaderSize);
+}
+
+int QvnFile::beginAccess(bool write, bool mustWait) {
+    if (write && !writable_) return 5;
+    if (accessDepth_ > 0) {
+        ++accessDepth_;
+        if (!write || writeAccess_) return 0;
+        // A change inside a read access: the read access ends and a write access begins.
+        const int rc = locks_.lockWrite(mustWait);
+        if (rc != 0) {
+            --accessDepth_;
+            return rc;
+        }
+        writeAccess_ = true;
+        return refresh(true);
+    }
+    const int rc = write ? locks_.lockWrite(mustWait) : locks_.lockRead(mustWait);
+    if (rc != 0) return rc;
+    accessDepth_ = 1;
+    writeAccess_ = write;
+    const int refreshed = refresh(write);
+    if (refreshed != 0) endAccess();
+    return refreshed;
+}
+
+void QvnFile::endAccess() {
+    if (accessDepth_ == 0 || --accessDepth_ > 0) return;
+    writeAccess_ = false;
+    locks_.unlockAccess();
+    store_.trim();
+}
+
+int QvnFile::find(std::string_view key, Entry* out, bool* found) {
+    return withReadAccess(*this, [&] { return tree_.find(key, out, found); });
+}
+
+int QvnFile::seekForward(std::string_view key, bool strict, Entry* out, bool* found) {
+    return withReadAccess(*this, [&] { return tree_.seekForward(key, strict, out, found); });
+}
+
+int QvnFile::seekBackward(std::string_view key, bool strict, Entry* out, bool* found) {
+    return withReadAccess(*this, [&] { return tree_.seekBackward(key, strict, out, found); });
+}
+
+int QvnFile::insert(const Entry& entry, bool* existed) {
+    if (!inWriteAccess()) return internalFault(231);
+    return tree_.insert(entry, false, existed);
+}
+
+int QvnFile::replace(const Entry& entry, bool* existed) {
+    if (!inWriteAccess()) return internalFault(231);
+    return tree_.insert(entry, true, existed);
+}
+
+int QvnFile::erase(std::string_view key, bool* existed) {
+    if (!inWriteAccess()) return internalFault(1203);
+    return tree_.erase(key, existed);
+}
+
+int QvnFile::nextNumber(std::uint32_t* number) {
+    if (!inWriteAccess()) return internalFault(1163);
+    FileHeader& header = store_.header();
+    if (header.lastNumber + 1 >= 0xFE000000u) return internalFault(1173);
+    *number = ++header.lastNumber;
+    headerChanged_ = true;
+    return 0;
+}
+
+} // namespace docket::drivers::qvn

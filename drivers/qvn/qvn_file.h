@@ -1,0 +1,101 @@
+#pragma once
+// One physical native file, shared by every open table of it in the process: the platform file,
+// the header, the page cache and changed pages, the entry tree, the station locks, and the commit
+// (two-phase flush through a log at the end of the page space) with the recovery of an interrupted
+// commit at the next access.
+//
+// Every read or change happens inside an access. An access begins with the station's lock and a
+// refresh of the header (the cache is dropped when another station committed, and an interrupted
+// commit is completed or discarded); it ends when the operation returns. Read operations called
+// outside an access run in an access of their own; changes need a write access.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "drivers/qvn/block_io.h"
+#include "drivers/qvn/entry_tree.h"
+#include "drivers/qvn/page_store.h"
+#include "drivers/qvn/station_locks.h"
+
+namespace docket::drivers::qvn {
+
+class QvnFile {
+public:
+    // Whether a logged commit belonged to a transaction that has not finished; the records layer
+    // installs the real question. 0 or an error code.
+    using TransactionCheck = std::function<int(QvnFile& file, bool* unfinished)>;
+
+    ~QvnFile();
+    QvnFile(const QvnFile&) = delete;
+    QvnFile& operator=(const QvnFile&) = delete;
+
+    // The process's QvnFile of `path` (compared without regard to case), opened now when no table
+    // of the file is open yet. `accessWord` is the language's access word. Errors: the open's
+    // platform failure (2, 3, 4, 5, 90), 36 for a file that is not a native file (or a wrong
+    // password).
+    static int open(const std::string& path, unsigned accessWord, const std::string& password,
+                    std::shared_ptr<QvnFile>* out);
+    // A QvnFile of its own that no other open shares: a second station within one process.
+    static int openPrivate(const std::string& path, unsigned accessWord, const std::string& password,
+                           std::unique_ptr<QvnFile>* out);
+
+    const std::string& path() const { return path_; }
+    bool writable() const { return writable_; }
+
+    int beginAccess(bool write, bool mustWait = false);
+    void endAccess();
+    bool inAccess() const { return accessDepth_ > 0; }
+    bool inWriteAccess() const { return accessDepth_ > 0 && writeAccess_; }
+
+    int find(std::string_view key, Entry* out, bool* found);
+    int seekForward(std::string_view key, bool strict, Entry* out, bool* found);
+    int seekBackward(std::string_view key, bool strict, Entry* out, bool* found);
+    int insert(const Entry& entry, bool* existed);  // leaves an existing entry alone
+    int replace(const Entry& entry, bool* existed); // inserts or replaces
+    int erase(std::string_view key, bool* existed);
+    // The next number of the header's counter (big-endian in the file).
+    int nextNumber(std::uint32_t* number);
+
+    // Commits every change of this station. 0, or 90 after a failed write (the changes are then
+    // dropped and the file keeps its committed state).
+    int flush();
+    bool changed() const { return headerChanged_ || store_.hasChanges(); }
+
+    const FileHeader& header() { return store_.header(); }
+    PageStore& store() { return store_; }
+    EntryTree& tree() { return tree_; }
+    StationLocks& locks() { return locks_; }
+    BlockIo& io() { return io_; }
+    // True when the header on disk points to a commit log.
+    bool logPending() const { return diskHeader_.logStart != diskHeader_.logEnd; }
+
+    void setTransactionCheck(TransactionCheck check) { transactionCheck_ = std::move(check); }
+
+private:
+    QvnFile() : store_(io_), tree_(store_) {}
+    int openFile(const std::string& path, unsigned accessWord, const std::string& password);
+    int readDiskHeader(FileHeader* header, bool* empty);
+    int writeHeaderAt0(const FileHeader& header);
+    int refresh(bool write);
+    int recover(const FileHeader& onDisk, bool write);
+    int resetLog(FileHeader header);
+    int flushChanges();
+
+    std::string path_;
+    BlockIo io_;
+    PageStore store_;
+    EntryTree tree_;
+    StationLocks locks_;
+    FileHeader diskHeader_{};
+    bool valid_ = false;
+    bool writable_ = false;
+    bool othersOnlyRead_ = false;
+    bool headerChanged_ = false;
+    bool writeAccess_ = false;
+    int accessDepth_ = 0;
+    TransactionCheck transactionCheck_;
+};
+
+} // namespace docket::drivers::qvn

@@ -1,0 +1,231 @@
+// Byte-level tests of the header, the page image and both compressions, against hand-computed
+// bytes.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "drivers/qvn/format.h"
+#include "drivers/qvn/scramble.h"
+
+namespace docket::drivers::qvn {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes bytesOf(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
+std::string rle(const std::string& in) {
+    std::string out;
+    rleCompress(reinterpret_cast<const std::uint8_t*>(in.data()), in.size(), &out);
+    return out;
+}
+Entry entry(const std::string& key, const std::string& data = {}) {
+    return Entry{key + data, static_cast<std::uint16_t>(key.size())};
+}
+
+TEST(QvnHeader, EncodesFieldsAtTheirOffsets) {
+    FileHeader h;
+    h.logStart = 0x1234;
+    h.logEnd = 0x5678;
+    h.lastNumber = 0x01020304;
+    h.changeCounter = 7;
+    h.root = 9;
+    h.first[3] = 10;
+    h.end[3] = 16;
+    h.end[59] = 0xAABBCCDD;
+    std::uint8_t b[512];
+    encodeHeader(h, b);
+    EXPECT_EQ(Bytes(b, b + 24), (Bytes{0, 0, 0,   0,   0x00, 0x02, 0x34, 0x12, 0,    0,    0x78, 0x56,
+                                       0, 0, 'q', 'U', 'o',  'R',  0,    0,    0x01, 0x02, 0x03, 0x04}));
+    EXPECT_EQ(Bytes(b + 24, b + 32), (Bytes{7, 0, 0, 0, 9, 0, 0, 0}));
+    EXPECT_EQ(Bytes(b + 44, b + 48), (Bytes{10, 0, 0, 0}));
+    EXPECT_EQ(Bytes(b + 284, b + 288), (Bytes{16, 0, 0, 0}));
+    EXPECT_EQ(Bytes(b + 508, b + 512), (Bytes{0xDD, 0xCC, 0xBB, 0xAA}));
+    FileHeader back;
+    ASSERT_TRUE(decodeHeader(b, &back));
+    EXPECT_EQ(back.lastNumber, 0x01020304u);
+    EXPECT_EQ(back.end[59], 0xAABBCCDDu);
+    b[15] = 'u';
+    EXPECT_FALSE(decodeHeader(b, &back));
+}
+
+TEST(QvnHeader, PageSpaceAndClasses) {
+    FileHeader h;
+    EXPECT_EQ(pageSpaceEnd(h), 512u);
+    h.first[2] = 0;
+    h.end[2] = 4;
+    h.first[5] = 6;
+    h.end[5] = 16;
+    EXPECT_EQ(pageSpaceEnd(h), 16u * 256 + 512);
+    EXPECT_EQ(classOfNumber(h, 2), 2);
+    EXPECT_EQ(classOfNumber(h, 3), 0); // inside the range but not on a page boundary
+    EXPECT_EQ(classOfNumber(h, 11), 5);
+    EXPECT_EQ(classOfNumber(h, 16), 0);
+    EXPECT_EQ(pageAddress(3), 1280u);
+}
+
+TEST(QvnRunLength, RunsOfThreeStayLiteralRunsOfFourRepeat) {
+    EXPECT_EQ(bytesOf(rle("xaaay")), (Bytes{5, 'x', 'a', 'a', 'a', 'y'}));
+    EXPECT_EQ(bytesOf(rle("aaaa")), (Bytes{1, 'a', 3, 0})); // ends with a run: final group of 0
+    EXPECT_EQ(bytesOf(rle("baaaab")), (Bytes{2, 'b', 'a', 3, 1, 'b'}));
+    EXPECT_EQ(bytesOf(rle("")), (Bytes{0}));
+    EXPECT_EQ(bytesOf(rle(std::string(300, 'z'))), (Bytes{1, 'z', 0xAB, 0x02, 0}));
+}
+
+TEST(QvnRunLength, CountsTakeSevenBitsPerByte) {
+    std::string out;
+    appendCount(127, &out);
+    EXPECT_EQ(bytesOf(out), (Bytes{0x7F}));
+    out.clear();
+    appendCount(128, &out);
+    EXPECT_EQ(bytesOf(out), (Bytes{0x80, 0x01}));
+    out.clear();
+    appendCount(16383, &out);
+    EXPECT_EQ(bytesOf(out), (Bytes{0xFF, 0x7F}));
+    out.clear();
+    appendCount(16384, &out);
+    EXPECT_EQ(bytesOf(out), (Bytes{0x80, 0x80, 0x01}));
+    std::string literal;
+    for (int i = 0; i < 128; ++i) literal.push_back(static_cast<char>(i % 2));
+    const std::string packed = rle(literal);
+    EXPECT_EQ(static_cast<std::uint8_t>(packed[0]), 0x80);
+    EXPECT_EQ(static_cast<std::uint8_t>(packed[1]), 0x01);
+}
+
+TEST(QvnRunLength, ExpandsAndRefusesOverruns) {
+    std::mt19937 random(5);
+    for (int round = 0; round < 200; ++round) {
+        std::string in;
+        const int n = static_cast<int>(random() % 600);
+        for (int i = 0; i < n; ++i) in.push_back(static_cast<char>(random() % 3 == 0 ? 0 : random() % 4));
+        const std::string packed = rle(in);
+        std::vector<std::uint8_t> out(in.size());
+        ASSERT_EQ(rleExpand(reinterpret_cast<const std::uint8_t*>(packed.data()), packed.size(), out.data(),
+                            out.size()),
+                  0);
+        EXPECT_EQ(std::string(out.begin(), out.end()), in);
+    }
+    std::uint8_t out[3];
+    const Bytes literalOverrun{5, 'a', 'b', 'c', 'd', 'e'};
+    EXPECT_EQ(rleExpand(literalOverrun.data(), literalOverrun.size(), out, 3), 522);
+    const Bytes repeatOverrun{1, 'a', 5, 0};
+    EXPECT_EQ(rleExpand(repeatOverrun.data(), repeatOverrun.size(), out, 3), 530);
+    const Bytes shortInput{1, 'a'};
+    EXPECT_EQ(rleExpand(shortInput.data(), shortInput.size(), out, 3), 1602);
+}
+
+TEST(QvnPrefix, SharedBytesAndLengthFlags) {
+    std::string out;
+    encodeEntries({entry("ab", "c"), entry("ab", "d"), entry("abx"), entry("q", "rs")}, &out);
+    const Bytes expected{0xC0, 3, 0, 2,   0,    'a', 'b', 'c', 0x02, 'd',
+                         0x42, 3, 0, 'x', 0x40, 1,   0,   'q', 'r',  's'};
+    EXPECT_EQ(bytesOf(out), expected);
+    std::vector<Entry> back;
+    ASSERT_EQ(decodeEntries(expected.data(), expected.size(), 4, &back), 0);
+    EXPECT_EQ(back[2].bytes, "abx");
+    EXPECT_EQ(back[2].keyLength, 3);
+    EXPECT_EQ(back[3].bytes, "qrs");
+    EXPECT_EQ(back[3].keyLength, 1);
+    EXPECT_EQ(decodeEntries(expected.data(), expected.size() - 1, 4, &back), 1602);
+    EXPECT_EQ(decodeEntries(expected.data(), expected.size(), 3, &back), 1602);
+}
+
+TEST(QvnPrefix, SharedCountStopsAtSixtyThree) {
+    const std::string common(70, 'x');
+    std::string out;
+    encodeEntries({entry(common + "A"), entry(common + "B")}, &out);
+    const std::size_t second = 5 + 71;
+    ASSERT_EQ(out.size(), second + 1 + 8);
+    EXPECT_EQ(static_cast<std::uint8_t>(out[second]), 63);
+    EXPECT_EQ(out.substr(second + 1), "xxxxxxxB");
+}
+
+TEST(QvnPage, LeafImageByteForByte) {
+    PageImage page{0, {entry("k1")}, {}};
+    EncodedPage e;
+    ASSERT_EQ(encodePage(page, 3, &e), 0);
+    ASSERT_EQ(e.bytes.size(), 256u);
+    EXPECT_EQ(e.pageClass, 1);
+    const Bytes head(e.bytes.begin(), e.bytes.begin() + 20);
+    EXPECT_EQ(head, (Bytes{0x00, 0x05, 0, 0, 20, 0, 20, 0, 2, 0, 1, 0, 0, 0xC0, 2, 0, 2, 0, 'k', '1'}));
+    for (std::size_t i = 20; i < 256; ++i) ASSERT_EQ(static_cast<std::uint8_t>(e.bytes[i]), 0xB0) << i;
+    PageImage back;
+    ASSERT_EQ(decodePage(reinterpret_cast<const std::uint8_t*>(e.bytes.data()), 256, 3, &back), 0);
+    EXPECT_EQ(back.entries[0].bytes, "k1");
+    EXPECT_EQ(decodePage(reinterpret_cast<const std::uint8_t*>(e.bytes.data()), 256, 4, &back), 1477);
+}
+
+TEST(QvnPage, InteriorImageCarriesChildNumbers) {
+    PageImage page{1, {Entry{}, entry("m")}, {5, 9}};
+    EncodedPage e;
+    ASSERT_EQ(encodePage(page, 0, &e), 0);
+    const Bytes head(e.bytes.begin(), e.bytes.begin() + 32);
+    EXPECT_EQ(head, (Bytes{0x00, 0x02, 0, 0, 32, 0,    32, 0, 1, 0, 2,    0, 1, 5, 0, 0,
+                           0,    9,    0, 0, 0,  0xC0, 0,  0, 0, 0, 0xC0, 1, 0, 1, 0, 'm'}));
+    PageImage back;
+    ASSERT_EQ(decodePage(reinterpret_cast<const std::uint8_t*>(e.bytes.data()), 256, 0, &back), 0);
+    EXPECT_EQ(back.children, (std::vector<std::uint32_t>{5, 9}));
+}
+
+TEST(QvnPage, CompressedOnlyWhenAWholeUnitIsSaved) {
+    EncodedPage big;
+    ASSERT_EQ(encodePage(PageImage{0, {entry("a", std::string(300, '\0'))}, {}}, 0, &big), 0);
+    EXPECT_EQ(big.unpackedSize, 319u);
+    EXPECT_EQ(big.storedSize, 24u);
+    EXPECT_EQ(big.pageClass, 1);
+    const Bytes body(big.bytes.begin() + 13, big.bytes.begin() + 24);
+    EXPECT_EQ(body, (Bytes{7, 0xC0, 0x2D, 0x01, 0x01, 0x00, 'a', 0, 0xAB, 0x02, 0}));
+    PageImage back;
+    ASSERT_EQ(decodePage(reinterpret_cast<const std::uint8_t*>(big.bytes.data()), 256, 0, &back), 0);
+    EXPECT_EQ(back.entries[0].bytes, "a" + std::string(300, '\0'));
+
+    EncodedPage small;
+    ASSERT_EQ(encodePage(PageImage{0, {entry("a", std::string(200, '\0'))}, {}}, 0, &small), 0);
+    EXPECT_EQ(small.unpackedSize, 219u);
+    EXPECT_EQ(small.storedSize, 219u); // 256 either way: stored as it is
+}
+
+TEST(QvnPage, RefusesPagesThatDoNotFit) {
+    Entry huge{std::string(7600, 'a'), 1};
+    Entry huge2{std::string(7600, 'b'), 1};
+    for (std::size_t i = 0; i < huge.bytes.size(); ++i) huge.bytes[i] = static_cast<char>('a' + i % 23);
+    for (std::size_t i = 0; i < huge2.bytes.size(); ++i) huge2.bytes[i] = static_cast<char>('b' + i % 19);
+    EncodedPage e;
+    EXPECT_EQ(encodePage(PageImage{0, {huge, huge2}, {}}, 0, &e), 1678);
+}
+
+TEST(QvnPage, DamagedImagesAreRefusedNotReadPast) {
+    EncodedPage e;
+    ASSERT_EQ(encodePage(PageImage{1, {Entry{}, entry("abc", "def"), entry("abd", "x")}, {1, 2, 3}}, 7, &e),
+              0);
+    std::mt19937 random(11);
+    PageImage back;
+    for (int round = 0; round < 3000; ++round) {
+        std::string damaged = e.bytes;
+        const int flips = 1 + static_cast<int>(random() % 4);
+        for (int f = 0; f < flips; ++f) damaged[random() % 40] = static_cast<char>(random());
+        decodePage(reinterpret_cast<const std::uint8_t*>(damaged.data()), damaged.size(), 7, &back);
+    }
+    std::string zero(256, '\0');
+    EXPECT_NE(decodePage(reinterpret_cast<const std::uint8_t*>(zero.data()), 256, 0, &back), 0);
+}
+
+TEST(QvnScramble, UnscrambleUndoesScramble) {
+    const ScrambleKey key = deriveScrambleKey("secret");
+    EXPECT_NE(key, deriveScrambleKey("secreT"));
+    EXPECT_NE(key, deriveScrambleKey(""));
+    std::mt19937 random(3);
+    for (int round = 0; round < 500; ++round) {
+        std::uint8_t block[64], copy[64];
+        for (auto& b : block) b = static_cast<std::uint8_t>(random());
+        std::copy(block, block + 64, copy);
+        scrambleBlock(key, block);
+        EXPECT_FALSE(std::equal(block, block + 64, copy));
+        unscrambleBlock(key, block);
+        ASSERT_TRUE(std::equal(block, block + 64, copy));
+    }
+}
+
+} // namespace
+} // namespace docket::drivers::qvn

@@ -1,0 +1,337 @@
+// The entry tree through a QvnFile: opening, lookups, splits, deletes, the number counter, and a
+// randomized model test against an ordered map with flushes and reopening.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+
+#include "drivers/qvn/physical_name.h"
+#include "drivers/qvn/tests/qvn_test_util.h"
+
+namespace docket::drivers::qvn {
+namespace {
+
+using namespace testing;
+
+std::unique_ptr<QvnFile> openFile(const std::string& path, unsigned mode = kReadWriteShared,
+                                  const std::string& password = {}) {
+    std::unique_ptr<QvnFile> file;
+    EXPECT_EQ(QvnFile::openPrivate(path, mode, password, &file), 0);
+    return file;
+}
+
+void put(QvnFile& f, const std::string& key, const std::string& data) {
+    bool existed = false;
+    ASSERT_EQ(f.replace(makeEntry(key, data), &existed), 0);
+}
+
+std::string keyOf(int i) {
+    char text[16];
+    std::snprintf(text, sizeof text, "k%07d", i);
+    return text;
+}
+
+TEST(QvnOpen, EmptyShortAndForeignFiles) {
+    ScratchDir dir;
+    { std::ofstream(dir.file("empty.QVN")); }
+    std::unique_ptr<QvnFile> file;
+    EXPECT_EQ(QvnFile::openPrivate(dir.file("empty.QVN"), kReadWriteShared, {}, &file), 0);
+    file.reset();
+    { std::ofstream(dir.file("short.QVN")) << std::string(100, 'x'); }
+    EXPECT_EQ(QvnFile::openPrivate(dir.file("short.QVN"), kReadWriteShared, {}, &file), 36);
+    { std::ofstream(dir.file("foreign.QVN")) << std::string(1024, 'x'); }
+    EXPECT_EQ(QvnFile::openPrivate(dir.file("foreign.QVN"), kReadWriteShared, {}, &file), 36);
+    EXPECT_EQ(QvnFile::openPrivate(dir.file("missing/x.QVN"), kReadWriteShared, {}, &file), 3);
+}
+
+TEST(QvnOpen, OneSharedFilePerPhysicalPath) {
+    ScratchDir dir;
+    std::shared_ptr<QvnFile> a, b;
+    ASSERT_EQ(QvnFile::open(dir.file("Shared.QVN"), kReadWriteShared, {}, &a), 0);
+    ASSERT_EQ(QvnFile::open(dir.file("SHARED.qvn"), kReadWriteShared, {}, &b), 0);
+    EXPECT_EQ(a.get(), b.get());
+    const PhysicalName plain = splitPhysicalName(dir.file("memo"));
+    EXPECT_EQ(plain.path, dir.file("memo.QVN"));
+    EXPECT_EQ(plain.table, "UNNAMED");
+    const PhysicalName named = splitPhysicalName(dir.file("data.db") + "\\!memos");
+    EXPECT_EQ(named.path, dir.file("data.db"));
+    EXPECT_EQ(named.table, "MEMOS");
+}
+
+TEST(QvnTree, FindSeekAndStep) {
+    ScratchDir dir;
+    auto f = openFile(dir.file("a.QVN"));
+    ASSERT_EQ(f->beginAccess(true), 0);
+    for (int i = 0; i < 50; i += 2) put(*f, keyOf(i), "d" + std::to_string(i));
+    Entry e;
+    bool found = false;
+    ASSERT_EQ(f->find(keyOf(10), &e, &found), 0);
+    EXPECT_TRUE(found);
+    EXPECT_EQ(e.bytes, keyOf(10) + "d10");
+    ASSERT_EQ(f->find(keyOf(11), &e, &found), 0);
+    EXPECT_FALSE(found);
+    ASSERT_EQ(f->seekForward(keyOf(11), false, &e, &found), 0);
+    EXPECT_EQ(e.key(), keyOf(12));
+    ASSERT_EQ(f->seekForward(keyOf(12), true, &e, &found), 0);
+    EXPECT_EQ(e.key(), keyOf(14));
+    ASSERT_EQ(f->seekBackward(keyOf(12), true, &e, &found), 0);
+    EXPECT_EQ(e.key(), keyOf(10));
+    ASSERT_EQ(f->seekBackward(keyOf(0), true, &e, &found), 0);
+    EXPECT_FALSE(found);
+    // A key that is a prefix of another sorts first.
+    put(*f, "k", "short");
+    ASSERT_EQ(f->seekForward("k", true, &e, &found), 0);
+    EXPECT_EQ(e.key(), keyOf(0));
+    bool existed = true;
+    EXPECT_EQ(f->insert(makeEntry(keyOf(2), "other"), &existed), 0);
+    EXPECT_TRUE(existed);
+    ASSERT_EQ(f->find(keyOf(2), &e, &found), 0);
+    EXPECT_EQ(e.bytes, keyOf(2) + "d2");
+    EXPECT_EQ(f->flush(), 0);
+    f->endAccess();
+}
+
+TEST(QvnTree, SplitsKeepTheRootNumberAndDeletesShrinkTheFile) {
+    ScratchDir dir;
+    const std::string path = dir.file("split.QVN");
+    auto f = openFile(path);
+    ASSERT_EQ(f->beginAccess(true), 0);
+    put(*f, keyOf(0), std::string(100, 'x'));
+    const std::uint32_t root = f->header().root;
+    for (int i = 1; i < 3000; ++i) put(*f, keyOf(i), std::string(100, static_cast<char>('a' + i % 26)));
+    EXPECT_EQ(f->header().root, root);
+    int depth = 0;
+    ASSERT_EQ(f->tree().depth(&depth), 0);
+    EXPECT_GE(depth, 2);
+    ASSERT_EQ(f->flush(), 0);
+    f->endAccess();
+    f.reset();
+    expectClean(path);
+    const auto grown = std::filesystem::file_size(path);
+
+    f = openFile(path);
+    ASSERT_EQ(f->beginAccess(true), 0);
+    std::mt19937 random(2);
+    std::vector<int> order(3000);
+    for (int i = 0; i < 3000; ++i) order[i] = i;
+    std::shuffle(order.begin(), order.end(), random);
+    for (std::size_t n = 0; n < order.size(); ++n) {
+        bool existed = false;
+        ASSERT_EQ(f->erase(keyOf(order[n]), &existed), 0);
+        ASSERT_TRUE(existed);
+        if (n % 500 == 0) {
+            ASSERT_EQ(f->flush(), 0);
+        }
+    }
+    ASSERT_EQ(f->flush(), 0);
+    f->endAccess();
+    EXPECT_TRUE(readAll(*f).empty());
+    f.reset();
+    expectClean(path);
+    EXPECT_LE(std::filesystem::file_size(path), 512u + 256u);
+    EXPECT_LT(std::filesystem::file_size(path), grown);
+}
+
+TEST(QvnTree, DeletingInteriorEntries) {
+    ScratchDir dir;
+    const std::string path = dir.file("interior.QVN");
+    auto f = openFile(path);
+    Model model;
+    ASSERT_EQ(f->beginAccess(true), 0);
+    for (int i = 0; i < 4000; ++i) {
+        put(*f, keyOf(i), std::string(60, 'v'));
+        model[keyOf(i)] = std::string(60, 'v');
+    }
+    ASSERT_EQ(f->flush(), 0);
+    // Delete every entry that sits in the root until the root is a leaf again.
+    for (int round = 0; round < 200; ++round) {
+        Page* root = nullptr;
+        ASSERT_EQ(f->store().load(f->header().root, &root), 0);
+        if (root->level == 0) break;
+        const std::string key(root->entries.back().key());
+        bool existed = false;
+        ASSERT_EQ(f->erase(key, &existed), 0);
+        ASSERT_TRUE(existed);
+        model.erase(key);
+    }
+    ASSERT_EQ(f->flush(), 0);
+    f->endAccess();
+    EXPECT_EQ(readAll(*f), model);
+    f.reset();
+    expectClean(path);
+}
+
+TEST(QvnTree, LargeEntriesSplitIntoEmptyPagesSafely) {
+    ScratchDir dir;
+    const std::string path = dir.file("large.QVN");
+    auto f = openFile(path);
+    Model model;
+    std::mt19937 random(8);
+    ASSERT_EQ(f->beginAccess(true), 0);
+    for (int i = 0; i < 400; ++i) {
+        const std::string key = keyOf(static_cast<int>(random() % 300));
+        if (random() % 3 == 0) {
+            bool existed = false;
+            ASSERT_EQ(f->erase(key, &existed), 0);
+            model.erase(key);
+        } else {
+            const std::size_t length =
+                random() % 2 ? 7000 + random() % (kMaxEntryLength - 7000 - key.size()) : random() % 3000;
+            std::string data(length, '\0');
+            for (auto& c : data) c = static_cast<char>(random());
+            put(*f, key, data);
+            model[key] = data;
+        }
+        if (i % 37 == 0) {
+            ASSERT_EQ(f->flush(), 0);
+        }
+    }
+    ASSERT_EQ(f->flush(), 0);
+    f->endAccess();
+    EXPECT_EQ(readAll(*f), model);
+    f.reset();
+    expectClean(path);
+}
+
+TEST(QvnTree, NumberCounterIsBigEndianAndStopsBeforeTheNameArea) {
+    ScratchDir dir;
+    const std::string path = dir.file("counter.QVN");
+    auto f = openFile(path);
+    ASSERT_EQ(f->beginAccess(true), 0);
+    std::uint32_t n = 0;
+    ASSERT_EQ(f->nextNumber(&n), 0);
+    EXPECT_EQ(n, 1u);
+    f->store().header().lastNumber = 0xFDFFFFFD;
+    ASSERT_EQ(f->nextNumber(&n), 0);
+    EXPECT_EQ(n, 0xFDFFFFFEu);
+    ASSERT_EQ(f->flush(), 0);
+    f->endAccess();
+    f.reset();
+    std::ifstream in(path, std::ios::binary);
+    char bytes[24];
+    in.read(bytes, 24);
+    EXPECT_EQ(std::string(bytes + 20, 4), std::string("\xFD\xFF\xFF\xFE", 4));
+
+    f = openFile(path);
+    ASSERT_EQ(f->beginAccess(true), 0);
+    ASSERT_EQ(f->nextNumber(&n), 0);
+    EXPECT_EQ(n, 0xFDFFFFFFu);
+    FaultRecorder faults;
+    EXPECT_EQ(f->nextNumber(&n), 36);
+    ASSERT_EQ(faults.messages.size(), 1u);
+    EXPECT_EQ(faults.messages[0], "Possible data corruption in file (1173)");
+    f->endAccess();
+}
+
+TEST(QvnTree, ChangesNeedAWriteAccess) {
+    ScratchDir dir;
+    auto f = openFile(dir.file("access.QVN"));
+    FaultRecorder faults;
+    bool existed = false;
+    EXPECT_EQ(f->insert(makeEntry("a", "b"), &existed), 36);
+    EXPECT_EQ(f->erase("a", &existed), 36);
+    std::uint32_t n = 0;
+    EXPECT_EQ(f->nextNumber(&n), 36);
+    EXPECT_EQ(faults.messages, (std::vector<std::string>{"Possible data corruption in file (231)",
+                                                         "Possible data corruption in file (1203)",
+                                                         "Possible data corruption in file (1163)"}));
+    auto reader = openFile(dir.file("access.QVN"), kReadOnlyShared);
+    EXPECT_EQ(reader->beginAccess(true), 5);
+}
+
+TEST(QvnTree, ScrambledFileNeedsItsPassword) {
+    ScratchDir dir;
+    const std::string path = dir.file("secret.QVN");
+    auto f = openFile(path, kReadWriteShared, "owner");
+    ASSERT_EQ(f->beginAccess(true), 0);
+    for (int i = 0; i < 300; ++i) put(*f, keyOf(i), "plain text value");
+    ASSERT_EQ(f->flush(), 0);
+    f->endAccess();
+    f.reset();
+    std::ifstream in(path, std::ios::binary);
+    const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(raw.find("qUoR"), std::string::npos);
+    EXPECT_EQ(raw.find("plain text"), std::string::npos);
+    std::unique_ptr<QvnFile> wrong;
+    EXPECT_EQ(QvnFile::openPrivate(path, kReadWriteShared, "other", &wrong), 36);
+    f = openFile(path, kReadWriteShared, "owner");
+    EXPECT_EQ(readAll(*f).size(), 300u);
+    f.reset();
+    expectClean(path, "owner");
+}
+
+TEST(QvnTree, CacheHoldsFewerThanAHundredPagesBetweenOperations) {
+    ScratchDir dir;
+    auto f = openFile(dir.file("cache.QVN"));
+    ASSERT_EQ(f->beginAccess(true), 0);
+    for (int i = 0; i < 20000; ++i) put(*f, keyOf(i), std::string(150, 'c'));
+    ASSERT_EQ(f->flush(), 0);
+    f->endAccess();
+    std::mt19937 random(4);
+    for (int i = 0; i < 3000; ++i) {
+        Entry e;
+        bool found = false;
+        ASSERT_EQ(f->find(keyOf(static_cast<int>(random() % 20000)), &e, &found), 0);
+        ASSERT_TRUE(found);
+        ASSERT_LT(f->store().held(), PageStore::kHoldBelow);
+    }
+    EXPECT_GE(f->store().held(), PageStore::kKeepAtLeast);
+}
+
+// Millions of operations in a long run: DOCKET_QVN_MODEL_OPS sets the count (a few hundred
+// thousand by default, so the suite stays quick).
+TEST(QvnTree, RandomOperationsAgainstAnOrderedMap) {
+    long operations = 200000;
+    if (const char* text = std::getenv("DOCKET_QVN_MODEL_OPS")) operations = std::atol(text);
+    ScratchDir dir;
+    const std::string path = dir.file("model.QVN");
+    Model model;
+    std::mt19937_64 random(12345);
+    auto f = openFile(path);
+    ASSERT_EQ(f->beginAccess(true), 0);
+    long untilFlush = 1 + static_cast<long>(random() % 2000);
+    int flushes = 0;
+    for (long op = 0; op < operations; ++op) {
+        // Keys with shared prefixes and runs, so both compressions are exercised.
+        const std::uint64_t pick = random() % 40000;
+        std::string key = "T" + std::string(pick % 5, '\0') + std::to_string(pick);
+        const int what = static_cast<int>(random() % 10);
+        bool existed = false;
+        if (what < 5) {
+            std::string data(16 + random() % 185 - key.size() % 16, ' ');
+            for (std::size_t i = 0; i < data.size() / 3; ++i)
+                data[random() % data.size()] = static_cast<char>(random());
+            ASSERT_EQ(f->replace(makeEntry(key, data), &existed), 0);
+            ASSERT_EQ(existed, model.count(key) == 1);
+            model[key] = data;
+        } else if (what < 8) {
+            ASSERT_EQ(f->erase(key, &existed), 0);
+            ASSERT_EQ(existed, model.erase(key) == 1);
+        } else {
+            Entry e;
+            bool found = false;
+            ASSERT_EQ(f->seekForward(key, what == 9, &e, &found), 0);
+            auto it = what == 9 ? model.upper_bound(key) : model.lower_bound(key);
+            ASSERT_EQ(found, it != model.end());
+            if (found) {
+                ASSERT_EQ(e.bytes, it->first + it->second);
+            }
+        }
+        if (--untilFlush == 0 || op + 1 == operations) {
+            ASSERT_EQ(f->flush(), 0);
+            f->endAccess();
+            untilFlush = 1 + static_cast<long>(random() % 2000);
+            if (++flushes % 15 == 0 || op + 1 == operations) {
+                f.reset();
+                expectClean(path);
+                f = openFile(path);
+                ASSERT_EQ(readAll(*f), model);
+            }
+            ASSERT_EQ(f->beginAccess(true), 0);
+        }
+    }
+    f->endAccess();
+}
+
+} // namespace
+} // namespace docket::drivers::qvn
