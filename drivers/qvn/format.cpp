@@ -182,7 +182,7 @@ int rleExpand(const std::uint8_t* data, std::size_t length, std::uint8_t* out, s
         if (!readCount(data, length, &in, &literal)) return done == outLength ? 0 : 1602;
         if (literal > outLength - done) return 522;
         if (literal > length - in) return 1602;
-        std::memcpy(out + done, data + in, literal);
+        if (literal) std::memcpy(out + done, data + in, literal);
         in += literal;
         done += literal;
         if (done == outLength) return 0;
