@@ -189,7 +189,7 @@ int rleExpand(const std::uint8_t* data, std::size_t length, std::uint8_t* out, s
         std::size_t repeat = 0;
         if (!readCount(data, length, &in, &repeat)) return 1602;
         if (repeat > outLength - done || (repeat != 0 && done == 0)) return 530;
-        std::memset(out + done, done == 0 ? 0 : out[done - 1], repeat);
+        if (repeat != 0) std::memset(out + done, out[done - 1], repeat);
         done += repeat;
     }
 }

@@ -6,6 +6,8 @@ int runErrors(int argc, char** argv);
 int runEval(int argc, char** argv);
 int runFormat(int argc, char** argv);
 int runDeformat(int argc, char** argv);
+int runInfo(int argc, char** argv);
+int runCheck(int argc, char** argv);
 
 std::span<const Command> commands() {
     static const Command table[] = {
@@ -13,6 +15,8 @@ std::span<const Command> commands() {
         {"eval", "[--bind NAME=VALUE]... EXPR", "print the value of an expression (EVALUATE)", runEval},
         {"format", "VALUE @PICTURE", "print VALUE formatted by the picture, between | marks", runFormat},
         {"deformat", "TEXT @PICTURE", "print the value read from TEXT by the picture, between | marks", runDeformat},
+        {"info", "FILE [--password P]", "show a native file's header, page classes, tree and tables", runInfo},
+        {"check", "FILE [--password P]", "check every page of a native file; exit 1 when damaged", runCheck},
     };
     return table;
 }

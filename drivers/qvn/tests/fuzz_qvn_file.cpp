@@ -31,10 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Entry e;
     bool found = false;
     std::string key;
-    for (int steps = 0; steps < 100000 && file->seekForward(key, !key.empty(), &e, &found) == 0 && found; ++steps)
+    for (int steps = 0; steps < 100000 && file->seekForward(key, !key.empty(), &e, &found) == 0 && found;
+         ++steps)
         key = std::string(e.key());
     bool existed = false;
-    if (file->replace(Entry{"fuzzkey" + std::string(300, ' '), 7}, &existed) == 0 && file->erase("a", &existed) == 0)
+    if (file->replace(Entry{"fuzzkey" + std::string(300, ' '), 7}, &existed) == 0 &&
+        file->erase("a", &existed) == 0)
         file->flush();
     file->endAccess();
     return 0;
