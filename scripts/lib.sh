@@ -6,6 +6,7 @@ DOCKET_PACKAGES=(
   cmake ninja-build g++ clang pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev
+  qt6-base-dev libboost-context-dev xvfb xauth fonts-dejavu-core adwaita-icon-theme
 )
 
 docket_root() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }

@@ -1,0 +1,169 @@
+#pragma once
+// A procedure's window, created from its definition. The procedure loops on takeEvent(): each turn
+// gives one event number (and, for control events and EVENT:Selected, the control); the handler
+// may ask for the runtime's default action to be skipped or for the loop to end; the default action
+// of a turn is carried out when the next turn is asked for. A thread's newest window gets its
+// events; the windows under it are disabled until it closes.
+#include "ui/definition.h"
+#include "ui/use_variable.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QWidget;
+
+namespace docket::ui {
+
+enum class Action { Default, Skip, Leave };
+
+struct Bindings {
+    std::map<std::string, UseVariable> variables; // by use name
+    std::map<std::string, ListSource*> lists;     // by use name of list and drop controls
+};
+
+struct Control;
+class WindowWidget;
+
+class Window {
+public:
+    // Opens the window on the running program thread (thread 1 outside program threads).
+    explicit Window(const WindowDefinition& definition, Bindings bindings = {});
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    // The event loop. Carries out the previous turn's default action unless it was skipped, then
+    // waits for the next event; false once the window has closed or the loop was left.
+    bool takeEvent();
+    std::uint32_t event() const { return event_; }
+    int control() const { return control_; } // 0 for window events
+    int keyCode() const { return keyCode_; }
+    void setKeyCode(int code) { keyCode_ = code; }
+    void setAction(Action action) { action_ = action; }
+    bool closed() const { return closed_; }
+    void close(); // closes at once; the loop's next turn ends it
+
+    // Queues an event for this window (message code event + 0x1400).
+    void post(std::uint32_t eventNumber, int control = 0);
+    std::size_t pendingEvents() const { return queue_.size(); }
+
+    // Handlers run before the loop sees an event: event 0 matches every event, control 0 every
+    // control. A handler's Skip ends the event's processing there (the loop does not see it).
+    int addHandler(std::uint32_t eventNumber, int control, std::function<Action()> handler);
+    void removeHandler(int id);
+
+    // Properties by name ("Text", "XPos", "Checked", ...); control 0 is the window. Unknown names
+    // read as empty and are refused when set.
+    std::string get(int control, std::string_view name) const;
+    bool set(int control, std::string_view name, const std::string& value);
+    long getInt(int control, std::string_view name) const;
+    bool setInt(int control, std::string_view name, long value);
+
+    int controlCount() const { return static_cast<int>(controls_.size()); }
+    int firstControl() const { return controls_.empty() ? 0 : 1; }
+    // Controls created at run time take the next numbers; destroyed numbers are not reused.
+    int createControl(const ControlDefinition& definition);
+    void destroyControl(int control);
+    bool exists(int control) const;
+
+    void select(int control);      // gives it the focus (EVENT:Selected is posted)
+    void display(int control = 0); // shows the use variables again (0: every control)
+    void update(int control = 0);  // writes entries back into their use variables
+    int focusControl() const;
+
+    // Alert keys: a key code armed on a control (0: every control) in a slot; pressing it there
+    // raises EVENT:PreAlert, whose default action raises EVENT:AlertKey.
+    void alert(int control, int keyCode, int slot = 0);
+    void clearAlert(int control, int slot = -1);
+
+    // The accept-all pass: every entry control in order is validated as the program takes
+    // EVENT:Accepted for it; the first that fails gets EVENT:Rejected and the pass stops; when all
+    // pass EVENT:Completed follows.
+    void acceptAll();
+    bool acceptAllRunning() const { return acceptAll_ != 0; }
+
+    void setTimer(int hundredths); // 0 stops
+    // Moves between begin and end of a deferred move take effect together at end.
+    void beginDeferredMoves();
+    void endDeferredMoves();
+
+    QWidget* widget() const;
+    QWidget* controlWidget(int control) const;
+    Control* controlData(int control) const;
+    int thread() const { return thread_; }
+
+    // Used by the widgets.
+    void raise(std::uint32_t eventNumber, int control, int keyCode = -1);
+    bool keyPressed(int control, int code); // true when an alert took the key
+    void userResized();
+
+    // The pixels of one dialog unit.
+    double unitX() const { return unitX_; }
+    double unitY() const { return unitY_; }
+
+private:
+    struct Posted {
+        std::uint32_t code;
+        int control;
+        int keyCode;
+    };
+    struct Handler {
+        int id;
+        std::uint32_t event;
+        int control;
+        std::function<Action()> run;
+    };
+    struct Alert {
+        int control;
+        int key;
+        int slot;
+    };
+
+    void build(const ControlDefinition& definition, int number);
+    void defaultAction();
+    bool nextAcceptAll();
+    void refreshVisibility();
+    bool visibleByParents(const Control& control) const;
+    void place(Control& control);
+    void setEnabledAll(bool enabled);
+    bool validate(Control& control);
+
+    std::unique_ptr<WindowWidget> widget_;
+    std::vector<std::unique_ptr<Control>> controls_;
+    Bindings bindings_;
+    std::deque<Posted> queue_;
+    std::vector<Handler> handlers_;
+    std::vector<Alert> alerts_;
+    int nextHandler_ = 1;
+    std::uint32_t event_ = 0;
+    int control_ = 0;
+    int keyCode_ = 0;
+    Action action_ = Action::Default;
+    bool turnTaken_ = false;
+    bool closed_ = false;
+    bool left_ = false;
+    int thread_ = 0;
+    int acceptAll_ = 0; // next control of the pass, 0 when none runs
+    bool pixels_ = false;
+    double unitX_ = 1, unitY_ = 1;
+    int timerId_ = 0;
+    bool timerCounted_ = false;
+    bool deferred_ = false;
+    Window* under_ = nullptr; // the window disabled by this one
+    friend class WindowWidget;
+};
+
+// Posts an event to the newest window of `thread` (0: the running thread). False when that thread
+// has no window (nothing is queued).
+bool post(std::uint32_t eventNumber, int control = 0, int thread = 0);
+
+// The newest window of the running thread.
+Window* currentWindow();
+
+} // namespace docket::ui
