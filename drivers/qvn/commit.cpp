@@ -149,6 +149,13 @@ int QvnFile::flush() {
     return rc;
 }
 
+void QvnFile::discard() {
+    store_.dropAll();
+    store_.clearLogMap();
+    headerChanged_ = false;
+    valid_ = false;
+}
+
 int QvnFile::flushChanges() {
     const FileHeader old = diskHeader_;
     const std::uint64_t oldEnd = pageSpaceEnd(old);

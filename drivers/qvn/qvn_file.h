@@ -62,6 +62,9 @@ public:
     // dropped and the file keeps its committed state).
     int flush();
     bool changed() const { return headerChanged_ || store_.hasChanges(); }
+    // Forgets every change not yet committed (an operation that failed half-way outside a
+    // transaction, or a rollback): the next access reloads the header and pages from disk.
+    void discard();
 
     const FileHeader& header() { return store_.header(); }
     PageStore& store() { return store_; }

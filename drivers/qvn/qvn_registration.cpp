@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "drivers/qvn/table_driver.h"
+
 namespace docket::drivers::qvn {
 namespace {
 
@@ -110,11 +112,7 @@ constexpr std::uint8_t kSupported[] = {
 
 static_assert(sizeof kSupported == 1 + 73 + 1 + 17);
 
-int unsupported(OperationCode, DriverFile&, DriverArguments&) {
-    return 80;
-}
-
-std::atomic<DriverEntry> operations{unsupported};
+std::atomic<DriverEntry> operations{operate};
 
 int entry(OperationCode code, DriverFile& file, DriverArguments& args) {
     return trace().run(code, file, args, operations.load());
@@ -123,7 +121,7 @@ int entry(OperationCode code, DriverFile& file, DriverArguments& args) {
 } // namespace
 
 void setOperations(DriverEntry entryPoint) {
-    operations.store(entryPoint ? entryPoint : unsupported);
+    operations.store(entryPoint ? entryPoint : operate);
 }
 
 DriverTrace& trace() {

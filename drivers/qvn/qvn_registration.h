@@ -8,8 +8,8 @@ namespace docket::drivers::qvn {
 const DriverRegistration& registration();
 DriverTrace& trace();
 
-// The driver's operations, run through the trace. Until the native file layer is linked in, every
-// operation answers 80.
+// Replaces the driver's operations (run through the trace) for tests; null restores the table
+// operations of table_driver.h.
 void setOperations(DriverEntry operations);
 
 } // namespace docket::drivers::qvn

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "drivers/qvn/file_check.h"
+#include "drivers/qvn/table_check.h"
 
 namespace docket::qvn_tool {
 
@@ -67,7 +68,9 @@ int runInfo(int argc, char** argv) {
 int runCheck(int argc, char** argv) {
     std::string path, password;
     if (!parseArguments(argc, argv, &path, &password)) return usage("check");
-    const FileReport report = drivers::qvn::examineFile(path, password);
+    FileReport report = drivers::qvn::examineFile(path, password);
+    // The tables are checked on a sound tree only: a damaged one would stop the driver.
+    if (report.opened && report.problems.empty()) drivers::qvn::checkTables(path, password, &report.problems);
     for (const auto& p : report.problems) std::printf("%s: %s\n", path.c_str(), p.c_str());
     if (!report.problems.empty()) return 1;
     std::printf("%s: sound (%llu entries in %llu pages, depth %d)\n", path.c_str(),

@@ -1,0 +1,797 @@
+#include "drivers/qvn/qvn_table.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "drivers/qvn/definition_stream.h"
+#include "drivers/qvn/fault.h"
+#include "drivers/qvn/table_entries.h"
+#include "platform/charset.h"
+
+namespace docket::drivers::qvn {
+namespace {
+
+using runtime::TypeCode;
+
+// Runs the rest of a scope inside an access; `rc` holds the result of beginning it.
+class Access {
+public:
+    Access(QvnFile& file, bool write) : file_(file), rc(file.beginAccess(write, write)) {}
+    ~Access() {
+        if (rc == 0) file_.endAccess();
+    }
+    Access(const Access&) = delete;
+    Access& operator=(const Access&) = delete;
+
+private:
+    QvnFile& file_;
+
+public:
+    const int rc;
+};
+
+Entry makeEntry(std::string key, std::string_view data) {
+    Entry e;
+    e.keyLength = static_cast<std::uint16_t>(key.size());
+    e.bytes = std::move(key);
+    e.bytes.append(data);
+    return e;
+}
+
+std::string_view dataOf(const Entry& e) {
+    return std::string_view(e.bytes).substr(e.keyLength);
+}
+
+std::string counterData(std::uint32_t count, std::uint32_t second) {
+    std::string out;
+    appendLittle32(&out, count);
+    appendLittle32(&out, second);
+    return out;
+}
+
+// Every entry whose key part begins with `prefix` is erased.
+int erasePrefix(QvnFile& file, const std::string& prefix, bool (*keep)(std::string_view) = nullptr) {
+    std::string from = prefix;
+    bool strict = false;
+    for (;;) {
+        Entry e;
+        bool found = false;
+        if (int rc = file.seekForward(from, strict, &e, &found)) return rc;
+        if (!found || !startsWith(e.key(), prefix)) return 0;
+        from = std::string(e.key());
+        strict = true;
+        if (keep && keep(e.key())) continue;
+        bool existed = false;
+        if (int rc = file.erase(from, &existed)) return rc;
+    }
+}
+
+std::string toHex(std::string_view bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out.push_back(digits[c >> 4]);
+        out.push_back(digits[c & 15]);
+    }
+    return out;
+}
+
+bool fromHex(std::string_view text, std::string* out) {
+    if (text.size() % 2) return false;
+    out->clear();
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        int v = 0;
+        for (std::size_t j = i; j < i + 2; ++j) {
+            const char c = text[j];
+            const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+            if (d < 0) return false;
+            v = v * 16 + d;
+        }
+        out->push_back(static_cast<char>(v));
+    }
+    return true;
+}
+
+// The longest key part (table, kind, key bytes, record number) and data record that still make an
+// entry the tree accepts.
+constexpr std::size_t kMaxRecordLength = kMaxEntryLength - 9;
+constexpr std::size_t kMaxKeyLength = kMaxEntryLength - 13;
+
+} // namespace
+
+// ---- Tables of a physical file ------------------------------------------------------------------
+
+int listTables(QvnFile& file, std::vector<TableInfo>* out) {
+    out->clear();
+    Access access(file, false);
+    if (access.rc) return access.rc;
+    const std::string prefix(1, static_cast<char>(kKindName));
+    std::string from = prefix;
+    bool strict = false;
+    for (;;) {
+        Entry e;
+        bool found = false;
+        if (int rc = file.seekForward(from, strict, &e, &found)) return rc;
+        if (!found || !startsWith(e.key(), prefix)) return 0;
+        from = std::string(e.key());
+        strict = true;
+        if (dataOf(e).size() == 4) out->push_back({from.substr(1), readLittle32(dataOf(e), 0)});
+    }
+}
+
+int findTable(QvnFile& file, const std::string& name, std::uint32_t* number, bool* found) {
+    Entry e;
+    if (int rc = file.find(nameKey(name), &e, found)) return rc;
+    if (*found && dataOf(e).size() != 4) return kInvalidDataFile;
+    if (*found) *number = readLittle32(dataOf(e), 0);
+    return 0;
+}
+
+int eraseTable(QvnFile& file, std::uint32_t number, const std::string& name, bool dropName) {
+    if (int rc = erasePrefix(file, tablePrefix(number))) return rc;
+    bool existed = false;
+    return dropName ? file.erase(nameKey(name), &existed) : 0;
+}
+
+int checkDeclaration(const FileDeclaration& declaration) {
+    if (declaration.recordLength > kMaxRecordLength || declaration.keys.size() > kMaxKeys) return 47;
+    for (const auto& field : declaration.fields)
+        if (std::uint64_t{field.offset} + field.size > declaration.recordLength) return 47;
+    for (const auto& memo : declaration.memos)
+        if (!memo.isBlob() && memo.size > kMaxMemoSize) return 47;
+    for (const auto& key : declaration.keys) {
+        if (int rc = checkKeyComponents(declaration, key)) return rc;
+        if (keyLength(declaration, key) > kMaxKeyLength) return 88;
+    }
+    return 0;
+}
+
+int createTable(QvnFile& file, const std::string& name, const FileDeclaration& declaration,
+                std::uint32_t* created) {
+    if (int rc = checkDeclaration(declaration)) return rc;
+    Access access(file, true);
+    if (access.rc) return access.rc;
+    std::uint32_t old = 0, number = 0;
+    bool found = false, existed = false;
+    int rc = findTable(file, name, &old, &found);
+    if (rc == 0 && found) rc = eraseTable(file, old, name, false);
+    if (rc == 0) rc = file.nextNumber(&number);
+    if (rc == 0) {
+        std::string data;
+        appendLittle32(&data, number);
+        rc = file.replace(makeEntry(nameKey(name), data), &existed);
+    }
+    if (rc == 0)
+        rc = file.replace(
+            makeEntry(collationKey(number), CharTables::current().toEntry(declaration.has(file_flag::kOem))),
+            &existed);
+    const std::string definition = writeDefinition(declaration);
+    for (std::size_t at = 0, block = 0; rc == 0 && at < definition.size(); at += kDefinitionBlock, ++block)
+        rc = file.replace(makeEntry(definitionKey(number, static_cast<std::uint16_t>(block)),
+                                    std::string_view(definition).substr(at, kDefinitionBlock)),
+                          &existed);
+    if (rc == 0) rc = file.replace(makeEntry(counterKey(number, kKindData), counterData(0, 0)), &existed);
+    for (std::size_t k = 0; rc == 0 && k < declaration.keys.size(); ++k)
+        rc = file.replace(makeEntry(counterKey(number, static_cast<std::uint8_t>(k)), counterData(0, 0)),
+                          &existed);
+    if (rc == 0)
+        rc = file.flush();
+    else
+        file.discard();
+    if (rc == 0 && created) *created = number;
+    return rc;
+}
+
+// ---- Opening ------------------------------------------------------------------------------------
+
+int QvnTable::open(std::shared_ptr<QvnFile> file, const std::string& name, FileDeclaration* declaration,
+                   std::unique_ptr<QvnTable>* out) {
+    std::unique_ptr<QvnTable> table(new QvnTable());
+    table->file_ = std::move(file);
+    table->name_ = name;
+    QvnFile& f = *table->file_;
+    Access access(f, false);
+    if (access.rc) return access.rc;
+    bool found = false;
+    if (int rc = findTable(f, name, &table->number_, &found)) return rc;
+    if (!found) return 2; // our choice: a physical file without that table is like a missing file
+    Entry e;
+    if (int rc = f.find(collationKey(table->number_), &e, &found)) return rc;
+    if (!found || !CharTables::fromEntry(dataOf(e), &table->tables_, &table->oem_)) return kInvalidDataFile;
+    std::string definition;
+    for (std::uint32_t block = 0; block <= 0xFFFF; ++block) {
+        if (int rc = f.find(definitionKey(table->number_, static_cast<std::uint16_t>(block)), &e, &found))
+            return rc;
+        if (!found) break;
+        definition.append(dataOf(e));
+    }
+    const bool readMode =
+        (!declaration->record || declaration->recordLength == 0) && declaration->memos.empty();
+    if (readMode) {
+        auto owned = std::make_unique<FileDeclaration>();
+        owned->label = declaration->label;
+        owned->driver = declaration->driver;
+        owned->name = declaration->name;
+        owned->flags = declaration->flags;
+        if (!readDefinition(definition, owned.get())) return 47;
+        if (int rc = checkDeclaration(*owned)) return rc == 47 ? kInvalidDataFile : rc;
+        try {
+            table->ownedRecord_.assign(owned->recordLength, 0);
+            table->ownedMemos_.resize(owned->memos.size());
+            table->ownedBlobs_.resize(owned->memos.size());
+            for (std::size_t m = 0; m < owned->memos.size(); ++m) {
+                MemoDeclaration& memo = owned->memos[m];
+                if (memo.isBlob()) {
+                    memo.blob = &table->ownedBlobs_[m];
+                } else {
+                    table->ownedMemos_[m].assign(memo.size, ' ');
+                    memo.buffer = table->ownedMemos_[m].data();
+                }
+            }
+        } catch (const std::bad_alloc&) {
+            return 8;
+        }
+        owned->record = table->ownedRecord_.data();
+        table->owned_ = std::move(owned);
+        table->declaration_ = table->owned_.get();
+    } else {
+        if (int rc = checkDeclaration(*declaration)) return rc;
+        if (!definitionMatches(*declaration, definition)) return 47;
+        table->declaration_ = declaration;
+    }
+    table->context_ = KeyContext{&table->tables_, table->oem_};
+    table->setFile();
+    *out = std::move(table);
+    return 0;
+}
+
+int QvnTable::keyIndex(const KeyDeclaration* key) const {
+    if (!key) return -1;
+    for (std::size_t k = 0; k < declaration_->keys.size(); ++k)
+        if (&declaration_->keys[k] == key) return static_cast<int>(k);
+    // A declaration filled in read mode has keys of its own: the caller's key is found by label.
+    for (std::size_t k = 0; k < declaration_->keys.size(); ++k)
+        if (declaration_->keys[k].label == key->label) return static_cast<int>(k);
+    return -1;
+}
+
+// ---- Record images ------------------------------------------------------------------------------
+
+void QvnTable::toStored(std::string& image) const {
+    if (!oem_) return;
+    for (const auto& field : declaration_->fields) {
+        if (field.over) continue; // its bytes belong to the field it lies over
+        const std::size_t element = field.elementSize();
+        for (std::uint32_t i = 0; i < field.elements && element; ++i) {
+            char* p = image.data() + field.offset + i * element;
+            if (field.type == TypeCode::String)
+                platform::ansiToOem(p, element);
+            else if (field.type == TypeCode::CString)
+                platform::ansiToOem(p, strnlen(p, element));
+            else if (field.type == TypeCode::PString)
+                platform::ansiToOem(p + 1,
+                                    std::min<std::size_t>(static_cast<std::uint8_t>(p[0]), element - 1));
+        }
+    }
+}
+
+void QvnTable::fromStored(std::string& image) const {
+    if (!oem_) return;
+    for (const auto& field : declaration_->fields) {
+        if (field.over) continue;
+        const std::size_t element = field.elementSize();
+        for (std::uint32_t i = 0; i < field.elements && element; ++i) {
+            char* p = image.data() + field.offset + i * element;
+            if (field.type == TypeCode::String)
+                platform::oemToAnsi(p, element);
+            else if (field.type == TypeCode::CString)
+                platform::oemToAnsi(p, strnlen(p, element));
+            else if (field.type == TypeCode::PString)
+                platform::oemToAnsi(p + 1,
+                                    std::min<std::size_t>(static_cast<std::uint8_t>(p[0]), element - 1));
+        }
+    }
+}
+
+int QvnTable::fetch(std::uint32_t record, std::string* image, bool* found) {
+    Entry e;
+    if (int rc = file_->find(dataKey(number_, record), &e, found)) return rc;
+    if (!*found) return 0;
+    if (dataOf(e).size() != declaration_->recordLength) return kInvalidDataFile;
+    *image = std::string(dataOf(e));
+    fromStored(*image);
+    return 0;
+}
+
+int QvnTable::load(std::uint32_t record, bool* found) {
+    std::string image;
+    if (int rc = fetch(record, &image, found)) return rc;
+    if (!*found) return 0;
+    if (!image.empty()) std::memcpy(declaration_->record, image.data(), image.size());
+    lastImage_ = std::move(image);
+    current_ = record;
+    if (options_ & table_option::kNoMemo) {
+        options_ = (options_ & ~table_option::kNoMemo) | table_option::kMemosNotRead;
+        return 0;
+    }
+    options_ &= ~table_option::kMemosNotRead;
+    return readMemos(record);
+}
+
+// ---- Keys ---------------------------------------------------------------------------------------
+
+std::string QvnTable::keyPrefix(int key) const {
+    return kindPrefix(number_, key < 0 ? kKindData : static_cast<std::uint8_t>(key));
+}
+
+bool QvnTable::keyEntry(int key, const std::uint8_t* image, std::uint32_t record, Entry* out) const {
+    const KeyDeclaration& k = declaration_->keys[key];
+    if ((k.flags & key_flag::kOpt) && keyIsEmpty(*declaration_, k, image)) return false;
+    std::string bytes = keyPrefix(key) + encodeKey(*declaration_, k, image, context_);
+    std::string data;
+    if (k.flags & key_flag::kDup)
+        appendBig32(&bytes, record);
+    else
+        appendLittle32(&data, record);
+    *out = makeEntry(std::move(bytes), data);
+    return true;
+}
+
+std::uint32_t QvnTable::entryRecord(int key, const Entry& entry) const {
+    if (key < 0) return entry.keyLength == 9 ? readBig32(entry.key(), 5) : 0;
+    if (declaration_->keys[key].flags & key_flag::kDup)
+        return entry.keyLength >= 9 ? readBig32(entry.key(), entry.keyLength - 4) : 0;
+    return dataOf(entry).size() == 4 ? readLittle32(dataOf(entry), 0) : 0;
+}
+
+int QvnTable::readCounter(std::uint8_t which, std::uint32_t* count, std::uint32_t* second, bool* found) {
+    Entry e;
+    if (int rc = file_->find(counterKey(number_, which), &e, found)) return rc;
+    *count = *second = 0;
+    if (*found && dataOf(e).size() == 8) {
+        *count = readLittle32(dataOf(e), 0);
+        *second = readLittle32(dataOf(e), 4);
+    }
+    return 0;
+}
+
+int QvnTable::addToCounter(std::uint8_t which, std::int64_t delta) {
+    if (delta == 0) return 0;
+    std::uint32_t count = 0, second = 0;
+    bool found = false, existed = false;
+    if (int rc = readCounter(which, &count, &second, &found)) return rc;
+    const std::int64_t updated = std::clamp<std::int64_t>(std::int64_t{count} + delta, 0, 0xFFFFFFFF);
+    return file_->replace(
+        makeEntry(counterKey(number_, which), counterData(static_cast<std::uint32_t>(updated), second)),
+        &existed);
+}
+
+int QvnTable::changeKey(int key, const std::uint8_t* from, const std::uint8_t* to, std::uint32_t record,
+                        bool checkDuplicate) {
+    Entry oldEntry, newEntry;
+    const bool haveOld = from && keyEntry(key, from, record, &oldEntry);
+    const bool haveNew = to && keyEntry(key, to, record, &newEntry);
+    if (haveOld && haveNew && oldEntry.key() == newEntry.key()) return 0;
+    std::int64_t net = 0;
+    bool existed = false, found = false;
+    if (haveNew) {
+        const bool dup = declaration_->keys[key].flags & key_flag::kDup;
+        if (checkDuplicate && !dup) {
+            Entry e;
+            if (int rc = file_->find(newEntry.key(), &e, &found)) return rc;
+            if (found) return 40;
+        }
+        if (int rc = file_->insert(newEntry, &existed)) return rc;
+        if (!existed) ++net;
+    }
+    if (haveOld) {
+        Entry e;
+        if (int rc = file_->find(oldEntry.key(), &e, &found)) return rc;
+        if (found && entryRecord(key, e) == record) {
+            if (int rc = file_->erase(oldEntry.key(), &existed)) return rc;
+            --net;
+        }
+    }
+    return addToCounter(static_cast<std::uint8_t>(key), net);
+}
+
+int QvnTable::maintainKeys(const std::uint8_t* from, const std::uint8_t* to, std::uint32_t record) {
+    const auto& keys = declaration_->keys;
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        if (keys[k].isIndex()) continue; // built on demand only
+        const int rc = changeKey(static_cast<int>(k), from, to, record, true);
+        if (rc == 40) {
+            for (std::size_t j = k; j-- > 0;)
+                if (!keys[j].isIndex())
+                    if (int undo = changeKey(static_cast<int>(j), to, from, record, false)) return undo;
+        }
+        if (rc) return rc;
+    }
+    return 0;
+}
+
+// ---- Changes ------------------------------------------------------------------------------------
+
+int QvnTable::beginChange() {
+    return file_->beginAccess(true, true);
+}
+
+// Outside a transaction a change is committed at once; a failed one leaves nothing behind, not
+// even the record number it took.
+int QvnTable::finishChange(int rc) {
+    if (!inTransaction_) {
+        if (rc == 0)
+            rc = file_->flush();
+        else
+            file_->discard();
+    }
+    file_->endAccess();
+    return rc;
+}
+
+int QvnTable::add() {
+    if (int rc = beginChange()) return rc;
+    const auto* buffer = declaration_->record;
+    std::string image(reinterpret_cast<const char*>(buffer), declaration_->recordLength);
+    std::uint32_t record = 0;
+    int rc = file_->nextNumber(&record);
+    if (rc == 0) rc = maintainKeys(nullptr, reinterpret_cast<const std::uint8_t*>(image.data()), record);
+    if (rc == 0) {
+        std::string stored = image;
+        toStored(stored);
+        bool existed = false;
+        rc = file_->insert(makeEntry(dataKey(number_, record), stored), &existed);
+        if (rc == 0 && existed) rc = kInvalidDataFile; // a fresh number never has a record
+    }
+    if (rc == 0) rc = addToCounter(kKindData, 1);
+    if (rc == 0) {
+        current_ = record;
+        lastImage_ = image;
+        options_ &= ~table_option::kMemosNotRead;
+        rc = writeMemos(record);
+    }
+    return finishChange(rc);
+}
+
+int QvnTable::put() {
+    if (current_ == 0) return 33;
+    if (int rc = beginChange()) return rc;
+    // Holding the record and the WATCH comparison belong to the concurrency layer.
+    bool found = false;
+    int rc = fetch(current_, &storedImage_, &found);
+    if (rc == 0 && !found) rc = 33;
+    std::string image(reinterpret_cast<const char*>(declaration_->record), declaration_->recordLength);
+    if (rc == 0 && image != storedImage_) {
+        rc = maintainKeys(reinterpret_cast<const std::uint8_t*>(storedImage_.data()),
+                          reinterpret_cast<const std::uint8_t*>(image.data()), current_);
+        if (rc == 0) {
+            std::string stored = image;
+            toStored(stored);
+            bool existed = false;
+            rc = file_->replace(makeEntry(dataKey(number_, current_), stored), &existed);
+        }
+    }
+    if (rc == 0 && !(options_ & table_option::kMemosNotRead)) rc = writeMemos(current_);
+    if (rc == 0) lastImage_ = image;
+    options_ &= ~(table_option::kHeld | table_option::kWatchMode | table_option::kWatchImage);
+    return finishChange(rc);
+}
+
+int QvnTable::remove() {
+    if (current_ == 0) return 33;
+    if (int rc = beginChange()) return rc;
+    bool found = false, existed = false;
+    int rc = fetch(current_, &storedImage_, &found);
+    if (rc == 0 && !found) rc = 33;
+    if (rc == 0) rc = file_->erase(dataKey(number_, current_), &existed);
+    if (rc == 0)
+        rc = maintainKeys(reinterpret_cast<const std::uint8_t*>(storedImage_.data()), nullptr, current_);
+    if (rc == 0) rc = addToCounter(kKindData, -1);
+    if (rc == 0) rc = deleteMemos(current_);
+    if (rc == 0) current_ = 0;
+    options_ &= ~table_option::kHeld;
+    return finishChange(rc);
+}
+
+int QvnTable::empty() {
+    if (int rc = beginChange()) return rc;
+    // Keys, records and memos go; name, counters (zeroed, the flags number kept), definition and
+    // collation stay.
+    int rc = erasePrefix(*file_, tablePrefix(number_), [](std::string_view key) {
+        const auto kind = static_cast<std::uint8_t>(key[4]);
+        return kind != kKindMemo && kind > kKindData;
+    });
+    std::uint32_t count = 0, second = 0;
+    bool found = false, existed = false;
+    for (int which = -1; rc == 0 && which < static_cast<int>(declaration_->keys.size()); ++which) {
+        const auto w = which < 0 ? kKindData : static_cast<std::uint8_t>(which);
+        rc = readCounter(w, &count, &second, &found);
+        if (rc == 0) rc = file_->replace(makeEntry(counterKey(number_, w), counterData(0, second)), &existed);
+    }
+    current_ = 0;
+    setFile();
+    return finishChange(rc);
+}
+
+int QvnTable::flags(std::uint32_t* value) {
+    Access access(*file_, false);
+    if (access.rc) return access.rc;
+    std::uint32_t count = 0;
+    bool found = false;
+    return readCounter(kKindData, &count, value, &found);
+}
+
+int QvnTable::setFlags(std::uint32_t value) {
+    if (int rc = beginChange()) return rc;
+    std::uint32_t count = 0, second = 0;
+    bool found = false, existed = false;
+    int rc = readCounter(kKindData, &count, &second, &found);
+    if (rc == 0)
+        rc = file_->replace(makeEntry(counterKey(number_, kKindData), counterData(count, value)), &existed);
+    return finishChange(rc);
+}
+
+// ---- Reading ------------------------------------------------------------------------------------
+
+int QvnTable::getByPointer(std::uint32_t record) {
+    if (record == 0) return 35;
+    Access access(*file_, false);
+    if (access.rc) return access.rc;
+    bool found = false;
+    if (int rc = load(record, &found)) return rc;
+    return found ? 0 : 35;
+}
+
+int QvnTable::getByKey(int key) {
+    Access access(*file_, false);
+    if (access.rc) return access.rc;
+    const KeyDeclaration& k = declaration_->keys[key];
+    const std::string value = keyPrefix(key) + encodeKey(*declaration_, k, declaration_->record, context_);
+    Entry e;
+    bool found = false;
+    if (k.flags & key_flag::kDup) {
+        if (int rc = file_->seekForward(value + std::string(4, '\0'), false, &e, &found)) return rc;
+        found = found && e.keyLength == value.size() + 4 && startsWith(e.key(), value);
+    } else if (int rc = file_->find(value, &e, &found)) {
+        return rc;
+    }
+    if (!found) return 35;
+    if (int rc = load(entryRecord(key, e), &found)) return rc;
+    return found ? 0 : 35;
+}
+
+// ---- Sequences ----------------------------------------------------------------------------------
+
+void QvnTable::setFile() {
+    orderKey_ = -1;
+    cursor_.range = keyPrefix(-1);
+    cursor_.forward = cursor_.range;
+    cursor_.forwardStrict = false;
+    cursor_.backward = cursor_.range + std::string(5, '\xFF');
+    cursor_.backwardStrict = false;
+}
+
+void QvnTable::setFilePointer(std::uint32_t record) {
+    if (record < 1) return setFile();
+    setFile();
+    cursor_.forward = cursor_.backward = dataKey(number_, record);
+}
+
+void QvnTable::setKey(int key) {
+    orderKey_ = key;
+    cursor_.range = keyPrefix(key);
+    cursor_.forward = cursor_.range;
+    cursor_.forwardStrict = false;
+    cursor_.backward =
+        cursor_.range + std::string(keyLength(*declaration_, declaration_->keys[key]) + 5, '\xFF');
+    cursor_.backwardStrict = false;
+}
+
+int QvnTable::setKeyValue(int key, int valuesKey, bool withPointer, std::uint32_t record) {
+    // The values come from the record buffer's fields of `valuesKey`; positions are built in `key`.
+    const KeyDeclaration& k = declaration_->keys[key];
+    const KeyDeclaration& values = declaration_->keys[valuesKey >= 0 ? valuesKey : key];
+    setKey(key);
+    std::string value = cursor_.range;
+    value += encodeKey(*declaration_, values.components.size() == k.components.size() ? values : k,
+                       declaration_->record, context_);
+    cursor_.forward = cursor_.backward = value;
+    if (k.flags & key_flag::kDup) {
+        // Before all duplicates reading forward, after them reading backward (or at one record).
+        appendBig32(&cursor_.forward, withPointer ? record : 0);
+        appendBig32(&cursor_.backward, withPointer ? record : 0xFFFFFFFF);
+    }
+    return 0;
+}
+
+int QvnTable::setKeyPointer(int key, std::uint32_t record) {
+    Access access(*file_, false);
+    if (access.rc) return access.rc;
+    std::string image;
+    bool found = false;
+    if (int rc = fetch(record, &image, &found)) return rc;
+    if (!found) return 35;
+    setKey(key);
+    std::string at = cursor_.range + encodeKey(*declaration_, declaration_->keys[key],
+                                               reinterpret_cast<const std::uint8_t*>(image.data()), context_);
+    if (declaration_->keys[key].flags & key_flag::kDup) appendBig32(&at, record);
+    cursor_.forward = cursor_.backward = at;
+    return 0;
+}
+
+int QvnTable::setFileKey(int key) {
+    // Record order, starting at the first record whose key value is at or after the buffer's.
+    Access access(*file_, false);
+    if (access.rc) return access.rc;
+    const std::string value =
+        keyPrefix(key) + encodeKey(*declaration_, declaration_->keys[key], declaration_->record, context_);
+    Entry e;
+    bool found = false;
+    if (int rc = file_->seekForward(value, false, &e, &found)) return rc;
+    if (found && startsWith(e.key(), keyPrefix(key))) {
+        setFilePointer(entryRecord(key, e));
+    } else {
+        setFile();
+        cursor_.forward = cursor_.backward;
+        cursor_.forwardStrict = true;
+    }
+    return 0;
+}
+
+int QvnTable::step(bool forward) {
+    for (;;) {
+        Entry e;
+        bool found = false;
+        const int rc = forward ? file_->seekForward(cursor_.forward, cursor_.forwardStrict, &e, &found)
+                               : file_->seekBackward(cursor_.backward, cursor_.backwardStrict, &e, &found);
+        if (rc) return rc;
+        if (!found || !startsWith(e.key(), cursor_.range)) return 33;
+        cursor_.forward = cursor_.backward = std::string(e.key());
+        cursor_.forwardStrict = cursor_.backwardStrict = true;
+        const std::uint32_t record = entryRecord(orderKey_, e);
+        if (record == 0) continue;
+        bool loaded = false;
+        if (int lrc = load(record, &loaded)) return lrc;
+        if (loaded) return 0; // a key entry without its record is stepped over
+    }
+}
+
+int QvnTable::next() {
+    Access access(*file_, false);
+    return access.rc ? access.rc : step(true);
+}
+
+int QvnTable::previous() {
+    Access access(*file_, false);
+    return access.rc ? access.rc : step(false);
+}
+
+int QvnTable::skip(std::int32_t count) {
+    Access access(*file_, false);
+    if (access.rc) return access.rc;
+    const bool forward = count > 0;
+    for (std::int64_t n = count < 0 ? -std::int64_t{count} : count; n > 0; --n) {
+        Entry e;
+        bool found = false;
+        const int rc = forward ? file_->seekForward(cursor_.forward, cursor_.forwardStrict, &e, &found)
+                               : file_->seekBackward(cursor_.backward, cursor_.backwardStrict, &e, &found);
+        if (rc) return rc;
+        if (!found || !startsWith(e.key(), cursor_.range)) break; // stops at the end
+        cursor_.forward = cursor_.backward = std::string(e.key());
+        cursor_.forwardStrict = cursor_.backwardStrict = true;
+    }
+    return 0;
+}
+
+int QvnTable::atEnd(bool forward, bool* none) {
+    Access access(*file_, false);
+    if (access.rc) return access.rc;
+    Entry e;
+    bool found = false;
+    const int rc = forward ? file_->seekForward(cursor_.forward, cursor_.forwardStrict, &e, &found)
+                           : file_->seekBackward(cursor_.backward, cursor_.backwardStrict, &e, &found);
+    if (rc) return rc;
+    *none = !found || !startsWith(e.key(), cursor_.range);
+    return 0;
+}
+
+// ---- Counts, positions, states ------------------------------------------------------------------
+
+int QvnTable::records(int key, std::uint64_t* count) {
+    Access access(*file_, false);
+    if (access.rc) return access.rc;
+    std::uint32_t n = 0, second = 0;
+    bool found = false;
+    if (int rc = readCounter(key < 0 ? kKindData : static_cast<std::uint8_t>(key), &n, &second, &found))
+        return rc;
+    *count = n;
+    return 0;
+}
+
+int QvnTable::duplicate(int key, bool* result) {
+    Access access(*file_, false);
+    if (access.rc) return access.rc;
+    *result = false;
+    const auto& keys = declaration_->keys;
+    for (std::size_t k = 0; k < keys.size() && !*result; ++k) {
+        const bool dup = keys[k].flags & key_flag::kDup;
+        if (key >= 0 ? static_cast<int>(k) != key : dup || keys[k].isIndex()) continue;
+        Entry mine;
+        if (!keyEntry(static_cast<int>(k), declaration_->record, current_, &mine)) continue;
+        // Entries of the same value: the value's bytes without the record number of a DUP key.
+        const std::string value(mine.key().substr(0, mine.keyLength - (dup ? 4 : 0)));
+        std::string from = value;
+        bool strict = false;
+        for (;;) {
+            Entry e;
+            bool found = false;
+            if (int rc = file_->seekForward(from, strict, &e, &found)) return rc;
+            if (!found || !startsWith(e.key(), value) || e.keyLength != mine.keyLength) break;
+            if (entryRecord(static_cast<int>(k), e) != current_) {
+                *result = true;
+                break;
+            }
+            from = std::string(e.key());
+            strict = true;
+        }
+    }
+    return 0;
+}
+
+// Position strings: "QVN" and the hex digits of the key part of the current record's entry in the
+// order asked for (its data entry, or its entry in the key).
+int QvnTable::position(int key, std::string* out) {
+    if (current_ == 0) return 33;
+    Entry e;
+    if (key < 0)
+        e = makeEntry(dataKey(number_, current_), {});
+    else if (!keyEntry(key, reinterpret_cast<const std::uint8_t*>(lastImage_.data()), current_, &e))
+        e = makeEntry(keyPrefix(key), {}); // an OPT key without an entry: its start
+    *out = "QVN" + toHex(e.key());
+    return 0;
+}
+
+int QvnTable::reset(int key, const std::string& text) {
+    std::string at;
+    if (text.rfind("QVN", 0) != 0 || !fromHex(std::string_view(text).substr(3), &at)) return 76;
+    if (key < 0)
+        setFile();
+    else
+        setKey(key);
+    if (!startsWith(at, cursor_.range)) return 76;
+    cursor_.forward = cursor_.backward = at;
+    cursor_.forwardStrict = cursor_.backwardStrict = false;
+    return 0;
+}
+
+int QvnTable::reget(int key, const std::string& text) {
+    if (int rc = reset(key, text)) return rc;
+    Access access(*file_, false);
+    if (access.rc) return access.rc;
+    Entry e;
+    bool found = false;
+    if (int rc = file_->find(cursor_.forward, &e, &found)) return rc;
+    if (!found) return 35;
+    if (int rc = load(entryRecord(key, e), &found)) return rc;
+    if (!found) return 35;
+    cursor_.forwardStrict = cursor_.backwardStrict = true;
+    return 0;
+}
+
+std::uint64_t QvnTable::saveState() {
+    states_[nextState_] = State{cursor_, orderKey_, current_, lastImage_};
+    return nextState_++;
+}
+
+int QvnTable::restoreState(std::uint64_t id) {
+    auto it = states_.find(id);
+    if (it == states_.end()) return 35;
+    cursor_ = it->second.cursor;
+    orderKey_ = it->second.orderKey;
+    current_ = it->second.current;
+    lastImage_ = it->second.image;
+    return 0;
+}
+
+} // namespace docket::drivers::qvn

@@ -1,0 +1,189 @@
+#pragma once
+// One open table of a physical native file (`QvnTable`): its number, character tables, the
+// declaration it works with, the record images, the current record and the sequence of
+// SET/NEXT/PREVIOUS, and the record, key and memo operations on top of the shared `QvnFile`.
+//
+// Every public operation runs inside an access of its own. Changing operations take a write access
+// and, outside a transaction, end with a flush of the file, so each ADD, PUT or DELETE is atomic
+// on its own.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "drivers/driver.h"
+#include "drivers/qvn/char_set_tables.h"
+#include "drivers/qvn/key_encoding.h"
+#include "drivers/qvn/qvn_file.h"
+
+namespace docket::drivers::qvn {
+
+// Option word of an open table.
+namespace table_option {
+inline constexpr std::uint32_t kOpen = 0x01;
+inline constexpr std::uint32_t kHoldMode = 0x02;
+inline constexpr std::uint32_t kHeld = 0x04;
+inline constexpr std::uint32_t kWatchMode = 0x08;
+inline constexpr std::uint32_t kWatchImage = 0x10;
+inline constexpr std::uint32_t kNoMemo = 0x20;
+inline constexpr std::uint32_t kMemosNotRead = 0x40;
+inline constexpr std::uint32_t kFullBuild = 0x100;
+} // namespace table_option
+
+// The name of the table inside its physical file and the number it is stored under.
+struct TableInfo {
+    std::string name;
+    std::uint32_t number = 0;
+};
+
+// The tables of an open physical file in name order.
+int listTables(QvnFile& file, std::vector<TableInfo>* out);
+// The number of table `name`; *found false when there is none.
+int findTable(QvnFile& file, const std::string& name, std::uint32_t* number, bool* found);
+
+// Creates (or replaces) table `name` in `file` for `declaration`: a new number, the name entry,
+// the collation entry with the runtime's tables, the definition blocks and zeroed counters.
+// Runs in a write access of its own and flushes.
+int createTable(QvnFile& file, const std::string& name, const FileDeclaration& declaration,
+                std::uint32_t* number = nullptr);
+// Removes every entry of table `number` and, with `dropName`, its name entry.
+int eraseTable(QvnFile& file, std::uint32_t number, const std::string& name, bool dropName);
+
+// 0, or 47/75 for a declaration the driver cannot store.
+int checkDeclaration(const FileDeclaration& declaration);
+
+class QvnTable final : public DriverFileState {
+public:
+    // Opens table `name` of `file` for `declaration`. 2 when the table does not exist, 36 for a
+    // damaged collation or definition, 47 when the declaration differs from the stored definition.
+    // A declaration without record and memos is filled from the stored definition instead.
+    static int open(std::shared_ptr<QvnFile> file, const std::string& name, FileDeclaration* declaration,
+                    std::unique_ptr<QvnTable>* out);
+
+    QvnFile& file() { return *file_; }
+    const std::shared_ptr<QvnFile>& sharedFile() const { return file_; }
+    FileDeclaration& declaration() { return *declaration_; }
+    std::uint32_t number() const { return number_; }
+    const std::string& name() const { return name_; }
+    std::uint32_t current() const { return current_; }
+    std::uint32_t& options() { return options_; }
+    const KeyContext& keyContext() const { return context_; }
+    // The key of the current order, null for record order (the trace prints it).
+    const KeyDeclaration* orderKey() const {
+        return orderKey_ >= 0 ? &declaration_->keys[orderKey_] : nullptr;
+    }
+    int keyIndex(const KeyDeclaration* key) const;
+
+    // Records.
+    int add();
+    int put();
+    int remove();
+    int getByPointer(std::uint32_t record);
+    int getByKey(int key);
+
+    // Sequences.
+    void setFile();
+    void setFilePointer(std::uint32_t record);
+    int setFileKey(int key);
+    void setKey(int key);
+    int setKeyValue(int key, int valuesKey, bool withPointer, std::uint32_t record);
+    int setKeyPointer(int key, std::uint32_t record);
+    int next();
+    int previous();
+    int skip(std::int32_t count);
+    int atEnd(bool forward, bool* none);
+
+    // Counts and questions.
+    int records(int key, std::uint64_t* count);
+    int duplicate(int key, bool* result); // key -1: any key without DUP
+    int position(int key, std::string* out);
+    int reset(int key, const std::string& position);
+    int reget(int key, const std::string& position);
+    int empty();
+    int flags(std::uint32_t* value);
+    int setFlags(std::uint32_t value);
+
+    // BLOBs: the memo of that position must be a BLOB.
+    std::vector<std::uint8_t>* blob(std::size_t memo);
+
+    // GETSTATE / RESTORESTATE / FREESTATE.
+    std::uint64_t saveState();
+    int restoreState(std::uint64_t id);
+    void freeState(std::uint64_t id) { states_.erase(id); }
+
+    // SEND "TCF": the transaction control file named for this table, empty for the default. Used
+    // by the transaction layer.
+    std::string tcfName;
+    std::int32_t holdSeconds = 0;
+
+    // Transactions belong to the concurrency layer: while one is active, flushes are deferred.
+    bool inTransaction() const { return inTransaction_; }
+
+    // The record images: record length bytes each.
+    const std::string& lastImage() const { return lastImage_; }
+
+private:
+    struct Cursor {
+        std::string forward; // entries at or after (strict: after) this key part come next
+        bool forwardStrict = false;
+        std::string backward; // entries at or before (strict: before) this key part come previous
+        bool backwardStrict = false;
+        std::string range; // the key parts of the sequence all begin with this
+    };
+    struct State {
+        Cursor cursor;
+        int orderKey;
+        std::uint32_t current;
+        std::string image;
+    };
+
+    QvnTable() = default;
+
+    // A key's entry for `image` of record `record`; false when an OPT key has none.
+    bool keyEntry(int key, const std::uint8_t* image, std::uint32_t record, Entry* out) const;
+    std::string keyPrefix(int key) const;
+    std::uint32_t entryRecord(int key, const Entry& entry) const;
+    int changeKey(int key, const std::uint8_t* from, const std::uint8_t* to, std::uint32_t record,
+                  bool checkDuplicate);
+    int maintainKeys(const std::uint8_t* from, const std::uint8_t* to, std::uint32_t record);
+    int addToCounter(std::uint8_t which, std::int64_t delta);
+    int readCounter(std::uint8_t which, std::uint32_t* count, std::uint32_t* second, bool* found);
+    int fetch(std::uint32_t record, std::string* image, bool* found);
+    int load(std::uint32_t record, bool* found);
+    int step(bool forward);
+    int finishChange(int rc);
+    int beginChange();
+
+    // Record buffer conversion for OEM tables.
+    void toStored(std::string& image) const;
+    void fromStored(std::string& image) const;
+
+    // Memos (table_memos.cpp).
+    int writeMemos(std::uint32_t record);
+    int readMemos(std::uint32_t record);
+    int deleteMemos(std::uint32_t record);
+    std::string memoContent(std::size_t memo) const;
+
+    std::shared_ptr<QvnFile> file_;
+    FileDeclaration* declaration_ = nullptr;
+    std::unique_ptr<FileDeclaration> owned_; // read mode: the declaration filled from the file
+    std::vector<std::uint8_t> ownedRecord_;
+    std::vector<std::vector<std::uint8_t>> ownedMemos_, ownedBlobs_;
+    std::string name_;
+    std::uint32_t number_ = 0;
+    CharTables tables_;
+    KeyContext context_;
+    bool oem_ = false;
+    std::uint32_t options_ = table_option::kOpen;
+    std::uint32_t current_ = 0;
+    std::string lastImage_;
+    std::string storedImage_;
+    int orderKey_ = -1;
+    Cursor cursor_;
+    bool inTransaction_ = false;
+    std::map<std::uint64_t, State> states_;
+    std::uint64_t nextState_ = 1;
+};
+
+} // namespace docket::drivers::qvn
