@@ -39,6 +39,15 @@ MenuEntry makeEntry(std::string_view raw) {
     return entry;
 }
 
+// Entries that are empty once their markers are read (an untitled "{}" among them) are ignored like
+// empty texts between two "|": they would show as blank selectable lines and shift the ordinals.
+void dropEmpty(std::vector<MenuEntry>& entries) {
+    std::erase_if(entries, [](MenuEntry& entry) {
+        dropEmpty(entry.children);
+        return !entry.separator && entry.text.empty() && entry.children.empty();
+    });
+}
+
 void number(std::vector<MenuEntry>& entries, int& next) {
     for (MenuEntry& entry : entries) {
         if (entry.separator) continue;
@@ -91,6 +100,7 @@ std::vector<MenuEntry> parseMenuText(std::string_view text) {
         }
     }
     flush();
+    dropEmpty(top);
     int next = 0;
     number(top, next);
     return top;

@@ -80,9 +80,10 @@ std::string Window::get(int control, std::string_view name) const {
         if (is(name, "MaxHeight")) return number(std::lround(std::min(w->maximumHeight(), 65535) / uy));
         if (is(name, "Maximize")) return number(w->isMaximized() ? 1 : 0);
         if (is(name, "Iconize")) return number(w->isMinimized() ? 1 : 0);
-        if (is(name, "FontName")) return fontFace(w->font());
+        if (is(name, "FontName")) return face_;
         if (is(name, "FontSize")) return number(std::lround(w->font().pointSizeF()));
         if (is(name, "FontStyle")) return number(fontStyle(w->font()));
+        if (is(name, "Icon")) return icon_;
         return {};
     }
     const Control* c = controlData(control);
@@ -136,7 +137,12 @@ std::string Window::get(int control, std::string_view name) const {
         auto* button = qobject_cast<QPushButton*>(w);
         return number(button != nullptr && button->isFlat() ? 1 : 0);
     }
-    if (is(name, "FontName")) return fontFace(w->font());
+    if (is(name, "FontName")) {
+        // The face the program set, which may be a Windows name mapped to the desktop's font.
+        QVariant face = w->property("docketFace");
+        return face.isValid() ? fromQt(face.toString()) : fontFace(w->font());
+    }
+    if (is(name, "Icon")) return w->property("docketIcon").toString().toStdString();
     if (is(name, "FontSize")) return number(std::lround(w->font().pointSizeF()));
     if (is(name, "FontStyle")) return number(fontStyle(w->font()));
     if (is(name, "FontColor")) return number(fromColor(w->property("docketFontColor").value<QColor>()));
@@ -175,9 +181,15 @@ bool Window::set(int control, std::string_view name, const std::string& value) {
             n != 0 ? w->showMaximized() : w->showNormal();
         else if (is(name, "Iconize"))
             n != 0 ? w->showMinimized() : w->showNormal();
-        else if (is(name, "Icon"))
+        else if (is(name, "Icon")) {
+            icon_ = value;
             w->setWindowIcon(makeIcon(value));
-        else if (is(name, "Visible"))
+        } else if (is(name, "FontName")) {
+            face_ = value;
+            QFont font = makeFont(value, 8, fontStyle(w->font()));
+            font.setPointSizeF(w->font().pointSizeF());
+            w->setFont(font);
+        } else if (is(name, "Visible"))
             w->setVisible(n != 0);
         else if (is(name, "Enabled"))
             w->setEnabled(n != 0);
@@ -222,6 +234,10 @@ bool Window::set(int control, std::string_view name, const std::string& value) {
     } else if (is(name, "Skip")) {
         c->def.attributes = n != 0 ? (c->def.attributes | attr::Skip) : (c->def.attributes & ~attr::Skip);
         if (w != nullptr) w->setFocusPolicy(n != 0 ? Qt::ClickFocus : Qt::StrongFocus);
+    } else if (is(name, "HScroll") || is(name, "VScroll")) {
+        std::uint32_t bit = is(name, "HScroll") ? attr::HScroll : attr::VScroll;
+        c->def.attributes = n != 0 ? (c->def.attributes | bit) : (c->def.attributes & ~bit);
+        applyScrollBars(*c);
     } else if (is(name, "Transparent")) {
         c->def.attributes =
             n != 0 ? (c->def.attributes | attr::Transparent) : (c->def.attributes & ~attr::Transparent);
@@ -284,6 +300,18 @@ bool Window::set(int control, std::string_view name, const std::string& value) {
             return false;
     } else if (is(name, "Enabled")) {
         w->setEnabled(n != 0);
+    } else if (is(name, "Icon")) {
+        // Buttons show the icon beside their text, images show it alone.
+        if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            button->setIcon(makeIcon(value));
+        } else if (auto* label = qobject_cast<QLabel*>(w);
+                   label != nullptr && c->def.type == ControlType::Image) {
+            int side = std::max(16, std::min(label->width(), label->height()));
+            label->setPixmap(makeIcon(value).pixmap(side));
+        } else {
+            return false;
+        }
+        w->setProperty("docketIcon", QString::fromStdString(value));
     } else if (is(name, "ReadOnly")) {
         if (auto* edit = qobject_cast<QLineEdit*>(w))
             edit->setReadOnly(n != 0);
@@ -312,9 +340,8 @@ bool Window::set(int control, std::string_view name, const std::string& value) {
             made.setPointSize(static_cast<int>(size));
         else
             made.setPointSizeF(font.pointSizeF());
-        if (is(name, "FontName") && face != fontFace(made)) made.setFamily(font.family());
         w->setFont(made);
-        w->setProperty("docketFace", QString::fromStdString(face));
+        if (is(name, "FontName")) w->setProperty("docketFace", toQt(value));
     } else if (is(name, "FontColor") || is(name, "Background")) {
         QColor color = toColor(n);
         QPalette palette = w->palette();

@@ -1,6 +1,7 @@
 #include "ui/scripted_user.h"
 
 #include "ui/control.h"
+#include "ui/dialogs.h"
 #include "ui/keys.h"
 #include "ui/modal.h"
 #include "ui/scheduler.h"
@@ -10,11 +11,15 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QColorDialog>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
 
@@ -59,6 +64,11 @@ void ScriptedUser::recordBox(const std::string& caption, const std::string& text
 }
 void ScriptedUser::recordMenu(const std::string& text) {
     shown_.push_back({"menu", {}, text, 0});
+}
+
+void ScriptedUser::recordDialog(const std::string& kind, const std::string& caption,
+                                const std::string& text) {
+    shown_.push_back({kind, caption, text, 0});
 }
 
 void ScriptedUser::custom(std::function<void()> action) {
@@ -208,6 +218,47 @@ void ScriptedUser::chooseMenu(int ordinal) {
         } else {
             menu->hide();
         }
+    });
+}
+
+void ScriptedUser::pickFile(const std::string& path) {
+    custom([this, path] {
+        auto* dialog = qobject_cast<QFileDialog*>(openDialog());
+        if (dialog == nullptr) return fail("no file dialog open");
+        // As typing the name into the dialog's name field and pressing its accept button does.
+        // (selectFile() leaves the field alone while it has the focus.)
+        if (auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            field->setText(toQt(path));
+        else
+            dialog->selectFile(toQt(path));
+        static_cast<QDialog*>(dialog)->accept(); // QFileDialog's own accept() is protected
+    });
+}
+
+void ScriptedUser::pickFont(const std::string& face, int size, long colour, int style) {
+    custom([this, face, size, colour, style] {
+        QDialog* dialog = openDialog();
+        if (!setFontDialogChoice(dialog, face, size, colour, style)) return fail("no font dialog open");
+        auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("docketFontButtons"));
+        if (buttons == nullptr) return fail("font dialog has no buttons");
+        buttons->button(QDialogButtonBox::Ok)->click();
+    });
+}
+
+void ScriptedUser::pickColor(long colour) {
+    custom([this, colour] {
+        auto* dialog = qobject_cast<QColorDialog*>(openDialog());
+        if (dialog == nullptr) return fail("no colour dialog open");
+        dialog->setCurrentColor(toColor(colour));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+}
+
+void ScriptedUser::cancelDialog() {
+    custom([this] {
+        QDialog* dialog = openDialog();
+        if (dialog == nullptr) return fail("no dialog open");
+        dialog->reject();
     });
 }
 

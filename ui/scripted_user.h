@@ -28,12 +28,17 @@ public:
     void closeWindow(int thread = 0);
     void answerBox(unsigned buttonBit);
     void chooseMenu(int ordinal); // 0 dismisses the menu
+    // Answers the open file, font or colour dialog.
+    void pickFile(const std::string& path); // a name relative to the dialog's folder, or absolute
+    void pickFont(const std::string& face, int size, long colour, int style);
+    void pickColor(long colour); // 0x00BBGGRR
+    void cancelDialog();
     void custom(std::function<void()> action);
 
     struct Shown {
-        std::string kind; // "box" or "menu"
+        std::string kind; // "box", "menu", "open", "save", "font" or "colour"
         std::string caption;
-        std::string text;
+        std::string text; // the box's text, menu text, file filter or starting face
         unsigned buttons = 0;
     };
     const std::vector<Shown>& shown() const { return shown_; }
@@ -43,6 +48,7 @@ public:
 
     void recordBox(const std::string& caption, const std::string& text, unsigned buttons);
     void recordMenu(const std::string& text);
+    void recordDialog(const std::string& kind, const std::string& caption, const std::string& text);
 
 private:
     bool act();

@@ -46,6 +46,17 @@ protected:
     void resizeEvent(QResizeEvent*) override {
         if (isVisible()) owner_->userResized();
     }
+    void moveEvent(QMoveEvent*) override {
+        if (isVisible()) owner_->moved();
+    }
+    void changeEvent(QEvent* e) override {
+        QWidget::changeEvent(e);
+        if (e->type() == QEvent::WindowStateChange) {
+            owner_->stateChanged(static_cast<QWindowStateChangeEvent*>(e)->oldState().toInt());
+        } else if (e->type() == QEvent::ActivationChange && isVisible()) {
+            owner_->raise(isActiveWindow() ? event::GainFocus : event::LoseFocus, 0);
+        }
+    }
     void timerEvent(QTimerEvent*) override {
         // A timer event is queued once: a slow loop does not find a pile of them.
         bool queued = std::any_of(owner_->queue_.begin(), owner_->queue_.end(),
@@ -58,6 +69,23 @@ private:
 };
 
 namespace {
+
+// A drop list or drop combo that tells the program when its list part is about to open and when
+// it has opened. Qt has no notification before the list opens, so both are raised here.
+class DropCombo : public QComboBox {
+public:
+    DropCombo(Window* window, int control, QWidget* parent)
+        : QComboBox(parent), window_(window), control_(control) {}
+    void showPopup() override {
+        window_->raise(event::DroppingDown, control_);
+        QComboBox::showPopup();
+        window_->raise(event::DroppedDown, control_);
+    }
+
+private:
+    Window* window_;
+    int control_;
+};
 
 // Keys and mouse clicks on a control, for alert keys, the list's scroll keys and regions.
 class InputFilter : public QObject {
@@ -92,6 +120,12 @@ protected:
                 return true;
             }
             return false;
+        }
+        case QEvent::MouseButtonRelease: {
+            if (c->def.type != ControlType::Region) return false;
+            auto* m = static_cast<QMouseEvent*>(e);
+            window_->raise(event::MouseUp, control_, mouseCode(m->button(), false, true));
+            return true;
         }
         case QEvent::Wheel: {
             if (c->thumb == nullptr) return false;
@@ -235,6 +269,10 @@ Window::Window(const WindowDefinition& definition, Bindings bindings) : bindings
     refreshVisibility();
     display();
     widget_->show();
+    lastX_ = widget_->x();
+    lastY_ = widget_->y();
+    face_ = definition.font;
+    icon_ = definition.icon;
     post(event::OpenWindow);
     if (firstControl() != 0) {
         for (auto& c : controls_) {
@@ -461,6 +499,15 @@ void Window::build(const ControlDefinition& d, int number) {
                     break;
                 }
             });
+            // While the thumb is dragged the program may follow it (one EVENT:ScrollTrack waits at
+            // a time); the release gives EVENT:ScrollDrag with the thumb's final position.
+            QObject::connect(bar, &QScrollBar::sliderMoved, [self, number](int) {
+                bool queued =
+                    std::any_of(self->queue_.begin(), self->queue_.end(), [number](const Posted& p) {
+                        return p.code == messageCode(event::ScrollTrack) && p.control == number;
+                    });
+                if (!queued) self->raise(event::ScrollTrack, number);
+            });
             QObject::connect(bar, &QScrollBar::sliderReleased,
                              [self, number] { self->raise(event::ScrollDrag, number); });
         }
@@ -478,7 +525,7 @@ void Window::build(const ControlDefinition& d, int number) {
     }
     case ControlType::Combo:
     case ControlType::DropList: {
-        auto* combo = new QComboBox(parent);
+        auto* combo = new DropCombo(this, number, parent);
         combo->setEditable(d.type == ControlType::Combo);
         c->columns = parseListFormat(d.format);
         QObject::connect(combo, &QComboBox::activated, [self, number](int index) {
@@ -518,7 +565,12 @@ void Window::build(const ControlDefinition& d, int number) {
             if (cc == nullptr || index < 0 || index + 1 == cc->selectedTab) return;
             cc->selectedTab = index + 1;
             self->refreshVisibility();
-            if (!cc->dirty) self->raise(event::NewSelection, number);
+            // The platform changes the tab before telling, so EVENT:TabChanging comes right before
+            // EVENT:NewSelection and cannot hold the change back.
+            if (!cc->dirty) {
+                self->raise(event::TabChanging, number);
+                self->raise(event::NewSelection, number);
+            }
         });
         c->widget = tabs;
         break;
@@ -555,6 +607,7 @@ void Window::build(const ControlDefinition& d, int number) {
         label->setAlignment(Qt::AlignCenter);
         int side = std::min(static_cast<int>(d.width * unitX_), static_cast<int>(d.height * unitY_));
         label->setPixmap(makeIcon(d.text).pixmap(std::max(16, side)));
+        label->setProperty("docketIcon", QString::fromStdString(d.text));
         c->widget = label;
         break;
     }
@@ -574,6 +627,7 @@ void Window::build(const ControlDefinition& d, int number) {
         if (auto* check = qobject_cast<QCheckBox*>(c->widget))
             check->setChecked((d.attributes & attr::Checked) != 0);
     }
+    applyScrollBars(*c);
     Control* raw = c.get();
     controls_.push_back(std::move(c));
     place(*raw);
@@ -592,6 +646,21 @@ void Window::build(const ControlDefinition& d, int number) {
             static_cast<QLabel*>(before->widget)->setBuddy(raw->widget);
     }
     if (raw->widget != nullptr && d.parent == 0) raw->widget->raise();
+}
+
+// Text boxes show scroll bars only where their definition asks for them. Lists follow HScroll; their
+// vertical bar shows whenever the rows do not fit, so a list stays usable whatever its definition
+// says, and a list the program fills keeps its own vertical bar (the thumb).
+void Window::applyScrollBars(Control& c) {
+    auto policy = [](bool on) { return on ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff; };
+    const bool horizontal = (c.def.attributes & attr::HScroll) != 0;
+    if (c.table != nullptr) {
+        c.table->setHorizontalScrollBarPolicy(policy(horizontal));
+    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(c.widget)) {
+        plain->setHorizontalScrollBarPolicy(policy(horizontal));
+        plain->setVerticalScrollBarPolicy(policy((c.def.attributes & attr::VScroll) != 0));
+        plain->setLineWrapMode(horizontal ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+    }
 }
 
 int Window::createControl(const ControlDefinition& definition) {
@@ -922,6 +991,60 @@ void Window::userResized() {
     bool queued = std::any_of(queue_.begin(), queue_.end(),
                               [](const Posted& p) { return p.code == messageCode(event::Sized); });
     if (!queued) raise(event::Sized, 0);
+}
+
+// The platform moves the window before telling, so EVENT:Move and EVENT:Moved come together and
+// skipping EVENT:Move cannot hold the move back. Moves that leave the window where it was (the
+// platform confirming a placement) raise nothing.
+void Window::moved() {
+    if (widget_->x() == lastX_ && widget_->y() == lastY_) return;
+    lastX_ = widget_->x();
+    lastY_ = widget_->y();
+    bool queued = std::any_of(queue_.begin(), queue_.end(),
+                              [](const Posted& p) { return p.code == messageCode(event::Moved); });
+    if (queued) return;
+    raise(event::Move, 0);
+    raise(event::Moved, 0);
+}
+
+void Window::stateChanged(int oldState) {
+    Qt::WindowStates before = Qt::WindowStates::fromInt(oldState);
+    Qt::WindowStates now = widget_->windowState();
+    if ((now & Qt::WindowMinimized) && !(before & Qt::WindowMinimized)) {
+        raise(event::Iconize, 0);
+        raise(event::Iconized, 0);
+    } else if ((now & Qt::WindowMaximized) && !(before & Qt::WindowMaximized)) {
+        raise(event::Maximize, 0);
+        raise(event::Maximized, 0);
+    } else if ((before & (Qt::WindowMinimized | Qt::WindowMaximized)) &&
+               !(now & (Qt::WindowMinimized | Qt::WindowMaximized))) {
+        raise(event::Restore, 0);
+        raise(event::Restored, 0);
+    }
+}
+
+void Window::placeRelativeTo(const Window& parent, int x, int y) {
+    QPoint origin = parent.widget_->pos();
+    widget_->move(origin.x() + static_cast<int>(x * parent.unitX_ + 0.5),
+                  origin.y() + static_cast<int>(y * parent.unitY_ + 0.5));
+    lastX_ = widget_->x();
+    lastY_ = widget_->y();
+    widget_->show();
+}
+
+void Window::setListPosition(int control, int row, int thumb) {
+    Control* c = controlData(control);
+    if (c == nullptr || c->table == nullptr) return;
+    c->table->setUpdatesEnabled(false);
+    c->dirty = true; // not the user's choice: no EVENT:NewSelection
+    c->currentRow = std::max(0, row);
+    if (row >= 1 && row <= c->table->rowCount())
+        c->table->selectRow(row - 1);
+    else
+        c->table->clearSelection();
+    if (c->thumb != nullptr) c->thumb->setValue(std::clamp(thumb, 0, 100));
+    c->dirty = false;
+    c->table->setUpdatesEnabled(true);
 }
 
 bool post(std::uint32_t eventNumber, int control, int thread) {

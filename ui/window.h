@@ -88,6 +88,14 @@ public:
     void acceptAll();
     bool acceptAllRunning() const { return acceptAll_ != 0; }
 
+    // Shows the window with its top-left corner at (x, y) dialog units of `parent`, measured from
+    // the parent's top-left corner: how a procedure places a window over the one that opened it.
+    void placeRelativeTo(const Window& parent, int x, int y);
+
+    // A program-filled list: the current row (1-based, 0 none) and the thumb (0-100) change in one
+    // step, so no EVENT:NewSelection is raised and nothing is drawn in between.
+    void setListPosition(int control, int row, int thumb);
+
     void setTimer(int hundredths); // 0 stops
     // Moves between begin and end of a deferred move take effect together at end.
     void beginDeferredMoves();
@@ -102,6 +110,8 @@ public:
     void raise(std::uint32_t eventNumber, int control, int keyCode = -1);
     bool keyPressed(int control, int code); // true when an alert took the key
     void userResized();
+    void moved();
+    void stateChanged(int oldState); // Qt::WindowStates of before the change
 
     // The pixels of one dialog unit.
     double unitX() const { return unitX_; }
@@ -133,6 +143,7 @@ private:
     void place(Control& control);
     void setEnabledAll(bool enabled);
     bool validate(Control& control);
+    void applyScrollBars(Control& control);
 
     std::unique_ptr<WindowWidget> widget_;
     std::vector<std::unique_ptr<Control>> controls_;
@@ -155,7 +166,10 @@ private:
     int timerId_ = 0;
     bool timerCounted_ = false;
     bool deferred_ = false;
-    Window* under_ = nullptr; // the window disabled by this one
+    Window* under_ = nullptr;   // the window disabled by this one
+    int lastX_ = 0, lastY_ = 0; // where the window was last seen, in pixels
+    std::string face_;          // the face name the window's font was given
+    std::string icon_;
     friend class WindowWidget;
 };
 

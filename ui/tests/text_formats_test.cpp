@@ -77,4 +77,10 @@ TEST(MenuText, MarkersIconsAndEmptyEntries) {
     EXPECT_EQ(entries[4].ordinal, 4);
     EXPECT_EQ(selectableCount(parseMenuText("A{B{C|D}}|E{")), 3);
     EXPECT_TRUE(parseMenuText("").empty());
+    // An untitled submenu with nothing in it, or markers without text, add no blank entry.
+    auto sparse = parseMenuText("{}|~|A|{B}");
+    ASSERT_EQ(sparse.size(), 2u);
+    EXPECT_EQ(sparse[0].text, "A");
+    EXPECT_EQ(sparse[0].ordinal, 1);
+    EXPECT_EQ(sparse[1].children.at(0).ordinal, 2);
 }
