@@ -32,6 +32,9 @@ struct DriverArguments {
     // of its current order here, for the trace.
     const KeyDeclaration* key = nullptr;
     const KeyDeclaration* secondKey = nullptr; // SET(key, key[, ptr]): the key whose values position
+    // The 1-based number of `key` among the table's keys, set by a driver whose keys are not the
+    // declaration's own (a declaration filled from the file): the trace then numbers the key by it.
+    int keyNumber = 0;
     std::uint32_t pointer = 0;                 // ptr forms: the record pointer
     std::uint32_t length = 0;                  // len forms
     std::int32_t seconds = 0;                  // sec forms

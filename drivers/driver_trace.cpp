@@ -58,9 +58,12 @@ bool appendToFile(const std::string& path, const std::string& text) {
 namespace trace_format {
 
 std::string operationColumn(OperationCode code, const FileDeclaration& file, const KeyDeclaration* key,
-                            int thread) {
+                            int thread, int keyNumber) {
     std::string head = operationName(code) + "(" + file.label;
-    if (key) head += "," + key->label + "[" + std::to_string(file.keyNumber(key)) + "]";
+    if (key) {
+        const int own = file.keyNumber(key);
+        head += "," + key->label + "[" + std::to_string(own ? own : keyNumber) + "]";
+    }
     head += " " + std::to_string(thread) + ") ";
     return format("%-18s", head.c_str());
 }
@@ -267,7 +270,8 @@ int DriverTrace::run(OperationCode code, DriverFile& file, DriverArguments& args
     std::lock_guard lock(mutex_);
     if (details && declared_.insert(traceFile_ + "\n" + declaration.label).second)
         text += declarationText(declaration);
-    text += trace_format::operationColumn(code, declaration, args.key, runtime::currentThreadNumber());
+    text += trace_format::operationColumn(code, declaration, args.key, runtime::currentThreadNumber(),
+                                          args.keyNumber);
     text += trace_format::errorColumn(result, pendingPlatformError());
     text += trace_format::timeColumn(elapsed);
     if (details && writesRecordDetails(code)) {

@@ -45,8 +45,9 @@ namespace trace_format {
 // "NEXT(Memo,KeyNo[2] 1) " padded to 18 columns. The key is shown whenever the operation went
 // through one: key-form operations receive it, and a driver names the key of its current order in
 // DriverArguments::key for NEXT, PREVIOUS and the other operations that follow it.
+// `keyNumber` numbers a key that is not one of `file`'s own (DriverArguments::keyNumber).
 std::string operationColumn(OperationCode code, const FileDeclaration& file, const KeyDeclaration* key,
-                            int thread);
+                            int thread, int keyNumber = 0);
 // "File Error: text " for 90, "Error: text " for other non-zero codes, "" for 0.
 std::string errorColumn(int result, int platformCode);
 // "Time Taken: 0.05 secs\r\n"

@@ -42,6 +42,9 @@ int QvnFile::open(const std::string& path, unsigned accessWord, const std::strin
     auto& files = registry();
     if (auto it = files.find(key); it != files.end()) {
         if (auto existing = it->second.lock()) {
+            if (decodeOpenMode(accessWord).write && !existing->writable_) {
+                if (int rc = existing->reopenForWriting(accessWord)) return rc;
+            }
             *out = std::move(existing);
             return 0;
         }
@@ -75,6 +78,7 @@ int QvnFile::openFile(const std::string& path, unsigned accessWord, const std::s
     if (rc != 0) return fileErrorFromPlatform(rc);
     if (!password.empty()) io_.setKey(deriveScrambleKey(password));
     othersOnlyRead_ = share == platform::Share::DenyWrite;
+    share_ = share;
     locks_.attach(&io_.file(), share == platform::Share::All, othersOnlyRead_,
                   static_cast<std::uint32_t>(platform::clockHundredths()));
     FileHeader header;
@@ -83,6 +87,27 @@ int QvnFile::openFile(const std::string& path, unsigned accessWord, const std::s
     // The first access completes an interrupted commit; when another station is busy the next
     // access does it.
     if (beginAccess(writable_) == 0) endAccess();
+    return 0;
+}
+
+int QvnFile::reopenForWriting(unsigned accessWord) {
+    // Only between accesses: then this station holds no access lock, and closing the platform file
+    // (which drops its locks) loses nothing; its share-mode locks are taken again by the new open.
+    // The page cache stays: the next access checks it against the header on disk as always.
+    if (accessDepth_ > 0) return 5;
+    const auto share = static_cast<platform::Share>(decodeOpenMode(accessWord).share);
+    io_.close();
+    int rc = io_.open(path_, platform::Access::ReadWrite, share, platform::Disposition::OpenAlways);
+    if (rc != 0) {
+        // Back to the read-only open the other tables work with; the caller's open fails.
+        if (io_.open(path_, platform::Access::ReadOnly, share_, platform::Disposition::OpenAlways) == 0)
+            locks_.attach(&io_.file(), share_ == platform::Share::All, othersOnlyRead_, locks_.slot());
+        return fileErrorFromPlatform(rc);
+    }
+    writable_ = true;
+    share_ = share;
+    othersOnlyRead_ = share == platform::Share::DenyWrite;
+    locks_.attach(&io_.file(), share == platform::Share::All, othersOnlyRead_, locks_.slot());
     return 0;
 }
 

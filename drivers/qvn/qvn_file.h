@@ -32,7 +32,9 @@ public:
     QvnFile& operator=(const QvnFile&) = delete;
 
     // The process's QvnFile of `path` (compared without regard to case), opened now when no table
-    // of the file is open yet. `accessWord` is the language's access word. Errors: the open's
+    // of the file is open yet. `accessWord` is the language's access word. When the file is shared
+    // but was opened read-only and this open asks for writing, its platform file is opened again
+    // for reading and writing (with this open's share mode) for all its tables. Errors: the open's
     // platform failure (2, 3, 4, 5, 90), 36 for a file that is not a native file (or a wrong
     // password).
     static int open(const std::string& path, unsigned accessWord, const std::string& password,
@@ -79,6 +81,7 @@ public:
 private:
     QvnFile() : store_(io_), tree_(store_) {}
     int openFile(const std::string& path, unsigned accessWord, const std::string& password);
+    int reopenForWriting(unsigned accessWord);
     int readDiskHeader(FileHeader* header, bool* empty);
     int writeHeaderAt0(const FileHeader& header);
     int refresh(bool write);
@@ -95,6 +98,7 @@ private:
     bool valid_ = false;
     bool writable_ = false;
     bool othersOnlyRead_ = false;
+    platform::Share share_ = platform::Share::All;
     bool headerChanged_ = false;
     bool writeAccess_ = false;
     int accessDepth_ = 0;

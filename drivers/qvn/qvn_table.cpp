@@ -414,6 +414,7 @@ int QvnTable::maintainKeys(const std::uint8_t* from, const std::uint8_t* to, std
 // ---- Changes ------------------------------------------------------------------------------------
 
 int QvnTable::beginChange() {
+    if (readOnly_) return 5;
     return file_->beginAccess(true, true);
 }
 

@@ -117,6 +117,10 @@ public:
     std::string tcfName;
     std::int32_t holdSeconds = 0;
 
+    // A table opened without write access refuses changes with 5 even when another table of the
+    // same physical file made the shared file writable.
+    void setReadOnly(bool readOnly) { readOnly_ = readOnly; }
+
     // Transactions belong to the concurrency layer: while one is active, flushes are deferred.
     bool inTransaction() const { return inTransaction_; }
 
@@ -182,6 +186,7 @@ private:
     int orderKey_ = -1;
     Cursor cursor_;
     bool inTransaction_ = false;
+    bool readOnly_ = false;
     std::map<std::uint64_t, State> states_;
     std::uint64_t nextState_ = 1;
 };

@@ -8,6 +8,7 @@
 #include <map>
 #include <new>
 
+#include "drivers/platform_result.h"
 #include "drivers/qvn/definition_stream.h"
 #include "drivers/qvn/physical_name.h"
 #include "drivers/qvn/qvn_table.h"
@@ -54,6 +55,7 @@ int openTable(DriverFile& file, unsigned accessWord) {
         if (rc == 0) rc = QvnTable::open(shared, physical.table, &declaration, &table);
     }
     if (rc) return rc;
+    table->setReadOnly(!decodeOpenMode(accessWord).write);
     file.state = std::move(table);
     return 0;
 }
@@ -298,7 +300,9 @@ int copyTable(const std::string& declaredFrom, const std::string& declaredTo, co
     return rc;
 }
 
-int operate(OperationCode code, DriverFile& file, DriverArguments& args) {
+namespace {
+
+int operateTable(OperationCode code, DriverFile& file, DriverArguments& args) {
     FileDeclaration& declaration = *file.declaration;
     switch (code) {
     case OPEN:
@@ -468,6 +472,16 @@ int operate(OperationCode code, DriverFile& file, DriverArguments& args) {
         // LOCK, UNLOCK, LOGOUT, COMMIT, ROLLBACK and BUILD belong to the concurrency layer.
         return 80;
     }
+}
+
+} // namespace
+
+int operate(OperationCode code, DriverFile& file, DriverArguments& args) {
+    const int rc = operateTable(code, file, args);
+    // A declaration filled from the file (read mode) has no keys of its own: the trace numbers the
+    // key through the driver's own key list.
+    if (args.key && file.state) args.keyNumber = tableOf(file)->keyIndex(args.key) + 1;
+    return rc;
 }
 
 } // namespace docket::drivers::qvn

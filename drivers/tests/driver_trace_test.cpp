@@ -11,6 +11,8 @@
 
 #include "drivers/driver_registry.h"
 #include "drivers/qvn/qvn_registration.h"
+#include "drivers/qvn/qvn_table.h"
+#include "drivers/qvn/tests/table_test_util.h"
 #include "runtime/core/thread_hook.h"
 
 namespace docket::drivers {
@@ -276,6 +278,48 @@ TEST_F(DriverTraceTest, EncryptedFilesHideDetailsAndPassword) {
         << text;
     EXPECT_NE(text.find("  MEM:MEMO_ID       : 42\r\n"), std::string::npos);
     EXPECT_EQ(text.find("s3cret"), std::string::npos);
+}
+
+TEST(TraceFormat, AKeyOutsideTheDeclarationIsNumberedByTheDriver) {
+    MemoTable table;
+    KeyDeclaration other;
+    other.label = "K";
+    EXPECT_EQ(trace_format::operationColumn(OperationCode::NEXT, table.declaration, &other, 3, 2), "NEXT(Memo,K[2] 3) ");
+    // A key of the declaration keeps its own number whatever the driver says.
+    EXPECT_EQ(trace_format::operationColumn(OperationCode::NEXT, table.declaration, &table.declaration.keys[1], 3, 9),
+              "NEXT(Memo,MEM:KeyNo[2] 3) ");
+}
+
+TEST_F(DriverTraceTest, ReadModeNumbersTheTablesOwnKeys) {
+    const std::string path = (dir / "t.qvn").string();
+    {
+        qvn::testing::TestTable t(path);
+        t.field("ID", TypeCode::Long, 4);
+        t.field("NAME", TypeCode::CString, 10);
+        t.key("ID_KEY", 0, {1});
+        t.key("NAME_KEY", key_flag::kDup, {2});
+        ASSERT_EQ(t.call(OperationCode::CREATE), 0);
+    }
+    writeWinIni(1, 0);
+    FileDeclaration bare; // filled from the file: the keys are the driver's own
+    bare.label = "Bare";
+    bare.driver = "QUORVANE";
+    bare.name = path;
+    DriverFile file{&bare, nullptr};
+    DriverArguments open;
+    open.openMode = 0x40;
+    ASSERT_EQ(callDriver(OperationCode::OPEN, file, open), 0);
+    auto* table = static_cast<qvn::QvnTable*>(file.state.get());
+    DriverArguments set;
+    set.key = &table->declaration().keys[1];
+    EXPECT_EQ(callDriver(OperationCode::SETkey, file, set), 0);
+    DriverArguments next;
+    EXPECT_EQ(callDriver(OperationCode::NEXT, file, next), 33);
+    EXPECT_EQ(traced(), "OPEN(Bare 7)      Time Taken: T\r\n"
+                        "SETkey(Bare,NAME_KEY[2] 7) Time Taken: T\r\n"
+                        "NEXT(Bare,NAME_KEY[2] 7) Error: Record Not Available Time Taken: T\r\n");
+    DriverArguments close;
+    callDriver(OperationCode::CLOSE, file, close);
 }
 
 } // namespace

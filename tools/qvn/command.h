@@ -6,9 +6,10 @@ namespace docket::qvn_tool {
 
 struct Command {
     const char* name;
-    const char* usage;   // arguments, shown by --help after the name
-    const char* summary; // one line for --help
+    const char* usage;                 // arguments, shown by --help after the name
+    const char* summary;               // one line for --help
     int (*run)(int argc, char** argv); // argv[0] is the subcommand's name; returns the exit code
+    const char* help = nullptr;        // longer text for "qvn help NAME"; null when the summary says it all
 };
 
 std::span<const Command> commands();

@@ -1,18 +1,29 @@
-// libFuzzer target: arbitrary bytes as a native file holding tables. Every table the file names is
-// opened with an empty declaration (its definition read from the file) and every record is read
-// in record order and in the order of every key; then the same with a fixed declaration. Integrity
-// stops are recorded instead of halting: a damaged file must end in an error code, never a crash.
+// libFuzzer target: a damaged native file holding tables. LLVMFuzzerInitialize builds a sound file
+// with two named tables and the default one (records, several keys among them DUP, NOCASE,
+// descending and OPT ones, memos spread over several segments and a BLOB); each input is a list of
+// patches applied over a copy of that image, so mutations start deep inside valid pages instead of
+// at the header check. Every table the damaged file names is then opened with an empty declaration
+// (its definition read from the file) and every record is read in record order and in the order of
+// every key; then the same with a fixed declaration. Integrity stops are recorded instead of
+// halting: a damaged file must end in an error code, never a crash.
+//
+// Patch format, repeated to the end of the input: offset (3 bytes little-endian, taken modulo the
+// image size), count n (1 byte), then n bytes written at the offset (cut at the image's end).
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "drivers/driver_registry.h"
 #include "drivers/qvn/qvn_file.h"
 #include "drivers/qvn/qvn_registration.h"
 #include "drivers/qvn/qvn_table.h"
 #include "runtime/core/fatal.h"
+#include "runtime/core/type_code.h"
 
 using namespace docket::drivers;
 using namespace docket::drivers::qvn;
@@ -41,18 +52,140 @@ void readEverything(DriverFile& file) {
     callDriver(OperationCode::CLOSE, file, close);
 }
 
+using docket::runtime::TypeCode;
+
+std::string path;
+std::vector<std::uint8_t> image; // the sound file the patches damage
+
+// A declaration of its own with its buffers: ID LONG, NAME CSTRING(24), CODE STRING(6), WHEN DATE,
+// AMOUNT DECIMAL(7,2), SCORE REAL; NOTE MEMO(900), DATA BLOB; keys ID (unique), NAME (DUP,
+// NOCASE), -WHEN+ID (OPT, descending date), CODE+AMOUNT (DUP).
+struct Sample {
+    FileDeclaration d;
+    std::vector<std::uint8_t> record, note;
+    std::vector<std::uint8_t> blob;
+    explicit Sample(const std::string& name) {
+        d.label = "S";
+        d.driver = "QUORVANE";
+        d.name = name;
+        auto field = [&](const char* label, TypeCode type, std::uint32_t size, std::uint8_t places = 0) {
+            FieldDeclaration f;
+            f.type = type;
+            f.offset = d.recordLength;
+            f.size = size;
+            f.label = label;
+            if (type == TypeCode::CString || type == TypeCode::String) f.elementLength = size;
+            if (type == TypeCode::Decimal) {
+                f.digits = static_cast<std::uint8_t>(size * 2 - 1);
+                f.places = places;
+            }
+            d.recordLength += size;
+            d.fields.push_back(f);
+        };
+        field("ID", TypeCode::Long, 4);
+        field("NAME", TypeCode::CString, 24);
+        field("CODE", TypeCode::String, 6);
+        field("WHEN", TypeCode::Date, 4);
+        field("AMOUNT", TypeCode::Decimal, 4, 2);
+        field("SCORE", TypeCode::Real, 8);
+        record.assign(d.recordLength, 0);
+        d.record = record.data();
+        note.assign(900, ' ');
+        MemoDeclaration m;
+        m.label = "NOTE";
+        m.size = 900;
+        m.buffer = note.data();
+        d.memos.push_back(m);
+        MemoDeclaration b;
+        b.label = "DATA";
+        b.flags = memo_flag::kBlob | memo_flag::kBinary;
+        b.blob = &blob;
+        d.memos.push_back(b);
+        auto key = [&](const char* label, std::uint16_t flags, std::vector<std::int32_t> components) {
+            KeyDeclaration k;
+            k.label = label;
+            k.flags = flags;
+            k.components = std::move(components);
+            d.keys.push_back(k);
+        };
+        key("ID_KEY", key_flag::kPrimary, {1});
+        key("NAME_KEY", key_flag::kDup | key_flag::kNoCase, {2});
+        key("WHEN_KEY", key_flag::kOpt, {-4, 1});
+        key("CODE_KEY", key_flag::kDup, {3, 5});
+    }
+    void fill(int i) {
+        std::fill(record.begin(), record.end(), 0);
+        docket::runtime::writeU32(record.data(), static_cast<std::uint32_t>(i * 7 - 20));
+        docket::runtime::writeText(TypeCode::CString, record.data() + 4, 24,
+                                   (i % 3 ? "name " : "Name ") + std::to_string(i % 9));
+        docket::runtime::writeText(TypeCode::String, record.data() + 28, 6, "C" + std::to_string(i % 4));
+        docket::runtime::writeU32(record.data() + 34, i % 5 ? static_cast<std::uint32_t>(80000 + i * 3) : 0);
+        docket::runtime::writeDecimal(record.data() + 38, 4, 2, (i - 15) * 1.25L);
+        const double score = i * -0.5;
+        std::memcpy(record.data() + 42, &score, 8);
+        std::fill(note.begin(), note.end(), ' ');
+        const std::string text(static_cast<std::size_t>((i * 97) % 700), static_cast<char>('a' + i % 26));
+        std::memcpy(note.data(), text.data(), text.size());
+        blob.assign(static_cast<std::size_t>((i * 53) % 400), static_cast<std::uint8_t>(i));
+    }
+};
+
+void buildImage() {
+    for (const char* table : {"", "\\!FIRST", "\\!SECOND"}) {
+        Sample sample(path + table);
+        DriverFile file;
+        file.declaration = &sample.d;
+        DriverArguments args;
+        callDriver(OperationCode::CREATE, file, args);
+        args.openMode = 0x42;
+        if (callDriver(OperationCode::OPEN, file, args) != 0) continue;
+        for (int i = 0; i < 40; ++i) {
+            sample.fill(i);
+            DriverArguments add;
+            callDriver(OperationCode::ADD, file, add);
+        }
+        // A few changes and deletions leave freed space and rewritten segments behind.
+        for (std::uint32_t r : {3u, 9u, 20u}) {
+            DriverArguments get;
+            get.pointer = r;
+            if (callDriver(OperationCode::GETfileptr, file, get) != 0) continue;
+            DriverArguments change;
+            callDriver(r == 9 ? OperationCode::DELETE : OperationCode::PUT, file, change);
+        }
+        DriverArguments close;
+        callDriver(OperationCode::CLOSE, file, close);
+    }
+    if (std::FILE* in = std::fopen(path.c_str(), "rb")) {
+        std::uint8_t buffer[65536];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
+            image.insert(image.end(), buffer, buffer + n);
+        std::fclose(in);
+    }
+}
+
 } // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    docket::runtime::setFatalHook([](const std::string&) {});
+    registerDriver(registration());
+    path = "/tmp/fuzz-qvn-table-" + std::to_string(::getpid()) + ".QVN";
+    std::remove(path.c_str());
+    buildImage();
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string path = "/tmp/fuzz-qvn-table-" + std::to_string(::getpid()) + ".QVN";
-    static const bool ready = [] {
-        docket::runtime::setFatalHook([](const std::string&) {});
-        registerDriver(registration());
-        return true;
-    }();
-    (void)ready;
+    std::vector<std::uint8_t> damaged = image;
+    for (std::size_t at = 0; at + 4 <= size && !damaged.empty();) {
+        const std::size_t offset = (data[at] | data[at + 1] << 8 | data[at + 2] << 16) % damaged.size();
+        std::size_t count = data[at + 3];
+        at += 4;
+        count = std::min({count, size - at, damaged.size() - offset});
+        std::memcpy(damaged.data() + offset, data + at, count);
+        at += count;
+    }
     if (std::FILE* out = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(data, 1, size, out);
+        std::fwrite(damaged.data(), 1, damaged.size(), out);
         std::fclose(out);
     }
     std::vector<TableInfo> tables;

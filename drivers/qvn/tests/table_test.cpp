@@ -506,5 +506,34 @@ TEST_F(TableTest, TheCheckFindsMissingKeyEntriesAndWrongCounters) {
     EXPECT_NE(problems[1].find("has no entry in key ID_KEY"), std::string::npos);
 }
 
+// A table opened read-only first must not keep a later table of the same physical file from
+// being opened for writing: the shared file is opened again for reading and writing.
+TEST_F(TableTest, AReadOnlyFirstOpenDoesNotStopAWritingOpenOfAnotherTable) {
+    const std::string path = dir.file("shared.qvn");
+    People a(path + "\\!A"), b(path + "\\!B");
+    ASSERT_EQ(a.call(CREATE), 0);
+    ASSERT_EQ(b.call(CREATE), 0);
+    ASSERT_EQ(a.call(OPEN), 0);
+    EXPECT_EQ(a.addPerson(1, "Ann"), 0);
+    a.call(CLOSE);
+
+    DriverArguments readOnly;
+    readOnly.openMode = 0x40;
+    ASSERT_EQ(a.call(OPEN, readOnly), 0);
+    EXPECT_EQ(a.addPerson(2, "Bob"), 5); // read-only open: no changes
+    ASSERT_EQ(b.call(OPEN), 0);          // read and write: the shared file is upgraded
+    EXPECT_EQ(b.addPerson(7, "Cy", "note"), 0);
+    EXPECT_EQ(b.records(), 1u);
+    // The first table keeps reading through the same shared file.
+    a.setLong(1, 1);
+    EXPECT_EQ(a.callKey(GETfilekey, 0), 0);
+    EXPECT_EQ(a.getText(2), "Ann");
+    EXPECT_EQ(a.records(), 1u);
+    EXPECT_EQ(a.addPerson(3, "Dee"), 5); // still a read-only open of its own
+    b.call(CLOSE);
+    a.call(CLOSE);
+    expectTablesClean(path);
+}
+
 } // namespace
 } // namespace docket::drivers::qvn
