@@ -1,9 +1,10 @@
 // qvn dump FILE[\!TABLE] [--key K] [--filter EXPR] [--csv|--json]: the records of a table decoded by
 // its stored definition, memos included.
 //
-// Filter names: every field and memo is bound by its label (MEM:MEMO_ID), and also by the part of
-// the label after its first ":" (MEMO_ID) when no other field or memo has that short name and no
-// label is that name itself. Arrays, GROUPs and BLOBs are not bound.
+// The records are read through a view. Filter names: every field and memo is bound by its label
+// (MEM:MEMO_ID), and also by the part of the label after its first ":" (MEMO_ID) when no other
+// field or memo has that short name and no label is that name itself. Arrays, GROUPs and BLOBs
+// are not bound.
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -17,6 +18,8 @@
 #include "runtime/core/error_state.h"
 #include "runtime/core/expression.h"
 #include "runtime/core/picture_regional.h"
+#include "runtime/files/record_fields.h"
+#include "runtime/files/view.h"
 #include "tools/qvn/table_commands.h"
 #include "tools/qvn/table_io.h"
 
@@ -60,30 +63,19 @@ int findKey(const FileDeclaration& d, const std::string& key) {
     return found;
 }
 
-// Binds the fields and memos of `d` in the current scope as the header comment says.
-void bindFields(const FileDeclaration& d) {
-    std::map<std::string, int> labels, shorts; // upper-case name -> count
-    for (const auto& f : d.fields) {
-        ++labels[upper(f.label)];
-        if (!shortName(f.label).empty()) ++shorts[upper(shortName(f.label))];
+// The order text that reads through key `k`: its components by field label, "-" for a descending
+// one, UPPER() around a string component of a key that ignores case.
+std::string orderText(const FileDeclaration& d, const drivers::KeyDeclaration& k) {
+    std::string text;
+    for (std::int32_t c : k.components) {
+        const drivers::FieldDeclaration& f = d.fields[static_cast<std::size_t>((c < 0 ? -c : c) - 1)];
+        const bool isText =
+            f.type == TypeCode::String || f.type == TypeCode::CString || f.type == TypeCode::PString;
+        if (!text.empty()) text += ",";
+        if (c < 0) text += "-";
+        text += (k.flags & drivers::key_flag::kNoCase) && isText ? "UPPER(" + f.label + ")" : f.label;
     }
-    for (const auto& m : d.memos) {
-        ++labels[upper(m.label)];
-        if (!shortName(m.label).empty()) ++shorts[upper(shortName(m.label))];
-    }
-    auto bind = [&](const std::string& label, const runtime::BoundVariable& v) {
-        runtime::bindVariable(label, v);
-        const std::string s = upper(shortName(label));
-        if (!s.empty() && shorts[s] == 1 && labels.count(s) == 0) runtime::bindVariable(s, v);
-    };
-    for (const auto& f : d.fields) {
-        if (f.type == TypeCode::Group || f.elements > 1) continue;
-        runtime::BoundVariable v{f.type, d.record + f.offset, f.size, f.places};
-        if (runtime::isBindable(v)) bind(f.label, v);
-    }
-    for (const auto& m : d.memos)
-        if (!m.isBlob() && m.buffer)
-            bind(m.label, runtime::bindString(reinterpret_cast<char*>(m.buffer), m.size));
+    return text;
 }
 
 // One record in the chosen form. `first` is true for the first record written.
@@ -182,28 +174,29 @@ int dumpTable(const DumpOptions& options, std::ostream& out, std::ostream& err) 
         return 2;
     }
     ScopeGuard scope;
-    std::unique_ptr<runtime::CompiledExpression> filter;
-    if (!options.filter.empty()) {
-        bindFields(d);
-        filter = runtime::compileExpression(options.filter);
-        if (!filter) {
-            err << "qvn dump: the filter does not compile: " << options.filter << "\n";
-            return 2;
-        }
+    runtime::bindTableFields(d);
+    // The records are read through a view: --key becomes its order, --filter its filter.
+    runtime::ViewDeclaration declaration;
+    declaration.primary = &file;
+    runtime::View view(declaration);
+    view.open(0x40);
+    if (key >= 0 && view.setOrder(orderText(d, d.keys[static_cast<std::size_t>(key)]))) {
+        err << "qvn dump: key " << options.key << " cannot be read: a component is not a plain field\n";
+        return 2;
     }
-    DriverArguments set;
-    if (key >= 0) {
-        set.key = &d.keys[static_cast<std::size_t>(key)];
-        drivers::callDriver(OperationCode::SETkey, file, set);
-    } else {
-        drivers::callDriver(OperationCode::SETfile, file, set);
+    if (view.setFilter(options.filter)) {
+        err << "qvn dump: the filter does not compile: " << options.filter << "\n";
+        return 2;
     }
     writeHeader(d, options.format, out);
     bool first = true;
     int status = 0;
-    for (;;) {
-        DriverArguments next;
-        const int rc = drivers::callDriver(OperationCode::NEXT, file, next);
+    if (const int rc = view.set()) {
+        err << "qvn dump: " << options.file << ": " << runtime::errorTextFor(rc) << " (error " << rc << ")\n";
+        status = 1;
+    }
+    while (status == 0) {
+        const int rc = view.next();
         if (rc == 33) break; // no record left
         if (rc) {
             err << "qvn dump: " << options.file << ": " << runtime::errorTextFor(rc) << " (error " << rc
@@ -211,10 +204,10 @@ int dumpTable(const DumpOptions& options, std::ostream& out, std::ostream& err) 
             status = 1;
             break;
         }
-        if (filter && !filter->isTrue()) continue;
         writeRecord(d, options.format, first, out);
         first = false;
     }
+    view.close();
     if (options.format == DumpOptions::Format::Json) out << (first ? "]\n" : "\n]\n");
     DriverArguments close;
     drivers::callDriver(OperationCode::CLOSE, file, close);

@@ -1,0 +1,164 @@
+#pragma once
+// Views: the ordered, filtered, joined reading of tables. A view is declared over a primary table
+// with any number of joins, each to any depth; the tables' own record buffers receive the records
+// read. The tables are opened (and their fields bound for expressions) by the caller before OPEN.
+//
+// Every operation returns the runtime error code it also leaves as the thread's last error (0 for
+// success, 33 past either end).
+//
+// Reading. An order matched by a key of the primary table (view_order.h) reads through that key,
+// forwards or backwards; an empty order reads in record order; any other order reads the passing
+// records once, sorts them and pages through the list (view_sort.h). Filter terms up to the first
+// one that reads a joined table are tested before the joins are fetched. Conditions of the filter
+// on the key's leading field start a read after SET at the condition's value and end it with 33
+// as soon as no later record can pass; for a string field the key's collation and the language's
+// comparison may disagree, so only numeric fields are used that way.
+//
+// Joins. A key join copies the given parent fields into the leading components of the joined
+// table's key and takes the first record of that key value; a link-expression join takes the first
+// record of the joined table (in record order) for which the expression is true. A primary record
+// for which an inner join finds nothing is skipped. An outer join that finds nothing clears its
+// table's record (and those of the joins below it, which are not looked for).
+//
+// Buffers at the ends. After 33 the buffers hold the last record returned again, and reading on
+// in the other direction continues from it; before any record was returned (after SET or a 33
+// right after it) they are left as they are.
+//
+// Projections are kept for the declaration's sake: the native driver reads whole records, so every
+// field is read. The read buffer settings and quick scan are kept and traced; key reads go to the
+// tables every time, so nothing is read in advance and FLUSH only makes a sorted list be read anew.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "drivers/driver.h"
+#include "runtime/files/view_filter.h"
+#include "runtime/files/view_order.h"
+#include "runtime/files/view_sort.h"
+#include "runtime/files/view_trace.h"
+
+namespace docket::runtime {
+
+// Refusal of an order or filter text that does not compile, and of a join whose link does not.
+inline constexpr int kInvalidViewExpression = 801;
+
+struct ViewJoin {
+    drivers::DriverFile* file = nullptr;
+    // Linked by key: the joined table's key (index in its declaration) and the parent's fields (from
+    // 1) whose values go to the key's leading components, in order.
+    int key = -1;
+    std::vector<int> parentFields;
+    // Otherwise linked by an expression, compiled at OPEN.
+    std::string link;
+    bool inner = false;
+    std::vector<int> projection;
+    std::vector<ViewJoin> joins;
+};
+
+struct ViewDeclaration {
+    drivers::DriverFile* primary = nullptr;
+    std::vector<int> projection; // empty: all fields
+    std::vector<ViewJoin> joins;
+};
+
+class View {
+public:
+    explicit View(ViewDeclaration declaration);
+    ~View();
+    View(const View&) = delete;
+    View& operator=(const View&) = delete;
+
+    int open(unsigned mode = 0x22);
+    int close();
+    bool isOpen() const { return open_; }
+
+    // Set on the open view; a text that does not compile gives 801 and the previous setting stays.
+    int setOrder(std::string_view text);
+    int setFilter(std::string_view text);
+    const std::string& order() const { return orderText_; }
+    const std::string& filter() const { return filterText_; }
+
+    void setBuffer(int recordsPerPage, int pagesBehind, int pagesAhead, int timeoutSeconds);
+    void setQuickScan(bool on) { quickScan_ = on; }
+    bool quickScan() const { return quickScan_; }
+
+    int set();
+    int next();
+    int previous();
+    int position(std::string& out);
+    int reset(const std::string& position);
+    int reget(const std::string& position);
+    int watch();
+    int flush();
+
+    // The key the view reads through (index in the primary's keys), -1 for record order or a sort.
+    int readingKey() const { return mode_ == Mode::Key ? match_.key : -1; }
+    bool sorting() const { return mode_ == Mode::Sort; }
+    // Records read from the primary table since OPEN (tests see an early stop by it).
+    std::uint64_t primaryReads() const { return primaryReads_; }
+
+private:
+    enum class Mode { File, Key, Sort };
+    struct JoinState;
+
+    int finish(const char* operation, const std::string& argument, int rc);
+    int fileOp(const char* operation, drivers::DriverFile& file, int rc);
+    void chooseMode();
+
+    // Key and record order.
+    int driverSet();
+    int driverStep(bool forward);
+    int driverPosition(std::string* out);
+    int driverReset(const std::string& position);
+    int driverReget(const std::string& position);
+    int startAtCondition(bool* started);
+    int stepKeyed(bool viewForward);
+    bool stopsHere(bool viewForward);
+
+    // Sorted lists.
+    int readList();
+    int stepSorted(bool viewForward);
+    int loadListEntry(std::size_t index, bool* passes);
+
+    // The record in the buffers: filter terms, joins.
+    int accept(bool* passes);
+    bool termsPass(bool beforeJoins);
+    int fetchJoins(std::vector<JoinState>& joins, bool* passes);
+    int fetchJoin(JoinState& join, bool* found);
+    void clearJoins(std::vector<JoinState>& joins);
+
+    int restoreCurrent();
+    std::string modePrefix() const;
+
+    ViewDeclaration declaration_;
+    std::vector<JoinState> joins_;
+    std::vector<const drivers::FileDeclaration*> joinedFiles_;
+    ViewTrace trace_;
+    std::string label_;
+
+    bool open_ = false;
+    unsigned openMode_ = 0;
+    std::string orderText_, filterText_;
+    std::vector<OrderComponent> order_;
+    std::vector<FilterTerm> terms_;
+    Mode mode_ = Mode::File;
+    KeyMatch match_;
+    int recordsPerPage_ = 0, pagesBehind_ = 0, pagesAhead_ = 0, timeout_ = 0;
+    bool quickScan_ = false;
+
+    // Where reading stands.
+    bool beforeFirst_ = true;    // after SET: PREVIOUS gives 33
+    std::string skipOnPrevious_; // after RESET: the reset record, which PREVIOUS passes over
+    std::string current_;        // the view position of the last record returned, empty for none
+    std::string lastReset_;      // the position of the last RESET, until the next SET
+    std::uint64_t primaryReads_ = 0;
+
+    // Sorted reading.
+    std::vector<SortEntry> list_;
+    bool listStale_ = true;
+    std::ptrdiff_t nextIndex_ = 0, previousIndex_ = -1;
+};
+
+} // namespace docket::runtime
