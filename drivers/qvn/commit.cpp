@@ -15,6 +15,17 @@
 
 namespace docket::drivers::qvn {
 
+namespace {
+QvnFile::TransactionCheck& defaultTransactionCheck() {
+    static QvnFile::TransactionCheck check;
+    return check;
+}
+} // namespace
+
+void QvnFile::setDefaultTransactionCheck(TransactionCheck check) {
+    defaultTransactionCheck() = std::move(check);
+}
+
 int QvnFile::refresh(bool write) {
     FileHeader onDisk;
     bool empty = false;
@@ -73,10 +84,11 @@ int QvnFile::recover(const FileHeader& onDisk, bool write) {
     }
     complete = complete && haveHeader && pos == onDisk.logEnd;
     bool unfinished = false;
-    if (complete && transactionCheck_) {
+    const TransactionCheck& check = transactionCheck_ ? transactionCheck_ : defaultTransactionCheck();
+    if (complete && check) {
         store_.setLogMap(map);
         store_.header() = logged;
-        const int rc = transactionCheck_(*this, &unfinished);
+        const int rc = check(*this, &unfinished);
         store_.dropAll();
         store_.clearLogMap();
         store_.header() = onDisk;
@@ -134,19 +146,54 @@ int QvnFile::resetLog(FileHeader header) {
 
 int QvnFile::flush() {
     if (!changed()) return 0;
+    if (int rc = commitPhase1()) return rc;
+    return commitPhase2();
+}
+
+int QvnFile::commitPhase1() {
     if (!writable_) return 5;
     locks_.lockFlush();
+    flushLocked_ = true;
     const int rc = flushChanges();
-    locks_.unlockFlush();
-    if (rc != 0) {
-        // The header at offset 0 still describes the committed state (or a complete log); the
-        // station forgets its changes and reloads at its next access.
-        store_.dropAll();
-        store_.clearLogMap();
-        headerChanged_ = false;
-        valid_ = false;
-    }
+    if (rc != 0) forgetFailedCommit();
     return rc;
+}
+
+int QvnFile::commitPhase2() {
+    int rc = completeChanges();
+    if (rc != 0) forgetFailedCommit();
+    return rc;
+}
+
+int QvnFile::cancelCommit() {
+    // Phase 1 is done: the header at offset 0 points at a complete log that must not be applied.
+    FileHeader old = diskHeader_;
+    const int rc = resetLog(old);
+    forgetFailedCommit();
+    return rc;
+}
+
+void QvnFile::forgetFailedCommit() {
+    // The header at offset 0 still describes the committed state (or a complete log); the station
+    // forgets its changes and reloads at its next access.
+    if (flushLocked_) locks_.unlockFlush();
+    flushLocked_ = false;
+    store_.dropAll();
+    store_.clearLogMap();
+    headerChanged_ = false;
+    valid_ = false;
+    pendingInPlace_.clear();
+}
+
+int QvnFile::raiseNumber(std::uint32_t atLeast) {
+    if (!inWriteAccess()) return internalFault(1163);
+    FileHeader& header = store_.header();
+    if (atLeast >= 0xFE000000u) return internalFault(1173);
+    if (header.lastNumber < atLeast) {
+        header.lastNumber = atLeast;
+        headerChanged_ = true;
+    }
+    return 0;
 }
 
 void QvnFile::discard() {
@@ -182,11 +229,8 @@ int QvnFile::flushChanges() {
     header.changeCounter = old.changeCounter + 1;
 
     // Phase 1: the log.
-    struct Pending {
-        std::uint64_t address;
-        std::string bytes;
-    };
-    std::vector<Pending> inPlace;
+    pendingInPlace_.clear();
+    std::vector<PendingWrite>& inPlace = pendingInPlace_;
     std::uint64_t logEnd = logStart;
     for (Page* page : store_.changedPages()) {
         EncodedPage encoded;
@@ -218,18 +262,28 @@ int QvnFile::flushChanges() {
     if ((rc = io_.flush()) != 0) return rc;
     diskHeader_ = pointer;
 
+    pendingLogStart_ = pointer.logStart;
+    pendingLogEnd_ = pointer.logEnd;
+    return 0;
+}
+
+int QvnFile::completeChanges() {
+    int rc = 0;
     // Phase 2: everything in place. The new header keeps the log pointers until the pages are on
     // disk, so that a header torn by a power failure still leads to the log.
-    for (const Pending& pending : inPlace)
+    for (const PendingWrite& pending : pendingInPlace_)
         if ((rc = io_.write(pending.address, reinterpret_cast<const std::uint8_t*>(pending.bytes.data()),
                             pending.bytes.size())) != 0)
             return rc;
-    FileHeader applied = header;
-    applied.logStart = pointer.logStart;
-    applied.logEnd = pointer.logEnd;
+    FileHeader applied = store_.header();
+    applied.logStart = pendingLogStart_;
+    applied.logEnd = pendingLogEnd_;
     if ((rc = writeHeaderAt0(applied)) != 0) return rc;
     if ((rc = io_.flush()) != 0) return rc;
     if ((rc = resetLog(applied)) != 0) return rc;
+    pendingInPlace_.clear();
+    if (flushLocked_) locks_.unlockFlush();
+    flushLocked_ = false;
     store_.markAllClean();
     headerChanged_ = false;
     return 0;

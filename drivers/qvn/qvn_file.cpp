@@ -81,9 +81,14 @@ int QvnFile::openFile(const std::string& path, unsigned accessWord, const std::s
     share_ = share;
     locks_.attach(&io_.file(), share == platform::Share::All, othersOnlyRead_,
                   static_cast<std::uint32_t>(platform::clockHundredths()));
+    // The header is read while holding a reader slot: another station's flush holds every slot,
+    // so the header is never seen half-written (a torn read would look like an invalid file).
     FileHeader header;
     bool empty = false;
-    if ((rc = readDiskHeader(&header, &empty)) != 0) return rc;
+    if ((rc = locks_.lockRead(true)) != 0) return rc;
+    rc = readDiskHeader(&header, &empty);
+    locks_.unlockAccess();
+    if (rc != 0) return rc;
     // The first access completes an interrupted commit; when another station is busy the next
     // access does it.
     if (beginAccess(writable_) == 0) endAccess();

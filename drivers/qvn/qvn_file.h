@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "drivers/qvn/block_io.h"
 #include "drivers/qvn/entry_tree.h"
@@ -63,6 +64,23 @@ public:
     // Commits every change of this station. 0, or 90 after a failed write (the changes are then
     // dropped and the file keeps its committed state).
     int flush();
+    // The two halves of flush() for a commit over several files. Phase 1 takes the flush lock,
+    // writes the log and points the header at offset 0 at it; then either phase 2 (pages in place,
+    // log cleared, flush lock released) or cancelCommit (the log is cleared unapplied and the
+    // changes are forgotten). After a failure of either phase the changes are forgotten.
+    int commitPhase1();
+    int commitPhase2();
+    int cancelCommit();
+    // Raises the header's number counter to at least `atLeast` (transaction numbers of a control
+    // file only ever grow). Needs a write access.
+    int raiseNumber(std::uint32_t atLeast);
+
+    // The write access that a transaction keeps on this file from its first change until it ends.
+    bool transactionAccess = false;
+
+    // The question asked by every QvnFile that has none of its own (installed by the table layer
+    // before its first open, so that the recovery at open already asks it).
+    static void setDefaultTransactionCheck(TransactionCheck check);
     bool changed() const { return headerChanged_ || store_.hasChanges(); }
     // Forgets every change not yet committed (an operation that failed half-way outside a
     // transaction, or a rollback): the next access reloads the header and pages from disk.
@@ -88,6 +106,8 @@ private:
     int recover(const FileHeader& onDisk, bool write);
     int resetLog(FileHeader header);
     int flushChanges();
+    int completeChanges();
+    void forgetFailedCommit();
 
     std::string path_;
     BlockIo io_;
@@ -103,6 +123,13 @@ private:
     bool writeAccess_ = false;
     int accessDepth_ = 0;
     TransactionCheck transactionCheck_;
+    struct PendingWrite {
+        std::uint64_t address;
+        std::string bytes;
+    };
+    std::vector<PendingWrite> pendingInPlace_; // between the phases of a commit
+    std::uint32_t pendingLogStart_ = 0, pendingLogEnd_ = 0;
+    bool flushLocked_ = false;
 };
 
 } // namespace docket::drivers::qvn

@@ -7,6 +7,7 @@
 #include "drivers/qvn/definition_stream.h"
 #include "drivers/qvn/fault.h"
 #include "drivers/qvn/table_entries.h"
+#include "drivers/qvn/transactions.h"
 #include "platform/charset.h"
 
 namespace docket::drivers::qvn {
@@ -305,9 +306,24 @@ int QvnTable::fetch(std::uint32_t record, std::string* image, bool* found) {
 }
 
 int QvnTable::load(std::uint32_t record, bool* found) {
+    // A held read takes the record's hold before reading it, so that what it reads is what no
+    // other station changes until the hold is given up. Reading another record gives up the
+    // table's previous hold.
+    if (options_ & table_option::kHoldMode) {
+        if (int rc = holdRecord(record)) return rc;
+    } else if (heldRecord_ != record) {
+        releaseHold();
+    }
     std::string image;
     if (int rc = fetch(record, &image, found)) return rc;
-    if (!*found) return 0;
+    if (!*found) {
+        if (heldRecord_ == record) releaseHold();
+        return 0;
+    }
+    if (options_ & table_option::kWatchMode) {
+        if (int rc = memoStamp(record, &watchMemos_)) return rc;
+        options_ |= table_option::kWatchImage;
+    }
     if (!image.empty()) std::memcpy(declaration_->record, image.data(), image.size());
     lastImage_ = std::move(image);
     current_ = record;
@@ -415,6 +431,8 @@ int QvnTable::maintainKeys(const std::uint8_t* from, const std::uint8_t* to, std
 
 int QvnTable::beginChange() {
     if (readOnly_) return 5;
+    if (inTransaction_)
+        if (int rc = joinChange(*this)) return rc;
     return file_->beginAccess(true, true);
 }
 
@@ -458,10 +476,16 @@ int QvnTable::add() {
 int QvnTable::put() {
     if (current_ == 0) return 33;
     if (int rc = beginChange()) return rc;
-    // Holding the record and the WATCH comparison belong to the concurrency layer.
+    const bool heldBefore = heldRecord_ == current_;
+    if (!heldBefore && holdRecord(current_) != 0) return finishChange(5);
     bool found = false;
     int rc = fetch(current_, &storedImage_, &found);
     if (rc == 0 && !found) rc = 33;
+    if (rc == 0 && (options_ & table_option::kWatchImage)) {
+        std::string stamp;
+        rc = memoStamp(current_, &stamp);
+        if (rc == 0 && (storedImage_ != lastImage_ || stamp != watchMemos_)) rc = 89;
+    }
     std::string image(reinterpret_cast<const char*>(declaration_->record), declaration_->recordLength);
     if (rc == 0 && image != storedImage_) {
         rc = maintainKeys(reinterpret_cast<const std::uint8_t*>(storedImage_.data()),
@@ -475,13 +499,15 @@ int QvnTable::put() {
     }
     if (rc == 0 && !(options_ & table_option::kMemosNotRead)) rc = writeMemos(current_);
     if (rc == 0) lastImage_ = image;
-    options_ &= ~(table_option::kHeld | table_option::kWatchMode | table_option::kWatchImage);
+    releaseHold();
+    options_ &= ~(table_option::kWatchMode | table_option::kWatchImage);
     return finishChange(rc);
 }
 
 int QvnTable::remove() {
     if (current_ == 0) return 33;
     if (int rc = beginChange()) return rc;
+    if (heldRecord_ != current_ && holdRecord(current_) != 0) return finishChange(33);
     bool found = false, existed = false;
     int rc = fetch(current_, &storedImage_, &found);
     if (rc == 0 && !found) rc = 33;
@@ -491,7 +517,7 @@ int QvnTable::remove() {
     if (rc == 0) rc = addToCounter(kKindData, -1);
     if (rc == 0) rc = deleteMemos(current_);
     if (rc == 0) current_ = 0;
-    options_ &= ~table_option::kHeld;
+    releaseHold();
     return finishChange(rc);
 }
 

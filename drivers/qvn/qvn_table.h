@@ -121,8 +121,24 @@ public:
     // same physical file made the shared file writable.
     void setReadOnly(bool readOnly) { readOnly_ = readOnly; }
 
-    // Transactions belong to the concurrency layer: while one is active, flushes are deferred.
+    // While a transaction is active, flushes are deferred (transactions.h).
     bool inTransaction() const { return inTransaction_; }
+    void setInTransaction(bool on) { inTransaction_ = on; }
+
+    // Holds and locks (holds.cpp). A table holds at most one record at a time: the record it read
+    // last in hold mode, or the one a PUT or DELETE is changing.
+    ~QvnTable() override;
+    // 0, or 43 when another station holds it (after the quick tries).
+    int holdRecord(std::uint32_t record);
+    void releaseHold();
+    std::uint32_t heldRecord() const { return heldRecord_; }
+    // LOCK: 32 when another station has the table locked after `seconds` (0: the quick tries only).
+    int lockTable(std::int32_t seconds);
+    void unlockTable();
+    // Runs a read that may take a hold; while it fails with 43 it is repeated, with the table's
+    // position as before the try, until the hold timeout is over (HOLD without seconds gives up at
+    // once, -1 never). The retries happen outside any access, so the holder can commit meanwhile.
+    template <typename Op> int heldRead(Op op);
 
     // The record images: record length bytes each.
     const std::string& lastImage() const { return lastImage_; }
@@ -158,6 +174,11 @@ private:
     int step(bool forward);
     int finishChange(int rc);
     int beginChange();
+    static std::int64_t retryStart();
+    // 0 after a pause while the hold timeout since `start` is not over, else 43.
+    int retryDue(std::int64_t start) const;
+    // The stored memo segments of a record, keys and data, for the WATCH comparison.
+    int memoStamp(std::uint32_t record, std::string* out);
 
     // Record buffer conversion for OEM tables.
     void toStored(std::string& image) const;
@@ -187,8 +208,27 @@ private:
     Cursor cursor_;
     bool inTransaction_ = false;
     bool readOnly_ = false;
+    std::uint32_t heldRecord_ = 0;
+    bool tableLocked_ = false;
+    std::string watchMemos_;
     std::map<std::uint64_t, State> states_;
     std::uint64_t nextState_ = 1;
 };
+
+template <typename Op> int QvnTable::heldRead(Op op) {
+    const Cursor cursor = cursor_;
+    const int orderKey = orderKey_;
+    const std::uint32_t current = current_;
+    std::int64_t start = -1;
+    for (;;) {
+        const int rc = op();
+        if (rc != 43) return rc;
+        cursor_ = cursor;
+        orderKey_ = orderKey;
+        current_ = current;
+        if (start < 0) start = retryStart();
+        if (int due = retryDue(start)) return due;
+    }
+}
 
 } // namespace docket::drivers::qvn

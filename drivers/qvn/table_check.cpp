@@ -5,6 +5,7 @@
 
 #include "drivers/qvn/qvn_table.h"
 #include "drivers/qvn/table_entries.h"
+#include "drivers/qvn/transactions.h"
 
 namespace docket::drivers::qvn {
 namespace {
@@ -121,6 +122,7 @@ void checkTable(const std::shared_ptr<QvnFile>& file, const TableInfo& info,
 
 void checkTables(const std::string& path, const std::string& password, std::vector<std::string>* problems) {
     std::shared_ptr<QvnFile> file;
+    installTransactionCheck();
     if (QvnFile::open(path, 0x40, password, &file) != 0) return;
     std::vector<TableInfo> tables;
     if (listTables(*file, &tables) != 0) {

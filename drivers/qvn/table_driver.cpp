@@ -13,6 +13,7 @@
 #include "drivers/qvn/physical_name.h"
 #include "drivers/qvn/qvn_table.h"
 #include "drivers/qvn/table_entries.h"
+#include "drivers/qvn/transactions.h"
 
 namespace docket::drivers::qvn {
 namespace {
@@ -348,12 +349,11 @@ int operateTable(OperationCode code, DriverFile& file, DriverArguments& args) {
     case DELETE:
         return table->remove();
     case GETfileptr:
-        return table->getByPointer(args.pointer);
     case GETkeyptr:
-        return table->getByPointer(args.pointer);
+        return table->heldRead([&] { return table->getByPointer(args.pointer); });
     case GETfilekey:
         if (int rc = keyOf(*table, args.key, &key)) return rc;
-        return table->getByKey(key);
+        return table->heldRead([&] { return table->getByKey(key); });
     case SETfile:
         table->setFile();
         return 0;
@@ -382,8 +382,8 @@ int operateTable(OperationCode code, DriverFile& file, DriverArguments& args) {
     case EOF_:
     case BOF: {
         args.key = table->orderKey();
-        if (code == NEXT) return table->next();
-        if (code == PREVIOUS) return table->previous();
+        if (code == NEXT) return table->heldRead([&] { return table->next(); });
+        if (code == PREVIOUS) return table->heldRead([&] { return table->previous(); });
         if (code == SKIP) return table->skip(args.seconds);
         bool none = false;
         const int rc = table->atEnd(code == EOF_, &none);
@@ -420,10 +420,10 @@ int operateTable(OperationCode code, DriverFile& file, DriverArguments& args) {
         if (int rc = keyOf(*table, args.key, &key)) return rc;
         return table->reset(key, args.text);
     case REGETfile:
-        return table->reget(-1, args.text);
+        return table->heldRead([&] { return table->reget(-1, args.text); });
     case REGETkey:
         if (int rc = keyOf(*table, args.key, &key)) return rc;
-        return table->reget(key, args.text);
+        return table->heldRead([&] { return table->reget(key, args.text); });
     case EMPTY:
         return table->empty();
     case NOMEMO:
@@ -458,18 +458,32 @@ int operateTable(OperationCode code, DriverFile& file, DriverArguments& args) {
         return 0;
     case HOLDfile:
     case HOLDfilesec:
-        // Hold mode is kept here; taking the record's hold byte belongs to the concurrency layer.
+        // Hold mode stays on until RELEASE; HOLD without seconds does not wait for a held record.
         table->options() |= table_option::kHoldMode;
         table->holdSeconds = code == HOLDfilesec ? args.seconds : 0;
         return 0;
     case RELEASE:
-        table->options() &= ~table_option::kHeld;
+        table->releaseHold();
+        table->options() &= ~table_option::kHoldMode;
         return 0;
     case WATCH:
         table->options() |= table_option::kWatchMode;
         return 0;
+    case LOCKfile:
+        return table->lockTable(0);
+    case LOCKfilesec:
+        return table->lockTable(args.seconds);
+    case UNLOCK:
+        table->unlockTable();
+        return 0;
+    case LOGOUT:
+        return logout(*table);
+    case COMMIT:
+        return commit(*table);
+    case ROLLBACK:
+        return rollback(*table);
     default:
-        // LOCK, UNLOCK, LOGOUT, COMMIT, ROLLBACK and BUILD belong to the concurrency layer.
+        // BUILD is not carried out yet.
         return 80;
     }
 }
@@ -477,6 +491,8 @@ int operateTable(OperationCode code, DriverFile& file, DriverArguments& args) {
 } // namespace
 
 int operate(OperationCode code, DriverFile& file, DriverArguments& args) {
+    if (code != LOGOUT) closeLogoutGathering();
+    installTransactionCheck();
     const int rc = operateTable(code, file, args);
     // A declaration filled from the file (read mode) has no keys of its own: the trace numbers the
     // key through the driver's own key list.

@@ -1,0 +1,222 @@
+// Several stations (processes) on one native file: record numbers, WATCH, held records, LOCK.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <set>
+
+#include "drivers/qvn/tests/qvn_test_util.h"
+#include "drivers/qvn/tests/table_test_util.h"
+
+namespace docket::drivers::qvn {
+namespace {
+
+using namespace testing;
+using enum OperationCode;
+
+struct Items : TestTable {
+    explicit Items(const std::string& name) : TestTable(name) {
+        field("ID", TypeCode::Long, 4);
+        field("NAME", TypeCode::CString, 20);
+        memo("NOTE", 300);
+        key("ID_KEY", key_flag::kDup, {1});
+    }
+};
+
+// A child station that runs `body` and exits with its result; pipes let the parent step it.
+struct Station {
+    int toChild[2]{}, toParent[2]{};
+    pid_t pid = 0;
+    template <typename Body> explicit Station(Body body) {
+        EXPECT_EQ(::pipe(toChild), 0);
+        EXPECT_EQ(::pipe(toParent), 0);
+        pid = ::fork();
+        if (pid == 0) ::_exit(body(*this));
+    }
+    void signal(int fd) {
+        char c = 1;
+        EXPECT_EQ(::write(fd, &c, 1), 1);
+    }
+    void await(int fd) {
+        char c = 0;
+        EXPECT_EQ(::read(fd, &c, 1), 1);
+    }
+    int finish() {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+class StationsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = dir.file("shared.qvn");
+        Items t(path);
+        ASSERT_EQ(t.call(CREATE), 0);
+        ASSERT_EQ(t.call(OPEN), 0);
+        t.setLong(1, 1);
+        t.setText(2, "one");
+        t.setMemo(0, "note");
+        ASSERT_EQ(t.call(ADD), 0);
+        first = t.pointer();
+    }
+    ScratchDir dir;
+    std::string path;
+    std::uint32_t first = 0;
+};
+
+TEST_F(StationsTest, ConcurrentAddsGetDistinctRecordNumbers) {
+    auto adder = [this](int base) {
+        return [this, base](Station&) {
+            Items t(path);
+            // A read access refused during the other station's flush answers 5; a station retries.
+            int rc = 0;
+            while ((rc = t.call(OPEN)) == 5) ::usleep(1000);
+            if (rc) return 2;
+            for (int i = 0; i < 60; ++i) {
+                t.setLong(1, base + i);
+                if (t.call(ADD)) return 3;
+            }
+            return 0;
+        };
+    };
+    Station s1(adder(1000)), s2(adder(2000));
+    EXPECT_EQ(s1.finish(), 0);
+    EXPECT_EQ(s2.finish(), 0);
+    Items t(path);
+    ASSERT_EQ(t.call(OPEN), 0);
+    EXPECT_EQ(t.records(), 121u);
+    std::set<std::uint32_t> pointers;
+    std::set<std::int32_t> ids;
+    t.call(SETfile);
+    int rc = 0;
+    while ((rc = t.call(NEXT)) == 0) {
+        pointers.insert(t.pointer());
+        ids.insert(t.getLong(1));
+    }
+    EXPECT_EQ(rc, 33);
+    EXPECT_EQ(pointers.size(), 121u);
+    EXPECT_EQ(ids.size(), 121u);
+}
+
+TEST_F(StationsTest, PutAfterWatchFailsWhenAnotherStationChangedTheRecordOrItsMemo) {
+    for (bool memoOnly : {false, true}) {
+        Items t(path);
+        ASSERT_EQ(t.call(OPEN), 0);
+        ASSERT_EQ(t.call(WATCH), 0);
+        DriverArguments args;
+        args.pointer = first;
+        ASSERT_EQ(t.call(GETfileptr, args), 0);
+        Station other([&](Station&) {
+            Items o(path);
+            DriverArguments a;
+            a.pointer = first;
+            if (o.call(OPEN) || o.call(GETfileptr, a)) return 2;
+            if (memoOnly)
+                o.setMemo(0, "other note");
+            else
+                o.setText(2, "other");
+            return o.call(PUT) ? 3 : 0;
+        });
+        ASSERT_EQ(other.finish(), 0);
+        t.setText(2, "mine");
+        EXPECT_EQ(t.call(PUT), 89);
+        ASSERT_EQ(t.call(GETfileptr, args), 0);
+        EXPECT_EQ(t.getText(2), memoOnly ? "one" : "other");
+        EXPECT_EQ(t.getMemo(0).substr(0, 10), memoOnly ? "other note" : "note      ");
+        // Without WATCH the same PUT goes through.
+        t.setText(2, "mine");
+        EXPECT_EQ(t.call(PUT), 0);
+        t.setText(2, "one");
+        t.setMemo(0, "note");
+        EXPECT_EQ(t.call(PUT), 0);
+    }
+}
+
+TEST_F(StationsTest, AHeldRecordRefusesOtherHoldersUntilReleased) {
+    Station holder([&](Station& s) {
+        Items o(path);
+        DriverArguments a;
+        a.pointer = first;
+        if (o.call(OPEN) || o.call(HOLDfile) || o.call(GETfileptr, a)) return 2;
+        s.signal(s.toParent[1]);
+        s.await(s.toChild[0]);
+        o.call(RELEASE);
+        s.signal(s.toParent[1]);
+        s.await(s.toChild[0]);
+        return 0;
+    });
+    holder.await(holder.toParent[0]);
+    Items t(path);
+    ASSERT_EQ(t.call(OPEN), 0);
+    DriverArguments args;
+    args.seconds = 1;
+    ASSERT_EQ(t.call(HOLDfilesec, args), 0);
+    args.pointer = first;
+    EXPECT_EQ(t.call(GETfileptr, args), 43);
+    EXPECT_EQ(t.call(DELETE), 33); // no current record
+    // A plain read still works, and PUT cannot hold the record.
+    ASSERT_EQ(t.call(RELEASE), 0);
+    ASSERT_EQ(t.call(GETfileptr, args), 0);
+    EXPECT_EQ(t.call(PUT), 5);
+    holder.signal(holder.toChild[1]);
+    holder.await(holder.toParent[0]);
+    args.seconds = -1;
+    ASSERT_EQ(t.call(HOLDfilesec, args), 0);
+    EXPECT_EQ(t.call(GETfileptr, args), 0);
+    holder.signal(holder.toChild[1]);
+    EXPECT_EQ(holder.finish(), 0);
+}
+
+TEST_F(StationsTest, WaitingForAHoldEndsWhenTheHolderReleasesIt) {
+    Station holder([&](Station& s) {
+        Items o(path);
+        DriverArguments a;
+        a.pointer = first;
+        if (o.call(OPEN) || o.call(HOLDfile) || o.call(GETfileptr, a)) return 2;
+        s.signal(s.toParent[1]);
+        ::usleep(300000);
+        o.setText(2, "by holder");
+        return o.call(PUT) ? 3 : 0; // PUT gives the hold up
+    });
+    holder.await(holder.toParent[0]);
+    Items t(path);
+    ASSERT_EQ(t.call(OPEN), 0);
+    DriverArguments args;
+    args.seconds = -1;
+    ASSERT_EQ(t.call(HOLDfilesec, args), 0);
+    args.pointer = first;
+    EXPECT_EQ(t.call(GETfileptr, args), 0);
+    EXPECT_EQ(t.getText(2), "by holder");
+    EXPECT_EQ(holder.finish(), 0);
+}
+
+TEST_F(StationsTest, LockOfATableRefusesTheOtherStation) {
+    Station locker([&](Station& s) {
+        Items o(path);
+        if (o.call(OPEN) || o.call(LOCKfile)) return 2;
+        s.signal(s.toParent[1]);
+        s.await(s.toChild[0]);
+        o.call(UNLOCK);
+        s.signal(s.toParent[1]);
+        s.await(s.toChild[0]);
+        return 0;
+    });
+    locker.await(locker.toParent[0]);
+    Items t(path);
+    ASSERT_EQ(t.call(OPEN), 0);
+    EXPECT_EQ(t.call(LOCKfile), 32);
+    DriverArguments args;
+    args.seconds = 1;
+    EXPECT_EQ(t.call(LOCKfilesec, args), 32);
+    locker.signal(locker.toChild[1]);
+    locker.await(locker.toParent[0]);
+    EXPECT_EQ(t.call(LOCKfile), 0);
+    EXPECT_EQ(t.call(UNLOCK), 0);
+    locker.signal(locker.toChild[1]);
+    EXPECT_EQ(locker.finish(), 0);
+}
+
+} // namespace
+} // namespace docket::drivers::qvn
