@@ -117,18 +117,19 @@ int QvnFile::reopenForWriting(unsigned accessWord) {
 }
 
 int QvnFile::readDiskHeader(FileHeader* header, bool* empty) {
+    // Every access reads the header, so it is one read: its length tells an empty file (0 bytes)
+    // and a file too short to be one of ours.
     *empty = false;
-    std::uint64_t size = 0;
-    int rc = io_.size(&size);
+    std::uint8_t bytes[kHeaderSize];
+    std::size_t got = 0;
+    int rc = io_.read(0, bytes, kHeaderSize, &got);
     if (rc != 0) return rc;
-    if (size == 0) {
+    if (got == 0) {
         *header = FileHeader{};
         *empty = true;
         return 0;
     }
-    if (size < kHeaderSize) return kInvalidDataFile;
-    std::uint8_t bytes[kHeaderSize];
-    if ((rc = io_.readFull(0, bytes, kHeaderSize)) != 0) return rc;
+    if (got < kHeaderSize) return kInvalidDataFile;
     if (!decodeHeader(bytes, header) || header->ownSize != kHeaderSize) return kInvalidDataFile;
     return 0;
 }
