@@ -1,4 +1,5 @@
 #include "drivers/driver_registry.h"
+#include "runtime/core/char_tables.h"
 
 #include <algorithm>
 #include <cstring>
@@ -17,12 +18,6 @@ std::vector<const DriverRegistration*>& registry() {
 }
 
 thread_local int lastPlatformError = 0;
-
-std::string upper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
 
 std::string nameOf(const DriverRegistration& registration) {
     return std::string(registration.name.data(), strnlen(registration.name.data(), registration.name.size()));
@@ -58,14 +53,18 @@ void registerDriver(const DriverRegistration& registration) {
 
 const DriverRegistration* findDriver(const std::string& name) {
     std::lock_guard lock(registryMutex);
-    std::string wanted = upper(name);
+    std::string wanted = runtime::upperText(name);
     for (const DriverRegistration* driver : registry())
         if (nameOf(*driver) == wanted) return driver;
     return nullptr;
 }
 
-void setPlatformError(int platformCode) { lastPlatformError = platformCode; }
-int pendingPlatformError() { return lastPlatformError; }
+void setPlatformError(int platformCode) {
+    lastPlatformError = platformCode;
+}
+int pendingPlatformError() {
+    return lastPlatformError;
+}
 
 int callDriver(OperationCode operation, DriverFile& file, DriverArguments& args) {
     int result = 0;

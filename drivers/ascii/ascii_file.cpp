@@ -1,4 +1,5 @@
 #include "drivers/ascii/ascii_file.h"
+#include "runtime/core/char_tables.h"
 
 #include <cstdlib>
 
@@ -7,14 +8,8 @@
 namespace docket::drivers::ascii {
 namespace {
 
-std::string upper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
 bool onOff(const std::string& value, bool& target) {
-    std::string v = upper(value);
+    std::string v = runtime::upperText(value);
     if (v == "ON" || v == "1" || v == "TRUE") return target = true, true;
     if (v == "OFF" || v == "0" || v == "FALSE") return target = false, true;
     return false;
@@ -32,28 +27,36 @@ bool AsciiOptions::apply(const std::string& command) {
         start = end + 1;
         if (word.empty()) continue;
         std::size_t equals = word.find('=');
-        std::string name = upper(word.substr(0, equals));
+        std::string name = runtime::upperText(word.substr(0, equals));
         std::string value = equals == std::string::npos ? "ON" : word.substr(equals + 1);
-        if (name == "CLIP") ok = onOff(value, clip) && ok;
-        else if (name == "CTRLZISEOF") ok = onOff(value, ctrlZIsEof) && ok;
-        else if (name == "QUICKSCAN") ok = onOff(value, quickScan) && ok;
+        if (name == "CLIP")
+            ok = onOff(value, clip) && ok;
+        else if (name == "CTRLZISEOF")
+            ok = onOff(value, ctrlZIsEof) && ok;
+        else if (name == "QUICKSCAN")
+            ok = onOff(value, quickScan) && ok;
         else if (name == "ENDOFRECORD") {
-            std::string v = upper(value);
-            if (v == "CRLF") crlf = true;
-            else if (v == "LF") crlf = false;
-            else ok = false;
+            std::string v = runtime::upperText(value);
+            if (v == "CRLF")
+                crlf = true;
+            else if (v == "LF")
+                crlf = false;
+            else
+                ok = false;
         } else if (name == "FILEBUFFERS") {
             char* rest = nullptr;
             long n = std::strtol(value.c_str(), &rest, 10);
-            if (rest && *rest == '\0' && n >= 0 && n < 1'000'000) fileBuffers = static_cast<int>(n);
-            else ok = false;
+            if (rest && *rest == '\0' && n >= 0 && n < 1'000'000)
+                fileBuffers = static_cast<int>(n);
+            else
+                ok = false;
         }
     }
     return ok;
 }
 
 std::string AsciiOptions::value(const std::string& name) const {
-    std::string n = upper(name);
+    std::string n = runtime::upperText(name);
     if (n == "CLIP") return clip ? "ON" : "OFF";
     if (n == "CTRLZISEOF") return ctrlZIsEof ? "ON" : "OFF";
     if (n == "QUICKSCAN") return quickScan ? "ON" : "OFF";

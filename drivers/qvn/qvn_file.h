@@ -77,6 +77,8 @@ public:
 
     // The write access that a transaction keeps on this file from its first change until it ends.
     bool transactionAccess = false;
+    // Set while a BUILD runs on one of the file's tables: other changes and builds get 92.
+    bool buildRunning = false;
 
     // The question asked by every QvnFile that has none of its own (installed by the table layer
     // before its first open, so that the recovery at open already asks it).

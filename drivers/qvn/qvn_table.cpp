@@ -51,23 +51,6 @@ std::string counterData(std::uint32_t count, std::uint32_t second) {
     return out;
 }
 
-// Every entry whose key part begins with `prefix` is erased.
-int erasePrefix(QvnFile& file, const std::string& prefix, bool (*keep)(std::string_view) = nullptr) {
-    std::string from = prefix;
-    bool strict = false;
-    for (;;) {
-        Entry e;
-        bool found = false;
-        if (int rc = file.seekForward(from, strict, &e, &found)) return rc;
-        if (!found || !startsWith(e.key(), prefix)) return 0;
-        from = std::string(e.key());
-        strict = true;
-        if (keep && keep(e.key())) continue;
-        bool existed = false;
-        if (int rc = file.erase(from, &existed)) return rc;
-    }
-}
-
 std::string toHex(std::string_view bytes) {
     static const char digits[] = "0123456789ABCDEF";
     std::string out;
@@ -102,6 +85,22 @@ constexpr std::size_t kMaxKeyLength = kMaxEntryLength - 13;
 } // namespace
 
 // ---- Tables of a physical file ------------------------------------------------------------------
+
+int erasePrefix(QvnFile& file, const std::string& prefix, bool (*keep)(std::string_view)) {
+    std::string from = prefix;
+    bool strict = false;
+    for (;;) {
+        Entry e;
+        bool found = false;
+        if (int rc = file.seekForward(from, strict, &e, &found)) return rc;
+        if (!found || !startsWith(e.key(), prefix)) return 0;
+        from = std::string(e.key());
+        strict = true;
+        if (keep && keep(e.key())) continue;
+        bool existed = false;
+        if (int rc = file.erase(from, &existed)) return rc;
+    }
+}
 
 int listTables(QvnFile& file, std::vector<TableInfo>* out) {
     out->clear();
@@ -341,8 +340,43 @@ std::string QvnTable::keyPrefix(int key) const {
     return kindPrefix(number_, key < 0 ? kKindData : static_cast<std::uint8_t>(key));
 }
 
+const KeyDeclaration& QvnTable::keyDecl(int key) const {
+    if (isMemoryIndex(key)) {
+        auto it = builtComponents_.find(key);
+        if (it != builtComponents_.end()) return it->second;
+    }
+    return declaration_->keys[key];
+}
+
+int QvnTable::seekEntry(int key, bool forward, const std::string& at, bool strict, Entry* out, bool* found) {
+    if (!isMemoryIndex(key))
+        return forward ? file_->seekForward(at, strict, out, found)
+                       : file_->seekBackward(at, strict, out, found);
+    *found = false;
+    auto index = memoryIndexes_.find(key);
+    if (index == memoryIndexes_.end()) return 0;
+    const EntryMap& entries = index->second;
+    auto it = forward == strict ? entries.upper_bound(at) : entries.lower_bound(at);
+    if (!forward) {
+        if (it == entries.begin()) return 0;
+        --it;
+    } else if (it == entries.end()) {
+        return 0;
+    }
+    *out = makeEntry(it->first, it->second);
+    *found = true;
+    return 0;
+}
+
+int QvnTable::findEntry(int key, const std::string& at, Entry* out, bool* found) {
+    if (!isMemoryIndex(key)) return file_->find(at, out, found);
+    if (int rc = seekEntry(key, true, at, false, out, found)) return rc;
+    *found = *found && out->key() == at;
+    return 0;
+}
+
 bool QvnTable::keyEntry(int key, const std::uint8_t* image, std::uint32_t record, Entry* out) const {
-    const KeyDeclaration& k = declaration_->keys[key];
+    const KeyDeclaration& k = keyDecl(key);
     if ((k.flags & key_flag::kOpt) && keyIsEmpty(*declaration_, k, image)) return false;
     std::string bytes = keyPrefix(key) + encodeKey(*declaration_, k, image, context_);
     std::string data;
@@ -431,6 +465,9 @@ int QvnTable::maintainKeys(const std::uint8_t* from, const std::uint8_t* to, std
 
 int QvnTable::beginChange() {
     if (readOnly_) return 5;
+    // A change made while a build runs (from its progress question) would be flushed with the half
+    // built key.
+    if (file_->buildRunning) return 92;
     if (inTransaction_)
         if (int rc = joinChange(*this)) return rc;
     return file_->beginAccess(true, true);
@@ -573,14 +610,14 @@ int QvnTable::getByPointer(std::uint32_t record) {
 int QvnTable::getByKey(int key) {
     Access access(*file_, false);
     if (access.rc) return access.rc;
-    const KeyDeclaration& k = declaration_->keys[key];
+    const KeyDeclaration& k = keyDecl(key);
     const std::string value = keyPrefix(key) + encodeKey(*declaration_, k, declaration_->record, context_);
     Entry e;
     bool found = false;
     if (k.flags & key_flag::kDup) {
-        if (int rc = file_->seekForward(value + std::string(4, '\0'), false, &e, &found)) return rc;
+        if (int rc = seekEntry(key, true, value + std::string(4, '\0'), false, &e, &found)) return rc;
         found = found && e.keyLength == value.size() + 4 && startsWith(e.key(), value);
-    } else if (int rc = file_->find(value, &e, &found)) {
+    } else if (int rc = findEntry(key, value, &e, &found)) {
         return rc;
     }
     if (!found) return 35;
@@ -610,15 +647,14 @@ void QvnTable::setKey(int key) {
     cursor_.range = keyPrefix(key);
     cursor_.forward = cursor_.range;
     cursor_.forwardStrict = false;
-    cursor_.backward =
-        cursor_.range + std::string(keyLength(*declaration_, declaration_->keys[key]) + 5, '\xFF');
+    cursor_.backward = cursor_.range + std::string(keyLength(*declaration_, keyDecl(key)) + 5, '\xFF');
     cursor_.backwardStrict = false;
 }
 
 int QvnTable::setKeyValue(int key, int valuesKey, bool withPointer, std::uint32_t record) {
     // The values come from the record buffer's fields of `valuesKey`; positions are built in `key`.
-    const KeyDeclaration& k = declaration_->keys[key];
-    const KeyDeclaration& values = declaration_->keys[valuesKey >= 0 ? valuesKey : key];
+    const KeyDeclaration& k = keyDecl(key);
+    const KeyDeclaration& values = keyDecl(valuesKey >= 0 ? valuesKey : key);
     setKey(key);
     std::string value = cursor_.range;
     value += encodeKey(*declaration_, values.components.size() == k.components.size() ? values : k,
@@ -640,9 +676,9 @@ int QvnTable::setKeyPointer(int key, std::uint32_t record) {
     if (int rc = fetch(record, &image, &found)) return rc;
     if (!found) return 35;
     setKey(key);
-    std::string at = cursor_.range + encodeKey(*declaration_, declaration_->keys[key],
+    std::string at = cursor_.range + encodeKey(*declaration_, keyDecl(key),
                                                reinterpret_cast<const std::uint8_t*>(image.data()), context_);
-    if (declaration_->keys[key].flags & key_flag::kDup) appendBig32(&at, record);
+    if (keyDecl(key).flags & key_flag::kDup) appendBig32(&at, record);
     cursor_.forward = cursor_.backward = at;
     return 0;
 }
@@ -652,10 +688,10 @@ int QvnTable::setFileKey(int key) {
     Access access(*file_, false);
     if (access.rc) return access.rc;
     const std::string value =
-        keyPrefix(key) + encodeKey(*declaration_, declaration_->keys[key], declaration_->record, context_);
+        keyPrefix(key) + encodeKey(*declaration_, keyDecl(key), declaration_->record, context_);
     Entry e;
     bool found = false;
-    if (int rc = file_->seekForward(value, false, &e, &found)) return rc;
+    if (int rc = seekEntry(key, true, value, false, &e, &found)) return rc;
     if (found && startsWith(e.key(), keyPrefix(key))) {
         setFilePointer(entryRecord(key, e));
     } else {
@@ -670,8 +706,9 @@ int QvnTable::step(bool forward) {
     for (;;) {
         Entry e;
         bool found = false;
-        const int rc = forward ? file_->seekForward(cursor_.forward, cursor_.forwardStrict, &e, &found)
-                               : file_->seekBackward(cursor_.backward, cursor_.backwardStrict, &e, &found);
+        const int rc =
+            forward ? seekEntry(orderKey_, true, cursor_.forward, cursor_.forwardStrict, &e, &found)
+                    : seekEntry(orderKey_, false, cursor_.backward, cursor_.backwardStrict, &e, &found);
         if (rc) return rc;
         if (!found || !startsWith(e.key(), cursor_.range)) return 33;
         cursor_.forward = cursor_.backward = std::string(e.key());
@@ -701,8 +738,9 @@ int QvnTable::skip(std::int32_t count) {
     for (std::int64_t n = count < 0 ? -std::int64_t{count} : count; n > 0; --n) {
         Entry e;
         bool found = false;
-        const int rc = forward ? file_->seekForward(cursor_.forward, cursor_.forwardStrict, &e, &found)
-                               : file_->seekBackward(cursor_.backward, cursor_.backwardStrict, &e, &found);
+        const int rc =
+            forward ? seekEntry(orderKey_, true, cursor_.forward, cursor_.forwardStrict, &e, &found)
+                    : seekEntry(orderKey_, false, cursor_.backward, cursor_.backwardStrict, &e, &found);
         if (rc) return rc;
         if (!found || !startsWith(e.key(), cursor_.range)) break; // stops at the end
         cursor_.forward = cursor_.backward = std::string(e.key());
@@ -716,8 +754,9 @@ int QvnTable::atEnd(bool forward, bool* none) {
     if (access.rc) return access.rc;
     Entry e;
     bool found = false;
-    const int rc = forward ? file_->seekForward(cursor_.forward, cursor_.forwardStrict, &e, &found)
-                           : file_->seekBackward(cursor_.backward, cursor_.backwardStrict, &e, &found);
+    const int rc = forward
+                       ? seekEntry(orderKey_, true, cursor_.forward, cursor_.forwardStrict, &e, &found)
+                       : seekEntry(orderKey_, false, cursor_.backward, cursor_.backwardStrict, &e, &found);
     if (rc) return rc;
     *none = !found || !startsWith(e.key(), cursor_.range);
     return 0;
@@ -728,6 +767,11 @@ int QvnTable::atEnd(bool forward, bool* none) {
 int QvnTable::records(int key, std::uint64_t* count) {
     Access access(*file_, false);
     if (access.rc) return access.rc;
+    if (isMemoryIndex(key)) {
+        auto it = memoryIndexes_.find(key);
+        *count = it == memoryIndexes_.end() ? 0 : it->second.size();
+        return 0;
+    }
     std::uint32_t n = 0, second = 0;
     bool found = false;
     if (int rc = readCounter(key < 0 ? kKindData : static_cast<std::uint8_t>(key), &n, &second, &found))
@@ -753,7 +797,7 @@ int QvnTable::duplicate(int key, bool* result) {
         for (;;) {
             Entry e;
             bool found = false;
-            if (int rc = file_->seekForward(from, strict, &e, &found)) return rc;
+            if (int rc = seekEntry(static_cast<int>(k), true, from, strict, &e, &found)) return rc;
             if (!found || !startsWith(e.key(), value) || e.keyLength != mine.keyLength) break;
             if (entryRecord(static_cast<int>(k), e) != current_) {
                 *result = true;
@@ -798,7 +842,7 @@ int QvnTable::reget(int key, const std::string& text) {
     if (access.rc) return access.rc;
     Entry e;
     bool found = false;
-    if (int rc = file_->find(cursor_.forward, &e, &found)) return rc;
+    if (int rc = findEntry(key, cursor_.forward, &e, &found)) return rc;
     if (!found) return 35;
     if (int rc = load(entryRecord(key, e), &found)) return rc;
     if (!found) return 35;

@@ -7,15 +7,21 @@
 // and, outside a transaction, end with a flush of the file, so each ADD, PUT or DELETE is atomic
 // on its own.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "drivers/driver.h"
 #include "drivers/qvn/char_set_tables.h"
 #include "drivers/qvn/key_encoding.h"
 #include "drivers/qvn/qvn_file.h"
+
+namespace docket::runtime {
+class CompiledExpression;
+}
 
 namespace docket::drivers::qvn {
 
@@ -52,6 +58,15 @@ int eraseTable(QvnFile& file, std::uint32_t number, const std::string& name, boo
 
 // 0, or 47/75 for a declaration the driver cannot store.
 int checkDeclaration(const FileDeclaration& declaration);
+
+// Every entry whose key part begins with `prefix` is erased, except those `keep` accepts.
+int erasePrefix(QvnFile& file, const std::string& prefix, bool (*keep)(std::string_view) = nullptr);
+
+// Asked during a BUILD once per record walked, with the number walked so far: false cancels the
+// build (93), which then leaves the table as it was. One per thread; empty asks nothing. It must
+// not call the driver (the driver's calls are serialised); a change of the file it makes through
+// the table itself is refused with 92.
+void setBuildProgress(std::function<bool(std::uint64_t records)> progress);
 
 class QvnTable final : public DriverFileState {
 public:
@@ -103,6 +118,23 @@ public:
     int empty();
     int flags(std::uint32_t* value);
     int setFlags(std::uint32_t value);
+
+    // BUILD (table_build.cpp). `key` -1 rebuilds every key (an index without declared components
+    // only when it was built before); a key number that one key. 92 while a build of the file runs.
+    int buildKeys(int key);
+    // BUILD of a dynamic index: `components` ("+FIELD,-FIELD" by label) for an index without declared
+    // components, `filter` (an expression over the fields' labels, may be empty) choosing the records.
+    int buildIndex(int key, const std::string& components, const std::string& filter);
+    // PACK: the table's entries written afresh, in order, so that its pages are full again.
+    int pack();
+
+    // The key as this table uses it: an index without declared components has the ones of its
+    // last build.
+    const KeyDeclaration& keyDecl(int key) const;
+    // An index without declared components lives in memory only.
+    bool isMemoryIndex(int key) const {
+        return key >= 0 && declaration_->keys[key].isIndex() && declaration_->keys[key].components.empty();
+    }
 
     // BLOBs: the memo of that position must be a BLOB.
     std::vector<std::uint8_t>* blob(std::size_t memo);
@@ -177,6 +209,17 @@ private:
     static std::int64_t retryStart();
     // 0 after a pause while the hold timeout since `start` is not over, else 43.
     int retryDue(std::int64_t start) const;
+    // The entries of key `key` (or of the data, -1): the file's, or a memory index's.
+    int seekEntry(int key, bool forward, const std::string& at, bool strict, Entry* out, bool* found);
+    int findEntry(int key, const std::string& at, Entry* out, bool* found);
+    using EntryMap = std::map<std::string, std::string, std::less<>>;
+    // Walks the data records and enters each one's entry of `key` (with `filter`, only the records
+    // that pass it; `scratch` is the buffer the filter's fields read) into the file or `memory`.
+    int fillKey(int key, runtime::CompiledExpression* filter, std::vector<std::uint8_t>* scratch,
+                EntryMap* memory);
+    int buildInAccess(const std::vector<int>& keys, runtime::CompiledExpression* filter,
+                      std::vector<std::uint8_t>* scratch);
+
     // The stored memo segments of a record, keys and data, for the WATCH comparison.
     int memoStamp(std::uint32_t record, std::string* out);
 
@@ -212,6 +255,8 @@ private:
     bool tableLocked_ = false;
     std::string watchMemos_;
     std::map<std::uint64_t, State> states_;
+    std::map<int, KeyDeclaration> builtComponents_; // indexes without declared components
+    std::map<int, EntryMap> memoryIndexes_;
     std::uint64_t nextState_ = 1;
 };
 

@@ -186,6 +186,35 @@ int keyOf(QvnTable& table, const KeyDeclaration* key, int* index) {
     return *index < 0 ? 77 : 0;
 }
 
+// Access word of a BUILD on a closed file: read and write, others may only read.
+constexpr unsigned kBuildAccess = 0x22;
+
+int buildOn(OperationCode code, QvnTable& table, DriverArguments& args) {
+    int key = -1;
+    if (code != BUILDfile)
+        if (int rc = keyOf(table, args.key, &key)) return rc;
+    switch (code) {
+    case BUILDfile:
+        return table.buildKeys(-1);
+    case BUILDkey:
+        return table.buildKeys(key);
+    case BUILDdyn:
+        return table.buildIndex(key, args.text, std::string());
+    default:
+        return table.buildIndex(key, args.text, args.result);
+    }
+}
+
+// BUILD of a file that is not open opens it for the build alone (an index that lives in memory is
+// then gone again with the close).
+int build(OperationCode code, DriverFile& file, DriverArguments& args) {
+    if (file.state) return buildOn(code, *tableOf(file), args);
+    if (int rc = openTable(file, kBuildAccess)) return rc;
+    const int rc = buildOn(code, *tableOf(file), args);
+    file.state.reset();
+    return rc;
+}
+
 } // namespace
 
 std::string declaredName(const FileDeclaration& declaration) {
@@ -326,6 +355,11 @@ int operateTable(OperationCode code, DriverFile& file, DriverArguments& args) {
     }
     case COPY:
         return file.state ? 63 : copyTable(declaredName(declaration), args.text, passwordOf(declaration));
+    case BUILDfile:
+    case BUILDkey:
+    case BUILDdyn:
+    case BUILDdynfilter:
+        return build(code, file, args);
     default:
         break;
     }
@@ -432,8 +466,9 @@ int operateTable(OperationCode code, DriverFile& file, DriverArguments& args) {
     case FLUSH:
         return table->file().flush();
     case STREAM:
+        return 0; // accepted and does nothing
     case PACK:
-        return 0; // the tree needs no packing; STREAM is accepted and does nothing
+        return table->pack();
     case SEND:
         return send(*table, args.text, &args.result);
     case GET_PROPERTY:
@@ -483,7 +518,6 @@ int operateTable(OperationCode code, DriverFile& file, DriverArguments& args) {
     case ROLLBACK:
         return rollback(*table);
     default:
-        // BUILD is not carried out yet.
         return 80;
     }
 }

@@ -129,4 +129,10 @@ int collateCompareNoCase(std::string_view a, std::string_view b) {
     return compareTexts<true>(a, b);
 }
 
+std::string upperText(std::string_view text) {
+    std::string out(text);
+    upperText(out.data(), out.data(), out.size());
+    return out;
+}
+
 } // namespace docket::runtime

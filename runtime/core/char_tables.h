@@ -4,6 +4,7 @@
 // use them for case-insensitive (NOCASE) keys.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace docket::runtime {
@@ -17,6 +18,8 @@ unsigned char lowerChar(unsigned char c);
 // Maps `length` bytes of `in` to `out` (which may be `in`) in one pass.
 void upperText(const char* in, char* out, std::size_t length);
 void lowerText(const char* in, char* out, std::size_t length);
+// The upper-case form of a whole text (names of drivers, options, keys and columns).
+std::string upperText(std::string_view text);
 
 // Character classes. Letters are the ASCII letters and the Windows-1252 letters above 0x7F
 // (accented letters, ß, Š, Œ, Ž and their small forms); digits are ASCII "0"-"9" only.

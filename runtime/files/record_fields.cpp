@@ -1,3 +1,4 @@
+#include "runtime/core/char_tables.h"
 #include "runtime/files/record_fields.h"
 
 #include <cstring>
@@ -11,11 +12,6 @@ namespace docket::runtime {
 
 namespace {
 
-std::string upper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
 
 std::string shortName(const std::string& label) {
     const std::size_t colon = label.find(':');
@@ -38,16 +34,16 @@ template <typename T> bool storeAs(std::uint8_t* at, std::int64_t value) {
 void bindTableFields(const FileDeclaration& d) {
     std::map<std::string, int> labels, shorts; // upper-case name -> count
     for (const auto& f : d.fields) {
-        ++labels[upper(f.label)];
-        if (!shortName(f.label).empty()) ++shorts[upper(shortName(f.label))];
+        ++labels[upperText(f.label)];
+        if (!shortName(f.label).empty()) ++shorts[upperText(shortName(f.label))];
     }
     for (const auto& m : d.memos) {
-        ++labels[upper(m.label)];
-        if (!shortName(m.label).empty()) ++shorts[upper(shortName(m.label))];
+        ++labels[upperText(m.label)];
+        if (!shortName(m.label).empty()) ++shorts[upperText(shortName(m.label))];
     }
     auto bind = [&](const std::string& label, const BoundVariable& v) {
         bindVariable(label, v);
-        const std::string s = upper(shortName(label));
+        const std::string s = upperText(shortName(label));
         if (!s.empty() && shorts[s] == 1 && labels.count(s) == 0) bindVariable(s, v);
     };
     for (std::size_t i = 0; i < d.fields.size(); ++i) {

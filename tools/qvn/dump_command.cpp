@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "runtime/core/char_tables.h"
 #include "drivers/driver_registry.h"
 #include "drivers/qvn/qvn_registration.h"
 #include "drivers/qvn/qvn_table.h"
@@ -33,11 +34,6 @@ using drivers::FileDeclaration;
 using drivers::OperationCode;
 using runtime::TypeCode;
 
-std::string upper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
 
 std::string shortName(const std::string& label) {
     const std::size_t colon = label.find(':');
@@ -51,12 +47,12 @@ int findKey(const FileDeclaration& d, const std::string& key) {
     const long number = std::strtol(key.c_str(), &end, 10);
     if (*end == 0)
         return number >= 1 && static_cast<std::size_t>(number) <= d.keys.size() ? int(number - 1) : -2;
-    const std::string wanted = upper(key);
+    const std::string wanted = runtime::upperText(key);
     for (std::size_t k = 0; k < d.keys.size(); ++k)
-        if (upper(d.keys[k].label) == wanted) return static_cast<int>(k);
+        if (runtime::upperText(d.keys[k].label) == wanted) return static_cast<int>(k);
     int found = -2;
     for (std::size_t k = 0; k < d.keys.size(); ++k)
-        if (upper(shortName(d.keys[k].label)) == wanted) {
+        if (runtime::upperText(shortName(d.keys[k].label)) == wanted) {
             if (found != -2) return -2; // ambiguous
             found = static_cast<int>(k);
         }

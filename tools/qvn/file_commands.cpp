@@ -5,6 +5,7 @@
 
 #include "drivers/qvn/file_check.h"
 #include "drivers/qvn/table_check.h"
+#include "drivers/qvn/transactions.h"
 
 namespace docket::qvn_tool {
 
@@ -68,6 +69,9 @@ int runInfo(int argc, char** argv) {
 int runCheck(int argc, char** argv) {
     std::string path, password;
     if (!parseArguments(argc, argv, &path, &password)) return usage("check");
+    // A file left with a pending commit log is recovered when it is opened: whether the log is
+    // applied depends on the transaction control file, so the question must be in place first.
+    drivers::qvn::installTransactionCheck();
     FileReport report = drivers::qvn::examineFile(path, password);
     // The tables are checked on a sound tree only: a damaged one would stop the driver.
     if (report.opened && report.problems.empty()) drivers::qvn::checkTables(path, password, &report.problems);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "runtime/core/char_tables.h"
 #include "drivers/driver_registry.h"
 #include "drivers/qvn/qvn_registration.h"
 #include "drivers/qvn/qvn_table.h"
@@ -25,11 +26,6 @@ using drivers::FileDeclaration;
 using drivers::OperationCode;
 using runtime::TypeCode;
 
-std::string upper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
 
 std::string errorText(int rc) {
     return runtime::errorTextFor(rc) + " (error " + std::to_string(rc) + ")";
@@ -47,24 +43,24 @@ bool matchColumns(const FileDeclaration& d, const std::vector<std::string>& head
                   std::vector<Column>* columns, std::string* error) {
     auto shortOf = [](const std::string& label) {
         const std::size_t colon = label.find(':');
-        return colon == std::string::npos ? std::string() : upper(label.substr(colon + 1));
+        return colon == std::string::npos ? std::string() : runtime::upperText(label.substr(colon + 1));
     };
     std::vector<bool> used(d.fields.size() + d.memos.size(), false);
     for (const std::string& raw : header) {
         std::string name = raw;
         while (!name.empty() && name.back() == ' ') name.pop_back();
         while (!name.empty() && name.front() == ' ') name.erase(0, 1);
-        name = upper(name);
+        name = runtime::upperText(name);
         Column column;
         int shortMatches = 0;
         Column byShort;
         for (std::size_t f = 0; f < d.fields.size(); ++f) {
             if (d.fields[f].type == TypeCode::Group) continue;
-            if (upper(d.fields[f].label) == name) column.field = static_cast<int>(f);
+            if (runtime::upperText(d.fields[f].label) == name) column.field = static_cast<int>(f);
             if (shortOf(d.fields[f].label) == name) ++shortMatches, byShort.field = static_cast<int>(f);
         }
         for (std::size_t m = 0; m < d.memos.size(); ++m) {
-            if (upper(d.memos[m].label) == name) column.memo = static_cast<int>(m);
+            if (runtime::upperText(d.memos[m].label) == name) column.memo = static_cast<int>(m);
             if (shortOf(d.memos[m].label) == name) ++shortMatches, byShort = Column{-1, static_cast<int>(m)};
         }
         if (column.field < 0 && column.memo < 0 && shortMatches == 1) column = byShort;

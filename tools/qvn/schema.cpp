@@ -1,3 +1,4 @@
+#include "runtime/core/char_tables.h"
 #include "tools/qvn/schema.h"
 
 #include <charconv>
@@ -24,12 +25,6 @@ std::string_view trim(std::string_view text) {
     return text;
 }
 
-std::string upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
 
 std::vector<std::string_view> split(std::string_view text, char separator) {
     std::vector<std::string_view> parts;
@@ -79,7 +74,7 @@ bool parseType(std::string_view text, TypeSpec* spec, std::string* reason) {
         text = trim(text.substr(0, open));
         hasArgs = true;
     }
-    const std::string name = upper(text);
+    const std::string name = runtime::upperText(text);
     static const struct {
         const char* name;
         TypeCode type;
@@ -141,7 +136,7 @@ bool parseType(std::string_view text, TypeSpec* spec, std::string* reason) {
 bool parseKey(std::string_view item, const drivers::FileDeclaration& d,
               const std::vector<std::string>& memoNames, KeyDeclaration* key, std::string* reason) {
     item = trim(item);
-    if (item.size() < 4 || upper(item.substr(0, 4)) != "KEY ") {
+    if (item.size() < 4 || runtime::upperText(item.substr(0, 4)) != "KEY ") {
         *reason = "a key begins with 'KEY NAME='";
         return false;
     }
@@ -156,7 +151,7 @@ bool parseKey(std::string_view item, const drivers::FileDeclaration& d,
         *reason = "the key's name '" + std::string(name) + "' is not a name";
         return false;
     }
-    key->label = upper(name);
+    key->label = runtime::upperText(name);
     std::string_view rest = trim(item.substr(equals + 1));
     // The components run up to the first blank; the words follow.
     const std::size_t blank = rest.find_first_of(" \t");
@@ -171,7 +166,7 @@ bool parseKey(std::string_view item, const drivers::FileDeclaration& d,
             *reason = "component '" + std::string(c) + "' needs '+' or '-' before the field";
             return false;
         }
-        const std::string field = upper(c.substr(1));
+        const std::string field = runtime::upperText(c.substr(1));
         std::int32_t number = 0;
         for (std::size_t f = 0; f < d.fields.size(); ++f)
             if (d.fields[f].label == field) number = static_cast<std::int32_t>(f) + 1;
@@ -187,7 +182,7 @@ bool parseKey(std::string_view item, const drivers::FileDeclaration& d,
     for (std::string_view word : split(words, ' ')) {
         word = trim(word);
         if (word.empty()) continue;
-        const std::string w = upper(word);
+        const std::string w = runtime::upperText(word);
         if (w == "PRIMARY")
             key->flags |= drivers::key_flag::kPrimary;
         else if (w == "DUP")
@@ -247,7 +242,7 @@ bool parseSchema(std::string_view text, SchemaTable* out, std::string* error) {
                      "' is not a name (a letter or '_', then letters, digits, '_', ':')";
             return false;
         }
-        const std::string label = upper(name);
+        const std::string label = runtime::upperText(name);
         bool taken = false;
         for (const auto& f : d.fields) taken = taken || f.label == label;
         for (const auto& m : memoNames) taken = taken || m == label;
