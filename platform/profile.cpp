@@ -167,7 +167,7 @@ template <typename Edit> bool editProfile(const std::string& file, Edit edit) {
 
 std::string configDirectory() {
     if (std::string dir = environment("DOCKET_CONFIG_DIR"); !dir.empty()) return dir;
-    // The base directory specification ignores relative values.
+    // The base-directory rules ignore relative values.
     if (std::string xdg = environment("XDG_CONFIG_HOME"); !xdg.empty() && xdg.front() == '/')
         return xdg + "/docket";
     std::string home = environment("HOME");

@@ -61,7 +61,7 @@ struct TypeSpec {
 };
 
 // "TYPE" or "TYPE(args)"; false with a reason.
-bool parseType(std::string_view text, TypeSpec* spec, std::string* reason) {
+bool parseType(std::string_view text, TypeSpec* parsed, std::string* reason) {
     text = trim(text);
     std::string_view args;
     bool hasArgs = false;
@@ -87,7 +87,7 @@ bool parseType(std::string_view text, TypeSpec* spec, std::string* reason) {
                 *reason = name + " takes no length";
                 return false;
             }
-            spec->type = f.type;
+            parsed->type = f.type;
             return true;
         }
     if (name == "BLOB") {
@@ -95,36 +95,36 @@ bool parseType(std::string_view text, TypeSpec* spec, std::string* reason) {
             *reason = "BLOB takes no length";
             return false;
         }
-        spec->blob = spec->memo = true;
-        spec->type = TypeCode::Blob;
+        parsed->blob = parsed->memo = true;
+        parsed->type = TypeCode::Blob;
         return true;
     }
     if (name == "DECIMAL") {
         const auto parts = split(args, ',');
-        if (!hasArgs || parts.size() > 2 || !parseNumber(parts[0], &spec->digits) ||
-            (parts.size() == 2 && !parseNumber(parts[1], &spec->places))) {
+        if (!hasArgs || parts.size() > 2 || !parseNumber(parts[0], &parsed->digits) ||
+            (parts.size() == 2 && !parseNumber(parts[1], &parsed->places))) {
             *reason = "DECIMAL needs (digits) or (digits,places)";
             return false;
         }
-        if (spec->digits < 1 || spec->digits > kMaxDecimalDigits || spec->places > spec->digits) {
+        if (parsed->digits < 1 || parsed->digits > kMaxDecimalDigits || parsed->places > parsed->digits) {
             *reason = "DECIMAL needs 1 to 31 digits and no more places than digits";
             return false;
         }
-        spec->type = TypeCode::Decimal;
+        parsed->type = TypeCode::Decimal;
         return true;
     }
     const bool memo = name == "MEMO";
     if (name == "STRING" || name == "CSTRING" || name == "PSTRING" || memo) {
         const std::uint32_t most = memo ? drivers::qvn::kMaxMemoSize : name == "PSTRING" ? 256 : kMaxLength;
-        if (!hasArgs || !parseNumber(args, &spec->length) || spec->length < 1 || spec->length > most) {
+        if (!hasArgs || !parseNumber(args, &parsed->length) || parsed->length < 1 || parsed->length > most) {
             *reason = name + " needs a length from 1 to " + std::to_string(most);
             return false;
         }
-        spec->type = memo                ? TypeCode::Memo
+        parsed->type = memo                ? TypeCode::Memo
                      : name == "STRING"  ? TypeCode::String
                      : name == "CSTRING" ? TypeCode::CString
                                          : TypeCode::PString;
-        spec->memo = memo;
+        parsed->memo = memo;
         return true;
     }
     *reason = "unknown type '" + std::string(text) +
@@ -250,34 +250,34 @@ bool parseSchema(std::string_view text, SchemaTable* out, std::string* error) {
             *error = where + "the name " + label + " is used twice";
             return false;
         }
-        TypeSpec spec;
+        TypeSpec parsed;
         std::string reason;
-        if (!parseType(item.substr(colon + 1), &spec, &reason)) {
+        if (!parseType(item.substr(colon + 1), &parsed, &reason)) {
             *error = where + reason;
             return false;
         }
-        if (spec.memo) {
+        if (parsed.memo) {
             memoNames.push_back(label);
-            memoSpecs.push_back(spec);
+            memoSpecs.push_back(parsed);
             continue;
         }
         FieldDeclaration f;
-        f.type = spec.type;
+        f.type = parsed.type;
         f.label = label;
         f.offset = d.recordLength;
-        switch (spec.type) {
+        switch (parsed.type) {
         case TypeCode::Decimal:
-            f.size = spec.digits / 2 + 1;
-            f.digits = static_cast<std::uint8_t>(spec.digits);
-            f.places = static_cast<std::uint8_t>(spec.places);
+            f.size = parsed.digits / 2 + 1;
+            f.digits = static_cast<std::uint8_t>(parsed.digits);
+            f.places = static_cast<std::uint8_t>(parsed.places);
             break;
         case TypeCode::String:
         case TypeCode::CString:
         case TypeCode::PString:
-            f.size = f.elementLength = spec.length;
+            f.size = f.elementLength = parsed.length;
             break;
         default:
-            f.size = static_cast<std::uint32_t>(runtime::fixedWidth(spec.type));
+            f.size = static_cast<std::uint32_t>(runtime::fixedWidth(parsed.type));
             break;
         }
         if (std::uint64_t{d.recordLength} + f.size > 0xFFFF) {
