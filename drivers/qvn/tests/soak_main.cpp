@@ -147,8 +147,16 @@ public:
     }
 
     int run(double seconds) {
-        for (auto& t : tables)
-            if (int rc = rt::share(t->file, 0x42)) return fail("SHARE failed with " + std::to_string(rc));
+        // Opening reads the header under a reader slot, so it answers 5 while another station
+        // flushes: a station retries, as it does for every other busy answer.
+        for (auto& t : tables) {
+            int rc = rt::share(t->file, 0x42);
+            for (int attempt = 0; rc == 5 && attempt < 200; ++attempt) {
+                ::usleep(2000);
+                rc = rt::share(t->file, 0x42);
+            }
+            if (rc) return fail("SHARE failed with " + std::to_string(rc));
+        }
         const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         while (std::chrono::steady_clock::now() < end) {
             const int pick = roll(100);
