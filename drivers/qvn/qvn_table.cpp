@@ -258,40 +258,35 @@ int QvnTable::keyIndex(const KeyDeclaration* key) const {
 
 // ---- Record images ------------------------------------------------------------------------------
 
-void QvnTable::toStored(std::string& image) const {
-    if (!oem_) return;
-    for (const auto& field : declaration_->fields) {
-        if (field.over) continue; // its bytes belong to the field it lies over
-        const std::size_t element = field.elementSize();
-        for (std::uint32_t i = 0; i < field.elements && element; ++i) {
-            char* p = image.data() + field.offset + i * element;
-            if (field.type == TypeCode::String)
-                platform::ansiToOem(p, element);
-            else if (field.type == TypeCode::CString)
-                platform::ansiToOem(p, strnlen(p, element));
-            else if (field.type == TypeCode::PString)
-                platform::ansiToOem(p + 1,
-                                    std::min<std::size_t>(static_cast<std::uint8_t>(p[0]), element - 1));
-        }
-    }
-}
+namespace {
 
-void QvnTable::fromStored(std::string& image) const {
-    if (!oem_) return;
-    for (const auto& field : declaration_->fields) {
+// Converts the text of every STRING, CSTRING and PSTRING field of a record image in place. OVER
+// fields are skipped: their bytes belong to the field they lie over.
+void convertTextFields(const FileDeclaration& declaration, std::string& image,
+                       void (*convert)(char*, std::size_t)) {
+    for (const auto& field : declaration.fields) {
         if (field.over) continue;
         const std::size_t element = field.elementSize();
         for (std::uint32_t i = 0; i < field.elements && element; ++i) {
             char* p = image.data() + field.offset + i * element;
             if (field.type == TypeCode::String)
-                platform::oemToAnsi(p, element);
+                convert(p, element);
             else if (field.type == TypeCode::CString)
-                platform::oemToAnsi(p, strnlen(p, element));
+                convert(p, strnlen(p, element));
             else if (field.type == TypeCode::PString)
-                platform::oemToAnsi(p + 1,
-                                    std::min<std::size_t>(static_cast<std::uint8_t>(p[0]), element - 1));
+                convert(p + 1, std::min<std::size_t>(static_cast<std::uint8_t>(p[0]), element - 1));
         }
     }
+}
+
+} // namespace
+
+void QvnTable::toStored(std::string& image) const {
+    if (oem_) convertTextFields(*declaration_, image, platform::ansiToOem);
+}
+
+void QvnTable::fromStored(std::string& image) const {
+    if (oem_) convertTextFields(*declaration_, image, platform::oemToAnsi);
 }
 
 int QvnTable::fetch(std::uint32_t record, std::string* image, bool* found) {
