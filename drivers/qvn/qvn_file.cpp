@@ -31,6 +31,9 @@ template <typename Op> int withReadAccess(QvnFile& file, Op op) {
 } // namespace
 
 QvnFile::~QvnFile() {
+    // The last table closed: a batch still pending is committed (its tables commit it at their
+    // CLOSE; this is the guard for a file given up any other way).
+    endBatch();
     locks_.unlockAccess();
     io_.close();
 }
@@ -140,13 +143,13 @@ int QvnFile::writeHeaderAt0(const FileHeader& header) {
     return io_.write(0, bytes, kHeaderSize);
 }
 
-int QvnFile::beginAccess(bool write, bool mustWait) {
+int QvnFile::beginAccess(bool write, bool mustWait, std::int32_t waitSeconds) {
     if (write && !writable_) return 5;
     if (accessDepth_ > 0) {
         ++accessDepth_;
         if (!write || writeAccess_) return 0;
         // A change inside a read access: the read access ends and a write access begins.
-        const int rc = locks_.lockWrite(mustWait);
+        const int rc = locks_.lockWrite(mustWait, waitSeconds);
         if (rc != 0) {
             --accessDepth_;
             return rc;
@@ -154,13 +157,39 @@ int QvnFile::beginAccess(bool write, bool mustWait) {
         writeAccess_ = true;
         return refresh(true);
     }
-    const int rc = write ? locks_.lockWrite(mustWait) : locks_.lockRead(mustWait);
+    const int rc = write ? locks_.lockWrite(mustWait, waitSeconds) : locks_.lockRead(mustWait);
     if (rc != 0) return rc;
     accessDepth_ = 1;
     writeAccess_ = write;
     const int refreshed = refresh(write);
     if (refreshed != 0) endAccess();
     return refreshed;
+}
+
+bool QvnFile::deferFlush() {
+    if (!inWriteAccess() || store_.changedPages().size() >= kBatchPageLimit ||
+        batchedChanges_ >= kBatchChangeLimit)
+        return false;
+    ++batchedChanges_;
+    if (batchHeld_)
+        endAccess(); // the batch already holds an access of its own
+    else
+        batchHeld_ = true;
+    return true;
+}
+
+void QvnFile::releaseBatch() {
+    if (!batchHeld_) return;
+    batchHeld_ = false;
+    batchedChanges_ = 0;
+    endAccess();
+}
+
+int QvnFile::endBatch() {
+    if (!batchHeld_) return 0;
+    const int rc = flush();
+    releaseBatch();
+    return rc;
 }
 
 void QvnFile::endAccess() {

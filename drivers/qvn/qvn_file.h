@@ -47,7 +47,9 @@ public:
     const std::string& path() const { return path_; }
     bool writable() const { return writable_; }
 
-    int beginAccess(bool write, bool mustWait = false);
+    // A write access that must wait does so without end, or for at most `waitSeconds` seconds when
+    // that is above 0 (then 5 when another station still writes).
+    int beginAccess(bool write, bool mustWait = false, std::int32_t waitSeconds = 0);
     void endAccess();
     bool inAccess() const { return accessDepth_ > 0; }
     bool inWriteAccess() const { return accessDepth_ > 0 && writeAccess_; }
@@ -74,6 +76,22 @@ public:
     // Raises the header's number counter to at least `atLeast` (transaction numbers of a control
     // file only ever grow). Needs a write access.
     int raiseNumber(std::uint32_t atLeast);
+
+    // Batched commits. While a table of the file asks for batching, a change that succeeded is not
+    // committed at once: its write access stays held (other stations' changes wait for it; their
+    // reads see the last committed state) until the changes fill kBatchPageLimit pages, or
+    // kBatchChangeLimit changes were batched, or a commit of another change, FLUSH, CLOSE, LOGOUT
+    // or the end of batching commits them. deferFlush is asked at the end of a successful change
+    // inside its write access: true when the commit was deferred (the change's access is then
+    // taken over by the batch).
+    static constexpr std::size_t kBatchPageLimit = 40;
+    static constexpr std::uint32_t kBatchChangeLimit = 5000;
+    bool deferFlush();
+    bool batchPending() const { return batchHeld_; }
+    // Gives the batch's access up (after its changes were committed or discarded).
+    void releaseBatch();
+    // Commits a pending batch and gives its access up; 0 when none is pending.
+    int endBatch();
 
     // The write access that a transaction keeps on this file from its first change until it ends.
     bool transactionAccess = false;
@@ -132,6 +150,8 @@ private:
     std::vector<PendingWrite> pendingInPlace_; // between the phases of a commit
     std::uint32_t pendingLogStart_ = 0, pendingLogEnd_ = 0;
     bool flushLocked_ = false;
+    bool batchHeld_ = false;
+    std::uint32_t batchedChanges_ = 0;
 };
 
 } // namespace docket::drivers::qvn

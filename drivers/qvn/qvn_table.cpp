@@ -470,14 +470,28 @@ int QvnTable::beginChange() {
 
 // Outside a transaction a change is committed at once; a failed one leaves nothing behind, not
 // even the record number it took.
+//
+// With batching, a successful change may leave its commit to the batch (see QvnFile). A change
+// refused for a reason it checks before changing anything, or that it undoes itself (a duplicate
+// key), keeps the batch's earlier changes pending; any other failure discards the batch with the
+// change, as a failed write would: the pages in the cache can no longer be trusted.
 int QvnTable::finishChange(int rc) {
-    if (!inTransaction_) {
-        if (rc == 0)
-            rc = file_->flush();
-        else
-            file_->discard();
+    if (inTransaction_) {
+        file_->endAccess();
+        return rc;
+    }
+    if (rc == 0 && (options_ & table_option::kBatch) && file_->deferFlush()) return 0;
+    const bool refusedCleanly = rc == 5 || rc == 33 || rc == 35 || rc == 40 || rc == 43 || rc == 89;
+    if (rc == 0) {
+        rc = file_->flush();
+    } else if (!(file_->batchPending() && refusedCleanly)) {
+        file_->discard();
+    } else {
+        file_->endAccess();
+        return rc;
     }
     file_->endAccess();
+    file_->releaseBatch();
     return rc;
 }
 

@@ -35,6 +35,7 @@ inline constexpr std::uint32_t kWatchImage = 0x10;
 inline constexpr std::uint32_t kNoMemo = 0x20;
 inline constexpr std::uint32_t kMemosNotRead = 0x40;
 inline constexpr std::uint32_t kFullBuild = 0x100;
+inline constexpr std::uint32_t kBatch = 0x200; // SEND "BATCHFLUSH=ON": commits are batched
 } // namespace table_option
 
 // The name of the table inside its physical file and the number it is stored under.

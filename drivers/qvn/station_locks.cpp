@@ -25,7 +25,9 @@ void StationLocks::attach(platform::File* file, bool accessLocks, bool flushLock
     holding_ = Held::None;
 }
 
-bool StationLocks::take(std::uint64_t offset, std::uint64_t length, bool wait, bool moveSlot) {
+bool StationLocks::take(std::uint64_t offset, std::uint64_t length, bool wait, bool moveSlot,
+                        std::int32_t waitSeconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds);
     for (int tries = 0;; ++tries) {
         const std::uint64_t at = moveSlot ? kBase + slot_ : offset;
         const int rc = file_->tryLock(at, length);
@@ -34,7 +36,10 @@ bool StationLocks::take(std::uint64_t offset, std::uint64_t length, bool wait, b
         if (rc != platform::code::kLockViolation) return false;
         if (moveSlot) slot_ = (slot_ + 1) % kReaderSlots;
         if (!wait && tries + 1 >= kQuickTries) return false;
-        if (tries + 1 >= kQuickTries) pause();
+        if (tries + 1 >= kQuickTries) {
+            if (waitSeconds > 0 && std::chrono::steady_clock::now() >= deadline) return false;
+            pause();
+        }
     }
 }
 
@@ -45,10 +50,10 @@ int StationLocks::lockRead(bool wait) {
     return 0;
 }
 
-int StationLocks::lockWrite(bool wait) {
+int StationLocks::lockWrite(bool wait, std::int32_t waitSeconds) {
     if (!accessLocks_ || holding_ == Held::Writer) return 0;
     if (holding_ == Held::Reader) unlockAccess();
-    if (!take(kWriterByte, 1, wait, false)) return kAccessDenied;
+    if (!take(kWriterByte, 1, wait, false, waitSeconds)) return kAccessDenied;
     holding_ = Held::Writer;
     return 0;
 }

@@ -24,7 +24,8 @@ public:
 
     // 0, or 5 ("Access Denied") when the lock could not be had within the quick tries.
     int lockRead(bool wait);
-    int lockWrite(bool wait);
+    // A waiting write lock waits without end, or at most `waitSeconds` when that is above 0.
+    int lockWrite(bool wait, std::int32_t waitSeconds = 0);
     void unlockAccess();
     // Waits until no other station is inside a read access.
     int lockFlush();
@@ -42,7 +43,8 @@ public:
 
 private:
     enum class Held { None, Reader, Writer };
-    bool take(std::uint64_t offset, std::uint64_t length, bool wait, bool moveSlot);
+    bool take(std::uint64_t offset, std::uint64_t length, bool wait, bool moveSlot,
+              std::int32_t waitSeconds = 0);
 
     platform::File* file_ = nullptr;
     bool accessLocks_ = false;

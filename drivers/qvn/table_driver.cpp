@@ -112,6 +112,22 @@ int send(QvnTable& table, const std::string& command, std::string* result) {
         *result = (table.options() & table_option::kFullBuild) ? "ON" : "OFF";
         return 0;
     }
+    if (name == "BATCHFLUSH") {
+        // The per-file batching of commits (see QvnFile::deferFlush); switching it off commits
+        // what is batched.
+        if (setting) {
+            const std::string v = upper(value);
+            if (v != "ON" && v != "OFF") return 76;
+            if (v == "ON") {
+                table.options() |= table_option::kBatch;
+            } else {
+                table.options() &= ~table_option::kBatch;
+                if (int rc = table.file().endBatch()) return rc;
+            }
+        }
+        *result = (table.options() & table_option::kBatch) ? "ON" : "OFF";
+        return 0;
+    }
     if (name == "TCF") {
         if (setting) table.tcfName = value;
         if (!table.tcfName.empty()) {
@@ -367,9 +383,12 @@ int operateTable(OperationCode code, DriverFile& file, DriverArguments& args) {
     if (!table) return 37;
     int key = -1;
     switch (code) {
-    case CLOSE:
+    case CLOSE: {
+        // Changes still batched are committed before the table goes.
+        const int rc = table->file().endBatch();
         file.state.reset();
-        return 0;
+        return rc;
+    }
     case ADD:
     case APPEND:
         return table->add();
@@ -463,8 +482,10 @@ int operateTable(OperationCode code, DriverFile& file, DriverArguments& args) {
     case NOMEMO:
         table->options() |= table_option::kNoMemo;
         return 0;
-    case FLUSH:
+    case FLUSH: {
+        if (table->file().batchPending()) return table->file().endBatch();
         return table->file().flush();
+    }
     case STREAM:
         return 0; // accepted and does nothing
     case PACK:
@@ -512,7 +533,9 @@ int operateTable(OperationCode code, DriverFile& file, DriverArguments& args) {
         table->unlockTable();
         return 0;
     case LOGOUT:
-        return logout(*table);
+        // A transaction starts from committed state: what is batched is committed first.
+        if (int rc = table->file().endBatch()) return rc;
+        return logout(*table, args.seconds);
     case COMMIT:
         return commit(*table);
     case ROLLBACK:

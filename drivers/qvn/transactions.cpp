@@ -28,6 +28,7 @@ struct Transaction {
     std::vector<std::shared_ptr<QvnFile>> held; // files with the transaction's write access
     bool gathering = true;
     bool ended = false;
+    std::int32_t waitSeconds = 0; // see logout()
 };
 
 std::mutex mutex;
@@ -251,7 +252,7 @@ std::string defaultControlFile(const std::string& path) {
     return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "quorvane.tcf";
 }
 
-int logout(QvnTable& table) {
+int logout(QvnTable& table, std::int32_t seconds) {
     std::lock_guard lock(mutex);
     if (transactionOf(table)) return 56;
     Transaction* t = nullptr;
@@ -259,6 +260,7 @@ int logout(QvnTable& table) {
     if (!t) {
         transactions().push_back(std::make_unique<Transaction>());
         t = transactions().back().get();
+        t->waitSeconds = seconds;
     }
     if (table.tcfName.empty()) {
         // The distinct default control files of the transaction's files.
@@ -297,7 +299,7 @@ int joinChange(QvnTable& table) {
     if (!t || t->ended || table.file().transactionAccess) return 0;
     t->gathering = false;
     const bool wait = t->held.empty();
-    if (int rc = table.file().beginAccess(true, wait)) return rc;
+    if (int rc = table.file().beginAccess(true, wait, t->waitSeconds)) return rc;
     table.file().transactionAccess = true;
     t->held.push_back(table.sharedFile());
     return 0;

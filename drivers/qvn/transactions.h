@@ -28,8 +28,10 @@ inline constexpr const char* kDefaultTcfMarkerName = "C:\\quorvanE.TCF";
 std::string defaultControlFile(const std::string& path);
 
 // LOGOUT of one table: 56 when it is already in a transaction, 48 when the transaction would need
-// more than 100 default control files.
-int logout(QvnTable& table);
+// more than 100 default control files. `seconds` (the first LOGOUT's of a transaction counts)
+// bounds the wait for the write access of the transaction's first changed file when it is above
+// 0: after it the change fails with 5. At 0 or below the wait has no end, as for a single change.
+int logout(QvnTable& table, std::int32_t seconds = 0);
 // 91 when the table is in no transaction.
 int commit(QvnTable& table);
 int rollback(QvnTable& table);

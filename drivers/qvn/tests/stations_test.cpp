@@ -192,6 +192,114 @@ TEST_F(StationsTest, WaitingForAHoldEndsWhenTheHolderReleasesIt) {
     EXPECT_EQ(holder.finish(), 0);
 }
 
+int sendTo(Items& t, const std::string& command) {
+    DriverArguments args;
+    args.text = command;
+    return t.call(SEND, args);
+}
+
+// A station that batches its commits: the other station reads the committed state until the batch
+// is committed by FLUSH, by the page limit, or by CLOSE; another writer waits for the batch, and a
+// transaction's LOGOUT timeout bounds that wait.
+TEST_F(StationsTest, BatchedCommitsStayPrivateUntilFlushedAndHoldOffOtherWriters) {
+    Station batcher([&](Station& s) {
+        Items o(path);
+        if (o.call(OPEN) || sendTo(o, "BATCHFLUSH=ON")) return 2;
+        for (int i = 0; i < 10; ++i) {
+            o.setLong(1, 100 + i);
+            if (o.call(ADD)) return 3;
+        }
+        s.signal(s.toParent[1]); // 10 changes batched
+        s.await(s.toChild[0]);
+        if (o.call(FLUSH)) return 4;
+        s.signal(s.toParent[1]); // committed
+        s.await(s.toChild[0]);
+        o.setLong(1, 200);
+        if (o.call(ADD)) return 5;
+        s.signal(s.toParent[1]); // one more batched
+        s.await(s.toChild[0]);
+        if (o.call(CLOSE)) return 6;
+        s.signal(s.toParent[1]); // committed by the close
+        return 0;
+    });
+    Items t(path);
+    ASSERT_EQ(t.call(OPEN), 0);
+    batcher.await(batcher.toParent[0]);
+    EXPECT_EQ(t.records(), 1u);
+    // A transaction whose first change cannot get the write access within its timeout fails with 5
+    // and changes nothing.
+    DriverArguments logout;
+    logout.seconds = 1;
+    ASSERT_EQ(t.call(LOGOUT, logout), 0);
+    t.setLong(1, 999);
+    EXPECT_EQ(t.call(ADD), 5);
+    EXPECT_EQ(t.call(ROLLBACK), 0);
+    batcher.signal(batcher.toChild[1]);
+    batcher.await(batcher.toParent[0]);
+    EXPECT_EQ(t.records(), 11u);
+    batcher.signal(batcher.toChild[1]);
+    batcher.await(batcher.toParent[0]);
+    EXPECT_EQ(t.records(), 11u);
+    batcher.signal(batcher.toChild[1]);
+    batcher.await(batcher.toParent[0]);
+    EXPECT_EQ(t.records(), 12u);
+    EXPECT_EQ(batcher.finish(), 0);
+}
+
+TEST_F(StationsTest, ABatchKeepsItsChangesOverARefusedOneAndCommitsItselfAtThePageLimit) {
+    {
+        Items unique(dir.file("unique.qvn"));
+        unique.key("U", 0, {1});
+        ASSERT_EQ(unique.call(CREATE), 0);
+        ASSERT_EQ(unique.call(OPEN), 0);
+        ASSERT_EQ(sendTo(unique, "BATCHFLUSH=ON"), 0);
+        unique.setLong(1, 7);
+        ASSERT_EQ(unique.call(ADD), 0);
+        EXPECT_EQ(unique.call(ADD), 40); // refused: the batched first record stays
+        ASSERT_EQ(unique.call(CLOSE), 0);
+        ASSERT_EQ(unique.call(OPEN), 0);
+        EXPECT_EQ(unique.records(), 1u);
+    }
+    // Records with long notes fill pages fast: the batch commits on its own at the page limit,
+    // and the last changes stay batched until the close. (Forked before this process opens the
+    // file, so that the two stations share no open file.)
+    Station batcher([&](Station& s) {
+        Items o(path);
+        if (o.call(OPEN) || sendTo(o, "BATCHFLUSH=ON")) return 2;
+        const std::string note(290, 'n');
+        for (int i = 0; i < 400; ++i) {
+            o.setLong(1, 10 + i);
+            o.setMemo(0, note + std::to_string(i));
+            if (o.call(ADD)) return 3;
+        }
+        s.signal(s.toParent[1]);
+        s.await(s.toChild[0]);
+        return o.call(CLOSE);
+    });
+    batcher.await(batcher.toParent[0]);
+    Items t(path);
+    ASSERT_EQ(t.call(OPEN), 0);
+    const std::uint64_t seen = t.records();
+    EXPECT_GT(seen, 1u);
+    EXPECT_LT(seen, 401u);
+    batcher.signal(batcher.toChild[1]);
+    EXPECT_EQ(batcher.finish(), 0);
+    EXPECT_EQ(t.records(), 401u);
+}
+
+TEST_F(StationsTest, ABatchIsCommittedWhenItsTableGoesWithoutClose) {
+    {
+        Items o(path);
+        ASSERT_EQ(o.call(OPEN), 0);
+        ASSERT_EQ(sendTo(o, "BATCHFLUSH=ON"), 0);
+        o.setLong(1, 5);
+        ASSERT_EQ(o.call(ADD), 0);
+    }
+    Items t(path);
+    ASSERT_EQ(t.call(OPEN), 0);
+    EXPECT_EQ(t.records(), 2u);
+}
+
 TEST_F(StationsTest, LockOfATableRefusesTheOtherStation) {
     Station locker([&](Station& s) {
         Items o(path);
