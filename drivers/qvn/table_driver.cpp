@@ -551,6 +551,12 @@ int operate(OperationCode code, DriverFile& file, DriverArguments& args) {
     if (code != LOGOUT) closeLogoutGathering();
     installTransactionCheck();
     const int rc = operateTable(code, file, args);
+    // NOMEMO holds for the next read only, also when that read finds nothing: a search that ends at
+    // the end of the table must not leave the memos unread on a later, unrelated read.
+    if (rc != 0 && file.state &&
+        (code == NEXT || code == PREVIOUS || code == GETfilekey || code == GETfileptr || code == GETkeyptr ||
+         code == REGETfile || code == REGETkey))
+        tableOf(file)->options() &= ~table_option::kNoMemo;
     // A declaration filled from the file (read mode) has no keys of its own: the trace numbers the
     // key through the driver's own key list.
     if (args.key && file.state) args.keyNumber = tableOf(file)->keyIndex(args.key) + 1;

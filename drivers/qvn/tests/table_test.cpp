@@ -341,6 +341,14 @@ TEST_F(TableTest, MemoSegmentsAreWrittenOnlyWhereTheyChanged) {
     ASSERT_EQ(t.call(PUT), 0);
     ASSERT_EQ(t.call(GETfileptr, args), 0);
     EXPECT_EQ(t.getMemo(0), std::string(100, 'y') + std::string(900, ' '));
+    // A NOMEMO read that finds nothing uses the NOMEMO up: the next read reads the memos again.
+    t.setMemo(0, "buffer");
+    ASSERT_EQ(t.call(NOMEMO), 0);
+    DriverArguments missing;
+    missing.pointer = 999;
+    EXPECT_NE(t.call(GETfileptr, missing), 0);
+    ASSERT_EQ(t.call(GETfileptr, args), 0);
+    EXPECT_EQ(t.getMemo(0), std::string(100, 'y') + std::string(900, ' '));
 
     ASSERT_EQ(t.call(DELETE), 0);
     EXPECT_TRUE(memoSegments(path).empty());

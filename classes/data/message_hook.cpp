@@ -1,0 +1,30 @@
+#include "classes/data/message_hook.h"
+
+#include <mutex>
+#include <utility>
+
+namespace docket::classes {
+namespace {
+
+std::mutex hookMutex;
+MessageHook installedHook;
+
+} // namespace
+
+MessageHook setMessageHook(MessageHook hook) {
+    std::lock_guard lock(hookMutex);
+    return std::exchange(installedHook, std::move(hook));
+}
+
+ButtonSet showMessage(const MessageRequest& request) {
+    MessageHook hook;
+    {
+        // The hook runs outside the lock: a message box runs a modal loop, and the code it runs may
+        // report a message of its own.
+        std::lock_guard lock(hookMutex);
+        hook = installedHook;
+    }
+    return hook ? hook(request) : request.defaultButton;
+}
+
+} // namespace docket::classes
