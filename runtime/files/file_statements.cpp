@@ -9,6 +9,7 @@
 #include "drivers/qvn/qvn_registration.h"
 #include "runtime/core/error_state.h"
 #include "runtime/core/thread_hook.h"
+#include "runtime/files/file_callback.h"
 
 namespace docket::runtime {
 namespace {
@@ -19,6 +20,7 @@ using enum drivers::OperationCode;
 
 int call(OperationCode code, DriverFile& file, DriverArguments& args) {
     registerBuiltInDrivers();
+    if (fileCallbacksActive()) return callWithFileCallback(code, file, args, drivers::callDriver);
     return drivers::callDriver(code, file, args);
 }
 

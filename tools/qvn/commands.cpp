@@ -11,6 +11,7 @@ int runCheck(int argc, char** argv);
 int runTables(int argc, char** argv);
 int runDump(int argc, char** argv);
 int runImport(int argc, char** argv);
+int runMemo(int argc, char** argv);
 
 namespace {
 
@@ -55,6 +56,17 @@ const char* const kImportHelp =
     "added. A summary line follows. Exit code 0 when every row went in, 1 when rows were refused,\n"
     "2 when nothing could be done (bad schema, unknown column, file or table not to be opened).\n";
 
+const char* const kMemoHelp =
+    "The memo register's demo data, through the application's own data dictionary and table access.\n"
+    "\n"
+    "  qvn memo seed DIR --count N [--seed S]\n"
+    "      creates or extends \"MEMO.DB\" and \"JENIS.DB\" in DIR with N generated memos (memo numbers\n"
+    "      like \"017/DIR/2024\", subjects from a word list, rich-text bodies of 300 to 3000 bytes) of\n"
+    "      ten memo types; the same seed (default 1) gives the same memos.\n"
+    "  qvn memo list DIR [--order entry|number|date] [--filter EXPR]\n"
+    "      prints the memos with their type names, newest entry first by default; the filter is an\n"
+    "      expression over the MEM: and JEN: fields and MEM:Isi_Memo (the body).\n";
+
 } // namespace
 
 std::span<const Command> commands() {
@@ -72,6 +84,10 @@ std::span<const Command> commands() {
          runTables},
         {"dump", "FILE[\\!TABLE] [--key K] [--filter EXPR] [--csv|--json]", "print a table's records",
          runDump, kDumpHelp},
+        {"memo", "seed DIR --count N [--seed S] | list DIR [--order entry|number|date] [--filter EXPR]",
+         "add generated demo memos to the memo register in DIR, or list its memos", runMemo, kMemoHelp},
+        {"memo", "seed DIR --count N [--seed S] | list DIR [--order O] [--filter EXPR]",
+         "add generated demo memos to the register in DIR, or list its memos", runMemo, kMemoHelp},
         {"import", "FILE[\\!TABLE] --schema SCHEMA < CSV",
          "add CSV rows to a table, creating it when missing", runImport, kImportHelp},
     };
