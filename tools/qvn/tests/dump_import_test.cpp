@@ -8,6 +8,7 @@
 
 #include "drivers/qvn/table_check.h"
 #include "drivers/qvn/tests/qvn_test_util.h"
+#include "tools/qvn/tests/run_tool.h"
 #include "tools/qvn/table_commands.h"
 
 namespace docket::qvn_tool {
@@ -209,15 +210,7 @@ TEST(DumpImportRefusalTest, SchemaAndHeaderErrorsStopBeforeAnyRow) {
 }
 
 #ifdef QVN_BINARY
-std::string run(const std::string& command, int* status) {
-    std::string out;
-    if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-        *status = ::pclose(pipe);
-    }
-    return out;
-}
+using testing::run;
 
 TEST(QvnToolTest, TheBuiltToolImportsDumpsAndExplains) {
     ScratchDir dir;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "drivers/qvn/tests/qvn_test_util.h"
+#include "tools/qvn/tests/run_tool.h"
 #include "runtime/core/dates.h"
 #include "tools/qvn/memo_generator.h"
 
@@ -45,15 +46,7 @@ TEST(MemoGenerator, SameSeedSameMemosAndEveryBodyIsAWholeDocumentOfTheRightSize)
 }
 
 #ifdef QVN_BINARY
-std::string run(const std::string& command, int* status) {
-    std::string out;
-    if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-        *status = ::pclose(pipe);
-    }
-    return out;
-}
+using testing::run;
 
 TEST(QvnMemoTest, SeedCreatesAndExtendsTheRegisterAndListJoinsTheTypes) {
     ScratchDir dir;
