@@ -33,6 +33,7 @@ int BlockIo::open(const std::string& path, platform::Access access, platform::Sh
     const int rc = file_.open(path, access, share, disposition);
     if (rc == 0) file_.size(&flushedSize_);
     unflushed_.clear();
+    writtenEnd_ = 0;
     return rc;
 }
 
@@ -94,7 +95,9 @@ int BlockIo::write(std::uint64_t offset, const std::uint8_t* buffer, std::size_t
         undo.old.resize(got);
         unflushed_.push_back(std::move(undo));
     }
-    return ioErrorFromPlatform(file_.writeAt(offset, data, length));
+    const int rc = file_.writeAt(offset, data, length);
+    if (rc == 0) writtenEnd_ = std::max(writtenEnd_, offset + length);
+    return ioErrorFromPlatform(rc);
 }
 
 int BlockIo::flush() {
@@ -102,7 +105,8 @@ int BlockIo::flush() {
     const int rc = file_.flush();
     if (rc == 0) {
         unflushed_.clear();
-        file_.size(&flushedSize_);
+        // Only the power-loss simulation needs the length; a real flush asks nothing more.
+        if (plan.mode == FaultPlan::Mode::PowerLoss) file_.size(&flushedSize_);
     }
     return ioErrorFromPlatform(rc);
 }
@@ -112,6 +116,7 @@ int BlockIo::size(std::uint64_t* bytes) {
 }
 
 int BlockIo::truncate(std::uint64_t bytes) {
+    writtenEnd_ = std::min(writtenEnd_, bytes);
     return ioErrorFromPlatform(file_.resize(bytes));
 }
 

@@ -46,6 +46,11 @@ public:
     int flush();
     int size(std::uint64_t* bytes);
     int truncate(std::uint64_t bytes);
+    // The end of the furthest write since the last truncate or forgetWrittenEnd(): the file is at
+    // least this long unless another station shortened it meanwhile. Stations change the file only
+    // inside their own accesses, so the owner forgets it whenever an access begins.
+    std::uint64_t writtenEnd() const { return writtenEnd_; }
+    void forgetWrittenEnd() { writtenEnd_ = 0; }
 
     platform::File& file() { return file_; }
 
@@ -62,7 +67,8 @@ private:
     std::optional<ScrambleKey> key_;
     std::vector<std::uint8_t> scratch_;
     std::vector<Undo> unflushed_;
-    std::uint64_t flushedSize_ = 0;
+    std::uint64_t flushedSize_ = 0; // the length at the last flush, for the power-loss simulation
+    std::uint64_t writtenEnd_ = 0;
 };
 
 } // namespace docket::drivers::qvn

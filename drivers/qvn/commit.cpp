@@ -7,6 +7,7 @@
 // the next access of any station completes the commit.
 #include <algorithm>
 #include <map>
+#include <unordered_map>
 
 #include "drivers/platform_result.h"
 #include "drivers/qvn/fault.h"
@@ -135,8 +136,10 @@ int QvnFile::resetLog(FileHeader header) {
     int rc = writeHeaderAt0(header);
     if (rc == 0) rc = io_.flush();
     if (rc == 0) {
+        // The log lies past the end of the page space and goes. After a commit's own log writes
+        // the file is longer for certain; otherwise its length is asked for.
         std::uint64_t size = 0;
-        if (io_.size(&size) == 0 && size > end) io_.truncate(end);
+        if (io_.writtenEnd() > end || (io_.size(&size) == 0 && size > end)) io_.truncate(end);
         store_.clearLogMap();
         store_.header() = header;
         diskHeader_ = header;
@@ -210,11 +213,13 @@ int QvnFile::flushChanges() {
 
     // Phase 0: every changed page gets a place of the class that its image needs. Moving pages
     // changes only page and child numbers, which do not change any page's size, so one pass over
-    // the pages changed so far is enough.
+    // the pages changed so far is enough. The images are kept for phase 1: the numbers are all
+    // that moving can change in them, and those are patched there.
+    std::unordered_map<const Page*, EncodedPage> images;
+    images.reserve(store_.changedCount());
     for (Page* page : store_.changedPages()) {
-        EncodedPage encoded;
-        if ((rc = encodePage(PageImage{page->level, page->entries, page->children}, page->number,
-                             &encoded)) != 0)
+        EncodedPage& encoded = images[page];
+        if ((rc = encodePage(page->level, page->entries, page->children, page->number, &encoded)) != 0)
             return internalFault(rc);
         if (encoded.pageClass != page->pageClass && (rc = store_.relocate(page, encoded.pageClass)) != 0)
             return rc;
@@ -234,9 +239,15 @@ int QvnFile::flushChanges() {
     std::uint64_t logEnd = logStart;
     for (Page* page : store_.changedPages()) {
         EncodedPage encoded;
-        if ((rc = encodePage(PageImage{page->level, page->entries, page->children}, page->number,
-                             &encoded)) != 0)
-            return internalFault(rc);
+        if (auto kept = images.find(page); kept != images.end()) {
+            encoded = std::move(kept->second);
+            setPageNumbers(page->number, page->level != 0 ? page->children.data() : nullptr,
+                           page->entries.size(), &encoded);
+        } else {
+            // A page that only phase 0 changed: one it moved, or the parent of one.
+            if ((rc = encodePage(page->level, page->entries, page->children, page->number, &encoded)) != 0)
+                return internalFault(rc);
+        }
         if (encoded.pageClass != page->pageClass) return internalFault(1781);
         const std::uint64_t address = pageAddress(page->number);
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(encoded.bytes.data());

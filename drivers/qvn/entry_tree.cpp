@@ -71,37 +71,50 @@ int EntryTree::find(std::string_view key, Entry* out, bool* found) {
     }
 }
 
-int EntryTree::seekForward(std::string_view key, bool strict, Entry* out, bool* found) {
+int EntryTree::locate(std::string_view key, bool strict, Page** page, std::size_t* index, bool* found) {
     *found = false;
     Page* p = nullptr;
     int rc = root(&p);
     if (rc != 0 || p == nullptr) return rc;
     // The candidates met on the way down: the first entry of an interior page past the key, which
     // is the answer when the child below holds nothing past the key.
-    const Entry* candidate = nullptr;
+    Page* candidate = nullptr;
+    std::size_t at = 0;
     for (;;) {
         std::size_t idx = position(p, key, strict);
         if (p->level == 0) {
-            if (idx < p->entries.size()) candidate = &p->entries[idx];
+            if (idx < p->entries.size()) {
+                candidate = p;
+                at = idx;
+            }
             break;
         }
         idx = std::max<std::size_t>(idx, 1);
-        if (!strict && idx < p->entries.size() && compareKeys(p->entries[idx].key(), key) == 0) {
-            candidate = &p->entries[idx];
-            break;
+        if (idx < p->entries.size()) {
+            candidate = p;
+            at = idx;
+            if (!strict && compareKeys(p->entries[idx].key(), key) == 0) break;
         }
-        if (idx < p->entries.size()) candidate = &p->entries[idx];
         if ((rc = child(p, idx - 1, &p)) != 0) return rc;
     }
     if (candidate != nullptr) {
         // On a damaged page whose entries are out of order the search can land wrong; stepping
         // must still never go back, or a reader would loop.
-        const int c = compareKeys(candidate->key(), key);
+        const int c = compareKeys(candidate->entries[at].key(), key);
         if (c < 0 || (strict && c == 0)) return internalFault(1602);
-        *out = *candidate;
+        *page = candidate;
+        *index = at;
         *found = true;
     }
     return 0;
+}
+
+int EntryTree::seekForward(std::string_view key, bool strict, Entry* out, bool* found) {
+    Page* page = nullptr;
+    std::size_t index = 0;
+    const int rc = locate(key, strict, &page, &index, found);
+    if (rc == 0 && *found) *out = page->entries[index];
+    return rc;
 }
 
 int EntryTree::seekBackward(std::string_view key, bool strict, Entry* out, bool* found) {
@@ -155,6 +168,7 @@ int EntryTree::insert(const Entry& entry, bool replace, bool* existed) {
     *existed = false;
     if (entry.bytes.size() > kMaxEntryLength) return internalFault(824);
     if (entry.keyLength == 0 || entry.keyLength > entry.bytes.size()) return kInvalidKeyLength;
+    ++changes_;
     Page* p = nullptr;
     int rc = root(&p);
     if (rc != 0) return rc;
@@ -351,6 +365,7 @@ int EntryTree::collapseRoot() {
 int EntryTree::erase(std::string_view key, bool* existed) {
     *existed = false;
     if (key.empty()) return 0;
+    ++changes_;
     Page* p = nullptr;
     int rc = root(&p);
     if (rc != 0 || p == nullptr) return rc;
@@ -497,6 +512,73 @@ int EntryTree::locateParent(Page* page, Page** parent, std::size_t* index) {
     // A page without any entry below it is found by looking through the interior pages.
     if ((rc = scanForParent(q, target, parent, index)) != 0) return rc;
     return *parent == nullptr ? internalFault(1891) : 0;
+}
+
+// ---- EntryCursor ---------------------------------------------------------------------------------
+
+int EntryCursor::standAt(Page* page, std::size_t index) {
+    valid_ = true;
+    page_ = page;
+    index_ = index;
+    leaf_ = page->level == 0;
+    entry_ = &page->entries[index];
+    key_.assign(entry_->key());
+    changes_ = tree_.changes_;
+    return 0;
+}
+
+int EntryCursor::seek(std::string_view key, bool strict) {
+    valid_ = false;
+    entry_ = nullptr;
+    Page* page = nullptr;
+    std::size_t index = 0;
+    bool found = false;
+    if (int rc = tree_.locate(key, strict, &page, &index, &found)) return rc;
+    return found ? standAt(page, index) : 0;
+}
+
+int EntryCursor::next() {
+    if (!valid_) return 0;
+    if (changes_ == tree_.changes_ && leaf_) {
+        Page* page = page_;
+        if (index_ + 1 < page->entries.size()) {
+            // Within a leaf the order is checked as in a search: a damaged page must not make a
+            // walk go back and loop.
+            if (compareKeys(page->entries[index_ + 1].key(), key_) <= 0) return internalFault(1602);
+            return standAt(page, index_ + 1);
+        }
+    }
+    // seek() reads the key it is given before it places the cursor anew.
+    return seek(key_, true);
+}
+
+int EntryCursor::setData(std::string_view data) {
+    if (!valid_) return 0;
+    if (changes_ != tree_.changes_) {
+        // The tree changed under the cursor: its entry is found again by key first.
+        const std::string at = key_;
+        if (int rc = seek(at, false)) return rc;
+        if (!valid_ || key_ != at) return internalFault(1602);
+    }
+    Page* page = page_;
+    Entry& e = page->entries[index_];
+    if (e.bytes.size() - e.keyLength == data.size()) {
+        // The page keeps its size: nothing to split, the change is made where the entry is.
+        e.bytes.replace(e.keyLength, data.size(), data);
+        tree_.store_.touch(page);
+        ++tree_.changes_;
+        changes_ = tree_.changes_;
+        entry_ = &e;
+        return 0;
+    }
+    Entry replaced;
+    replaced.keyLength = e.keyLength;
+    replaced.bytes.reserve(e.keyLength + data.size());
+    replaced.bytes.assign(key_);
+    replaced.bytes.append(data);
+    bool existed = false;
+    if (int rc = tree_.insert(replaced, true, &existed)) return rc;
+    return seek(key_, false);
 }
 
 } // namespace docket::drivers::qvn

@@ -39,11 +39,19 @@ public:
 
     int depth(int* levels);
 
+    // Counts every change of the tree's entries (insert, replace, erase, a data part changed in
+    // place). A reader that remembers it can tell later that nothing changed in between.
+    std::uint64_t changes() const { return changes_; }
+
     int locateParent(Page* page, Page** parent, std::size_t* index) override;
 
     static bool needsSplit(std::size_t count, std::size_t full, bool interior);
 
 private:
+    friend class EntryCursor;
+    // Where the first entry at or after (`strict`: after) `key` lies: the page and position.
+    int locate(std::string_view key, bool strict, Page** page, std::size_t* index, bool* found);
+
     struct Step {
         Page* page;
         std::size_t index; // entry position in this page (or child position on the way down)
@@ -62,6 +70,49 @@ private:
     int scanForParent(Page* page, std::uint32_t target, Page** parent, std::size_t* index);
 
     PageStore& store_;
+    std::uint64_t changes_ = 0;
+};
+
+// A forward walk over the entries in key order. It stands on one entry; next() steps along the
+// page that holds it and goes down from the root again only when it leaves that page (or stood on
+// an entry of an interior page, whose successor lies in a leaf below), or when the tree changed
+// since the cursor last moved: then it finds its place again from the key it stood on, so a walk
+// may change the tree as it goes.
+//
+// Valid within one access only: the page stood on is kept, and the page store drops pages only at
+// the end of an access, when changes are dropped, or when the tree releases them (a change, which
+// makes the cursor go down from the root again). Between accesses the pages may be read anew from
+// a file that another station changed.
+class EntryCursor {
+public:
+    explicit EntryCursor(EntryTree& tree) : tree_(tree) {}
+
+    // Stands on the first entry at or after (`strict`: after) `key`; valid() false when none.
+    int seek(std::string_view key, bool strict);
+    // Stands on the entry after the current one; valid() false past the last. Does nothing when
+    // not valid.
+    int next();
+    bool valid() const { return valid_; }
+    // The entry stood on: only while valid(), and only until the tree or the cursor next moves.
+    const Entry& entry() const { return *entry_; }
+    std::string_view key() const { return key_; }
+    std::string_view data() const { return std::string_view(entry_->bytes).substr(entry_->keyLength); }
+    // Replaces the data part of the entry stood on (a change of the tree; the caller has the write
+    // access). The cursor stays on it. An entry that grows may have to split its page and is then
+    // inserted anew through the root.
+    int setData(std::string_view data);
+
+private:
+    int standAt(Page* page, std::size_t index);
+
+    EntryTree& tree_;
+    bool valid_ = false;
+    std::string key_;
+    Page* page_ = nullptr;
+    std::size_t index_ = 0;
+    bool leaf_ = false;
+    std::uint64_t changes_ = 0; // the tree's change count when the cursor was placed
+    const Entry* entry_ = nullptr;
 };
 
 } // namespace docket::drivers::qvn

@@ -92,8 +92,9 @@ void encodeEntries(const std::vector<Entry>& entries, std::string* out) {
 
 int decodeEntries(const std::uint8_t* data, std::size_t length, std::size_t count, std::vector<Entry>* out) {
     constexpr int kBad = 1602;
-    out->clear();
-    out->reserve(count);
+    // The vector's entries are overwritten in place: a reused vector keeps its strings' storage,
+    // so decoding a page into the vector of a dropped one allocates nothing.
+    out->resize(count);
     std::size_t pos = 0;
     std::size_t total = 0, keyLength = 0;
     for (std::size_t i = 0; i < count; ++i) {
@@ -116,13 +117,17 @@ int decodeEntries(const std::uint8_t* data, std::size_t length, std::size_t coun
         if (shared > prevLength || shared > total) return kBad;
         const std::size_t rest = total - shared;
         if (length - pos < rest) return kBad;
-        Entry e;
+        Entry& e = (*out)[i];
         e.keyLength = static_cast<std::uint16_t>(keyLength);
-        e.bytes.reserve(total);
-        if (shared != 0) e.bytes.assign((*out)[i - 1].bytes, 0, shared);
-        e.bytes.append(reinterpret_cast<const char*>(data + pos), rest);
+        const auto* literal = reinterpret_cast<const char*>(data + pos);
+        e.bytes.reserve(total); // nothing to do when a reused string is large enough
+        if (shared == 0) {
+            e.bytes.assign(literal, rest);
+        } else {
+            e.bytes.assign((*out)[i - 1].bytes, 0, shared);
+            e.bytes.append(literal, rest);
+        }
         pos += rest;
-        out->push_back(std::move(e));
     }
     return pos == length ? 0 : kBad;
 }
@@ -201,16 +206,23 @@ std::size_t fullSize(const std::vector<Entry>& entries) {
 }
 
 int encodePage(const PageImage& page, std::uint32_t number, EncodedPage* out) {
-    const bool interior = page.level != 0;
-    const std::size_t count = page.entries.size();
-    const std::size_t full = fullSize(page.entries);
-    std::string body;
-    encodeEntries(page.entries, &body);
+    return encodePage(page.level, page.entries, page.children, number, out);
+}
+
+int encodePage(std::uint8_t level, const std::vector<Entry>& entries,
+               const std::vector<std::uint32_t>& children, std::uint32_t number, EncodedPage* out) {
+    const bool interior = level != 0;
+    const std::size_t count = entries.size();
+    const std::size_t full = fullSize(entries);
+    // Scratch space that lives on between pages: a commit encodes many.
+    thread_local std::string body, packed;
+    body.clear();
+    packed.clear();
+    encodeEntries(entries, &body);
     const std::size_t childBytes = interior ? 4 * count : 0;
     const std::size_t unpacked = kPageHeaderSize + childBytes + body.size();
     if (unpacked > kPageHeaderSize + childBytes + full + kEntryOverhead * count) return 1659;
 
-    std::string packed;
     rleCompress(reinterpret_cast<const std::uint8_t*>(body.data()), body.size(), &packed);
     const std::size_t packedSize = kPageHeaderSize + childBytes + packed.size();
     const bool compress = roundUp(packedSize, kPageUnit) < roundUp(unpacked, kPageUnit);
@@ -223,18 +235,23 @@ int encodePage(const PageImage& page, std::uint32_t number, EncodedPage* out) {
     out->unpackedSize = unpacked;
     out->bytes.assign(out->pageClass * kPageUnit, static_cast<char>(kPadByte));
     auto* p = reinterpret_cast<std::uint8_t*>(out->bytes.data());
-    put32(p, static_cast<std::uint32_t>(pageAddress(number)));
     put16(p + 4, static_cast<std::uint16_t>(stored));
     put16(p + 6, static_cast<std::uint16_t>(unpacked));
     put16(p + 8, static_cast<std::uint16_t>(full));
     put16(p + 10, static_cast<std::uint16_t>(count));
-    p[12] = page.level;
-    std::size_t pos = kPageHeaderSize;
-    if (interior)
-        for (std::size_t i = 0; i < count; ++i, pos += 4) put32(p + pos, page.children[i]);
+    p[12] = level;
+    setPageNumbers(number, interior ? children.data() : nullptr, count, out);
     const std::string& image = compress ? packed : body;
-    std::memcpy(p + pos, image.data(), image.size());
+    std::memcpy(p + kPageHeaderSize + childBytes, image.data(), image.size());
     return 0;
+}
+
+void setPageNumbers(std::uint32_t number, const std::uint32_t* children, std::size_t count,
+                    EncodedPage* page) {
+    auto* p = reinterpret_cast<std::uint8_t*>(page->bytes.data());
+    put32(p, static_cast<std::uint32_t>(pageAddress(number)));
+    if (children != nullptr)
+        for (std::size_t i = 0; i < count; ++i) put32(p + kPageHeaderSize + 4 * i, children[i]);
 }
 
 int estimateClass(const PageImage& page) {
@@ -263,14 +280,16 @@ int decodePage(const std::uint8_t* data, std::size_t classBytes, std::uint32_t n
     const std::size_t childBytes = level != 0 ? 4 * count : 0;
     if (kPageHeaderSize + childBytes > stored || (level != 0 && count == 0)) return 1602;
     out->level = level;
-    out->children.clear();
-    for (std::size_t i = 0; i < (level != 0 ? count : 0); ++i)
-        out->children.push_back(get32(data + kPageHeaderSize + 4 * i));
+    out->children.resize(level != 0 ? count : 0);
+    for (std::size_t i = 0; i < out->children.size(); ++i)
+        out->children[i] = get32(data + kPageHeaderSize + 4 * i);
     const std::size_t bodyStart = kPageHeaderSize + childBytes;
     const std::size_t bodyLength = unpacked - bodyStart;
     int fault = 0;
     if (stored < unpacked) {
-        std::vector<std::uint8_t> body(bodyLength);
+        // The expanded body is only a step on the way to the entries; its buffer is reused.
+        thread_local std::vector<std::uint8_t> body;
+        if (body.size() < bodyLength) body.resize(bodyLength);
         fault = rleExpand(data + bodyStart, stored - bodyStart, body.data(), bodyLength);
         if (fault == 0) fault = decodeEntries(body.data(), bodyLength, count, &out->entries);
     } else {

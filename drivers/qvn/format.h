@@ -72,7 +72,9 @@ int compareKeys(std::string_view a, std::string_view b);
 
 // Prefix compression of a page's entries (appended to `out`).
 void encodeEntries(const std::vector<Entry>& entries, std::string* out);
-// Decodes exactly `count` entries that must use up all `length` bytes; 0 or 1602.
+// Decodes exactly `count` entries that must use up all `length` bytes; 0 or 1602. The entries of
+// `out` are overwritten in place (their storage is reused); after a fault their content is
+// unspecified.
 int decodeEntries(const std::uint8_t* data, std::size_t length, std::size_t count, std::vector<Entry>* out);
 
 // Run-length compression of a page body (appended to `out`).
@@ -101,6 +103,14 @@ std::size_t fullSize(const std::vector<Entry>& entries);
 // Encodes a page for `number`. 0, or the check point 1659 or 1678 (the page would need 15105 bytes
 // or more).
 int encodePage(const PageImage& page, std::uint32_t number, EncodedPage* out);
+// The same from a page's parts, without copying them into a PageImage.
+int encodePage(std::uint8_t level, const std::vector<Entry>& entries,
+               const std::vector<std::uint32_t>& children, std::uint32_t number, EncodedPage* out);
+// Rewrites the parts of an encoded page that depend on page numbers: its own address and, for an
+// interior page (`children` not null), the child numbers. Nothing else in the image changes when
+// pages move, so a page encoded before a move is patched instead of encoded again.
+void setPageNumbers(std::uint32_t number, const std::uint32_t* children, std::size_t count,
+                    EncodedPage* page);
 
 // The class a page would need without encoding it fully: used to size new pages.
 int estimateClass(const PageImage& page);

@@ -30,11 +30,11 @@ int PageStore::movePage(std::uint32_t from, std::uint32_t to) {
         header_.root = to;
     } else {
         parent->children[index] = to;
-        parent->dirty = true;
+        touch(parent);
     }
     std::unique_ptr<Page> owned = take(from);
     owned->number = to;
-    owned->dirty = true;
+    owned->dirty_ = true;
     insert(std::move(owned));
     return 0;
 }

@@ -1,35 +1,164 @@
 #include "drivers/qvn/page_store.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "drivers/qvn/fault.h"
 
 namespace docket::drivers::qvn {
 
+namespace {
+
+// Dropped pages kept for reuse; a handful covers the pages that one access reads anew.
+constexpr std::size_t kSpares = 16;
+
+// What a decoded page costs in memory, roughly: the page, its index slots, its vectors and the
+// entries' bytes that do not fit into the strings themselves.
+std::size_t memoryOf(const Page& page) {
+    static const std::size_t inlineBytes = std::string().capacity();
+    std::size_t bytes = sizeof(Page) + 4 * sizeof(void*) + page.entries.capacity() * sizeof(Entry) +
+                        page.children.capacity() * sizeof(std::uint32_t);
+    for (const Entry& e : page.entries)
+        if (e.bytes.capacity() > inlineBytes) bytes += e.bytes.capacity() + 1;
+    return bytes;
+}
+
+} // namespace
+
+void PageStore::List::pushFront(Page* page) {
+    page->prev_ = nullptr;
+    page->next_ = head;
+    if (head != nullptr) head->prev_ = page;
+    head = page;
+    if (tail == nullptr) tail = page;
+}
+
+void PageStore::List::unlink(Page* page) {
+    (page->prev_ != nullptr ? page->prev_->next_ : head) = page->next_;
+    (page->next_ != nullptr ? page->next_->prev_ : tail) = page->prev_;
+    page->prev_ = page->next_ = nullptr;
+}
+
+std::size_t PageIndex::home(std::uint32_t number) const {
+    // Fibonacci hashing: page numbers of one class are spaced by the class, so the top bits of
+    // the product spread them better than the low bits of the number would.
+    return static_cast<std::size_t>((std::uint64_t{number} * 0x9E3779B97F4A7C15u) >> shift_);
+}
+
+Page* PageIndex::find(std::uint32_t number) const {
+    if (count_ == 0) return nullptr;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = home(number);; i = (i + 1) & mask) {
+        const Slot& slot = slots_[i];
+        if (slot.page == nullptr) return nullptr;
+        if (slot.number == number) return slot.page.get();
+    }
+}
+
+void PageIndex::grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_ = std::vector<Slot>(old.empty() ? 64 : 2 * old.size());
+    shift_ = 64 - std::countr_zero(slots_.size());
+    count_ = 0;
+    for (Slot& slot : old)
+        if (slot.page != nullptr) insert(std::move(slot.page));
+}
+
+void PageIndex::insert(std::unique_ptr<Page> page) {
+    if (2 * (count_ + 1) > slots_.size()) grow();
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = home(page->number);
+    while (slots_[i].page != nullptr) i = (i + 1) & mask;
+    slots_[i].number = page->number;
+    slots_[i].page = std::move(page);
+    ++count_;
+}
+
+std::unique_ptr<Page> PageIndex::take(std::uint32_t number) {
+    if (count_ == 0) return nullptr;
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = home(number);
+    for (;; i = (i + 1) & mask) {
+        if (slots_[i].page == nullptr) return nullptr;
+        if (slots_[i].number == number) break;
+    }
+    std::unique_ptr<Page> page = std::move(slots_[i].page);
+    --count_;
+    // Entries after the freed slot that would no longer be found from their home slot move back
+    // into it, until the run of occupied slots ends.
+    for (std::size_t j = (i + 1) & mask; slots_[j].page != nullptr; j = (j + 1) & mask) {
+        const std::size_t k = home(slots_[j].number);
+        // The entry at j may fill the hole at i when its home does not lie cyclically in (i, j].
+        const bool between = i <= j ? (i < k && k <= j) : (i < k || k <= j);
+        if (between) continue;
+        slots_[i].number = slots_[j].number;
+        slots_[i].page = std::move(slots_[j].page);
+        i = j;
+    }
+    return page;
+}
+
+void PageIndex::clear() {
+    slots_.clear();
+    slots_.shrink_to_fit();
+    count_ = 0;
+    shift_ = 64;
+}
+
 Page* PageStore::find(std::uint32_t number) const {
-    for (const auto& page : chains_[number % kChains])
-        if (page->number == number) return page.get();
-    return nullptr;
+    return pages_.find(number);
+}
+
+void PageStore::linkClean(Page* page) {
+    page->bytes_ = memoryOf(*page);
+    cleanBytes_ += page->bytes_;
+    ++cleanCount_;
+    cleanList_.pushFront(page);
+}
+
+void PageStore::unlinkClean(Page* page) {
+    cleanList_.unlink(page);
+    cleanBytes_ -= page->bytes_;
+    --cleanCount_;
 }
 
 void PageStore::insert(std::unique_ptr<Page> page) {
-    chains_[page->number % kChains].push_back(std::move(page));
+    Page* p = page.get();
+    pages_.insert(std::move(page));
+    if (p->dirty_) {
+        dirtyList_.pushFront(p);
+        ++dirtyCount_;
+    } else {
+        linkClean(p);
+    }
 }
 
 std::unique_ptr<Page> PageStore::take(std::uint32_t number) {
-    auto& chain = chains_[number % kChains];
-    for (auto it = chain.begin(); it != chain.end(); ++it)
-        if ((*it)->number == number) {
-            std::unique_ptr<Page> page = std::move(*it);
-            chain.erase(it);
-            return page;
-        }
-    return nullptr;
+    std::unique_ptr<Page> page = pages_.take(number);
+    if (page == nullptr) return nullptr;
+    if (page->dirty_) {
+        dirtyList_.unlink(page.get());
+        --dirtyCount_;
+    } else {
+        unlinkClean(page.get());
+    }
+    return page;
+}
+
+std::unique_ptr<Page> PageStore::newPage() {
+    if (spare_.empty()) return std::make_unique<Page>();
+    std::unique_ptr<Page> page = std::move(spare_.back());
+    spare_.pop_back();
+    return page;
+}
+
+void PageStore::recycle(std::unique_ptr<Page> page) {
+    if (page != nullptr && spare_.size() < kSpares) spare_.push_back(std::move(page));
 }
 
 int PageStore::readPage(std::uint32_t number, int pageClass, Page* page) {
     const std::size_t bytes = static_cast<std::size_t>(pageClass) * kPageUnit;
-    buffer_.resize(bytes);
+    if (buffer_.size() < bytes) buffer_.resize(bytes);
     std::uint64_t offset = pageAddress(number);
     if (!logMap_.empty()) {
         const auto it = logMap_.find(static_cast<std::uint32_t>(offset));
@@ -39,31 +168,39 @@ int PageStore::readPage(std::uint32_t number, int pageClass, Page* page) {
     const int rc = io_.read(offset, buffer_.data(), bytes, &got);
     if (rc != 0) return rc;
     if (got != bytes) return internalFault(1477);
+    // The page decodes into its own (possibly reused) vectors, keeping their storage.
     PageImage image;
+    image.entries.swap(page->entries);
+    image.children.swap(page->children);
     const int fault = decodePage(buffer_.data(), bytes, number, &image);
+    page->entries.swap(image.entries);
+    page->children.swap(image.children);
     if (fault != 0) return internalFault(fault);
     page->number = number;
     page->pageClass = pageClass;
     page->level = image.level;
-    page->entries = std::move(image.entries);
-    page->children = std::move(image.children);
-    page->dirty = false;
+    page->dirty_ = false;
     return 0;
 }
 
 int PageStore::load(std::uint32_t number, Page** out) {
     *out = nullptr;
     if (Page* page = find(number)) {
-        page->lastUse = ++clock_;
+        if (!page->dirty_ && cleanList_.head != page) {
+            cleanList_.unlink(page);
+            cleanList_.pushFront(page);
+        }
         *out = page;
         return 0;
     }
     const int pageClass = classOfNumber(header_, number);
     if (pageClass == 0) return internalFault(1735);
-    auto page = std::make_unique<Page>();
+    std::unique_ptr<Page> page = newPage();
     const int rc = readPage(number, pageClass, page.get());
-    if (rc != 0) return rc;
-    page->lastUse = ++clock_;
+    if (rc != 0) {
+        recycle(std::move(page));
+        return rc;
+    }
     *out = page.get();
     insert(std::move(page));
     return 0;
@@ -78,11 +215,18 @@ int PageStore::create(std::uint8_t level, int pageClass, Page** out) {
     page->number = number;
     page->pageClass = pageClass;
     page->level = level;
-    page->dirty = true;
-    page->lastUse = ++clock_;
+    page->dirty_ = true;
     *out = page.get();
     insert(std::move(page));
     return 0;
+}
+
+void PageStore::touch(Page* page) {
+    if (page->dirty_) return;
+    unlinkClean(page);
+    page->dirty_ = true;
+    dirtyList_.pushFront(page);
+    ++dirtyCount_;
 }
 
 int PageStore::release(const std::vector<Page*>& pages) {
@@ -116,60 +260,37 @@ int PageStore::relocate(Page* page, int pageClass) {
 
 std::vector<Page*> PageStore::changedPages() const {
     std::vector<Page*> pages;
-    for (const auto& chain : chains_)
-        for (const auto& page : chain)
-            if (page->dirty) pages.push_back(page.get());
+    pages.reserve(dirtyCount_);
+    for (Page* page = dirtyList_.head; page != nullptr; page = page->next_) pages.push_back(page);
     std::sort(pages.begin(), pages.end(), [](const Page* a, const Page* b) { return a->number < b->number; });
     return pages;
 }
 
-bool PageStore::hasChanges() const {
-    for (const auto& chain : chains_)
-        for (const auto& page : chain)
-            if (page->dirty) return true;
-    return false;
-}
-
 void PageStore::markAllClean() {
-    for (auto& chain : chains_)
-        for (auto& page : chain) page->dirty = false;
+    // The committed pages count as just used: the commit wrote them all.
+    while (Page* page = dirtyList_.head) {
+        dirtyList_.unlink(page);
+        page->dirty_ = false;
+        linkClean(page);
+    }
+    dirtyCount_ = 0;
 }
 
 void PageStore::dropAll() {
-    for (auto& chain : chains_) chain.clear();
+    pages_.clear();
+    cleanList_ = {};
+    dirtyList_ = {};
+    cleanCount_ = cleanBytes_ = dirtyCount_ = 0;
 }
 
-std::size_t PageStore::held() const {
-    std::size_t n = 0;
-    for (const auto& chain : chains_) n += chain.size();
-    return n;
-}
-
-std::size_t PageStore::heldClean() const {
-    std::size_t n = 0;
-    for (const auto& chain : chains_)
-        for (const auto& page : chain) n += page->dirty ? 0 : 1;
-    return n;
-}
-
-// Eviction between 20 and 99 pages: the least recently used unchanged page goes when it has not
-// been used for as many page uses as four times the number of pages held, that is when it has
-// been idle long compared with the others; at 100 pages or more it goes in any case. Changed
-// pages stay until the flush writes them, so a large change can hold more.
+// At least kKeepAtLeast unchanged pages stay. Beyond that the least recently used unchanged page
+// goes while the pages held exceed the memory budget or reach kHoldBelow. Pages are not dropped
+// for being idle alone: with the larger cache that rule emptied it between the uses of pages that
+// random reads come back to, and reading them again cost more than the memory. Changed pages stay
+// until the flush writes them, so a large change can hold more.
 void PageStore::trim() {
-    for (;;) {
-        const std::size_t clean = heldClean();
-        if (clean <= kKeepAtLeast) return;
-        Page* oldest = nullptr;
-        for (const auto& chain : chains_)
-            for (const auto& page : chain)
-                if (!page->dirty && (oldest == nullptr || page->lastUse < oldest->lastUse))
-                    oldest = page.get();
-        if (oldest == nullptr) return;
-        const bool idle = clock_ - oldest->lastUse > 4 * clean;
-        if (clean < kHoldBelow && !idle) return;
-        take(oldest->number);
-    }
+    while (cleanCount_ > kKeepAtLeast && (cleanCount_ >= holdBelow_ || cleanBytes_ > cacheBytes_))
+        recycle(take(cleanList_.tail->number));
 }
 
 } // namespace docket::drivers::qvn

@@ -1,7 +1,8 @@
 #pragma once
-// The pages of one physical file in memory: the page cache (100 chains by page number, an order of
-// last use), the changed pages, reading pages from their place or from a commit log, and the page
-// space of the 59 size classes (allocation, moving, releasing, closing the gaps).
+// The pages of one physical file in memory: the page cache (a hash index by page number, an order
+// of last use of the unchanged pages), the changed pages, reading pages from their place or from a
+// commit log, and the page space of the 59 size classes (allocation, moving, releasing, closing
+// the gaps).
 #include <array>
 #include <cstdint>
 #include <map>
@@ -21,8 +22,43 @@ struct Page {
     std::uint8_t level = 0;
     std::vector<Entry> entries;
     std::vector<std::uint32_t> children;
-    bool dirty = false;
-    std::uint64_t lastUse = 0;
+
+    // Changed since the last commit. Only PageStore::touch sets it: a changed page must leave the
+    // order of use, or it could be dropped before the commit writes it.
+    bool dirty() const { return dirty_; }
+
+private:
+    friend class PageStore;
+    bool dirty_ = false;
+    std::size_t bytes_ = 0; // memory estimate, kept while the page is unchanged
+    // Links in the store's list of unchanged pages (most recently used first) or of changed pages.
+    Page* prev_ = nullptr;
+    Page* next_ = nullptr;
+};
+
+// Pages by number: open addressing with linear probing over a power-of-two table
+// at most half full, deletion by shifting the following entries back (no tombstones). A
+// lookup touches one slot array instead of a bucket and a node, and a large change holds tens
+// of thousands of pages, so every lookup must stay cheap.
+class PageIndex {
+public:
+    Page* find(std::uint32_t number) const;
+    // `page`'s number must not be held yet.
+    void insert(std::unique_ptr<Page> page);
+    std::unique_ptr<Page> take(std::uint32_t number);
+    void clear();
+    std::size_t size() const { return count_; }
+
+private:
+    struct Slot {
+        std::uint32_t number = 0;
+        std::unique_ptr<Page> page; // null: the slot is free
+    };
+    std::size_t home(std::uint32_t number) const;
+    void grow();
+    std::vector<Slot> slots_;
+    std::size_t count_ = 0;
+    int shift_ = 64; // 64 - log2(slot count)
 };
 
 // The tree tells the page store which page refers to a page that must move.
@@ -35,11 +71,18 @@ public:
 
 class PageStore {
 public:
-    static constexpr int kChains = 100;
     static constexpr std::size_t kKeepAtLeast = 20;
-    static constexpr std::size_t kHoldBelow = 100;
+    // The cache's bounds are ours, not the file's: no stored byte and no other station depends on
+    // them. A cache of a hundred pages made every random read decode most of its path again, so
+    // unchanged pages are kept up to a memory budget of decoded pages, and fewer than kHoldBelow
+    // of them, which bounds the bookkeeping when pages are small. On a memo register of 10,000
+    // records a budget of 8 MiB read pages anew almost twice as often as 16 MiB.
+    static constexpr std::size_t kHoldBelow = 4096;
+    static constexpr std::size_t kCacheBytes = std::size_t{16} << 20;
 
     explicit PageStore(BlockIo& io) : io_(io) {}
+    PageStore(const PageStore&) = delete;
+    PageStore& operator=(const PageStore&) = delete;
 
     FileHeader& header() { return header_; }
     void setLocator(ParentLocator* locator) { locator_ = locator; }
@@ -50,10 +93,13 @@ public:
     void clearLogMap() { logMap_.clear(); }
     bool readingThroughLog() const { return !logMap_.empty(); }
 
+    // Pages handed out stay valid until the next trim(), dropAll() or release() of that page:
+    // loading never drops a page.
     int load(std::uint32_t number, Page** page);
     // A new, changed page of `level` in a place of `pageClass`.
     int create(std::uint8_t level, int pageClass, Page** page);
-    void touch(Page* page) { page->dirty = true; }
+    // Marks a page changed; it stays held until the commit writes it or the changes are dropped.
+    void touch(Page* page);
     // Frees the places of pages that are no longer referred to (a whole subtree may go at once:
     // no page of the set is moved into a place that another one frees).
     int release(const std::vector<Page*>& pages);
@@ -62,19 +108,42 @@ public:
     // Moves ranges down over the gaps between them, from class 2 upwards.
     int closeGaps();
 
+    // The changed pages in the order of their numbers.
     std::vector<Page*> changedPages() const;
-    bool hasChanges() const;
+    std::size_t changedCount() const { return dirtyCount_; }
+    bool hasChanges() const { return dirtyCount_ != 0; }
     void markAllClean();
     void dropAll();
-    // Drops idle pages at the end of an access (never changed ones).
+    // Drops unchanged pages beyond the cache's bounds, least recently used first, at the end of an
+    // access (changed ones never).
     void trim();
-    std::size_t held() const;
-    std::size_t heldClean() const;
+    std::size_t held() const { return pages_.size(); }
+    bool holds(std::uint32_t number) const { return find(number) != nullptr; }
+    std::size_t heldClean() const { return cleanCount_; }
+    // The memory estimate of the unchanged pages held, which the budget bounds.
+    std::size_t heldCleanBytes() const { return cleanBytes_; }
+    // Other bounds than kCacheBytes and kHoldBelow (for tests).
+    void setCacheBounds(std::size_t bytes, std::size_t holdBelow) {
+        cacheBytes_ = bytes;
+        holdBelow_ = holdBelow;
+    }
 
 private:
+    // An intrusive doubly linked list of pages.
+    struct List {
+        Page* head = nullptr;
+        Page* tail = nullptr;
+        void pushFront(Page* page);
+        void unlink(Page* page);
+    };
+
     Page* find(std::uint32_t number) const;
     void insert(std::unique_ptr<Page> page);
     std::unique_ptr<Page> take(std::uint32_t number);
+    void linkClean(Page* page);
+    void unlinkClean(Page* page);
+    std::unique_ptr<Page> newPage();
+    void recycle(std::unique_ptr<Page> page);
     int readPage(std::uint32_t number, int pageClass, Page* page);
 
     int allocate(int pageClass, std::uint32_t* number);
@@ -88,8 +157,17 @@ private:
     FileHeader header_{};
     ParentLocator* locator_ = nullptr;
     std::map<std::uint32_t, std::uint64_t> logMap_;
-    std::array<std::vector<std::unique_ptr<Page>>, kChains> chains_;
-    std::uint64_t clock_ = 0;
+    PageIndex pages_; // every held page
+    List cleanList_;  // unchanged pages, most recently used first
+    List dirtyList_;  // changed pages, in no particular order
+    std::size_t cleanCount_ = 0;
+    std::size_t cleanBytes_ = 0;
+    std::size_t dirtyCount_ = 0;
+    std::size_t cacheBytes_ = kCacheBytes;
+    std::size_t holdBelow_ = kHoldBelow;
+    // Dropped pages kept for reuse: a page read from disk decodes into their vectors and strings,
+    // so a cache at its bounds reads without allocating.
+    std::vector<std::unique_ptr<Page>> spare_;
     std::vector<std::uint8_t> buffer_;
 };
 

@@ -155,10 +155,12 @@ int QvnFile::beginAccess(bool write, bool mustWait, std::int32_t waitSeconds) {
             return rc;
         }
         writeAccess_ = true;
+        io_.forgetWrittenEnd();
         return refresh(true);
     }
     const int rc = write ? locks_.lockWrite(mustWait, waitSeconds) : locks_.lockRead(mustWait);
     if (rc != 0) return rc;
+    io_.forgetWrittenEnd(); // other stations may have changed the file's length since
     accessDepth_ = 1;
     writeAccess_ = write;
     const int refreshed = refresh(write);
@@ -167,8 +169,7 @@ int QvnFile::beginAccess(bool write, bool mustWait, std::int32_t waitSeconds) {
 }
 
 bool QvnFile::deferFlush() {
-    if (!inWriteAccess() || store_.changedPages().size() >= kBatchPageLimit ||
-        batchedChanges_ >= kBatchChangeLimit)
+    if (!inWriteAccess() || store_.changedCount() >= kBatchPageLimit || batchedChanges_ >= kBatchChangeLimit)
         return false;
     ++batchedChanges_;
     if (batchHeld_)

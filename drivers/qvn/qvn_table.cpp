@@ -401,55 +401,102 @@ int QvnTable::readCounter(std::uint8_t which, std::uint32_t* count, std::uint32_
     return 0;
 }
 
-int QvnTable::addToCounter(std::uint8_t which, std::int64_t delta) {
-    if (delta == 0) return 0;
-    std::uint32_t count = 0, second = 0;
-    bool found = false, existed = false;
-    if (int rc = readCounter(which, &count, &second, &found)) return rc;
-    const std::int64_t updated = std::clamp<std::int64_t>(std::int64_t{count} + delta, 0, 0xFFFFFFFF);
-    return file_->replace(
-        makeEntry(counterKey(number_, which), counterData(static_cast<std::uint32_t>(updated), second)),
-        &existed);
+int QvnTable::applyCounters(const CounterDeltas& deltas) {
+    std::size_t pending = 0;
+    for (std::int64_t d : deltas) pending += d != 0;
+    if (pending == 0) return 0;
+    if (!file_->inWriteAccess()) return internalFault(231);
+    auto updated = [](std::uint32_t count, std::int64_t delta) {
+        return static_cast<std::uint32_t>(
+            std::clamp<std::int64_t>(std::int64_t{count} + delta, 0, 0xFFFFFFFF));
+    };
+    // The counters lie together (table, 0xF6, key number or 0xF3), so one walk reaches all of them
+    // and each is changed where it stands.
+    const std::string prefix = kindPrefix(number_, kKindCounter);
+    std::vector<bool> done(deltas.size(), false);
+    EntryCursor cursor(file_->tree());
+    if (int rc = cursor.seek(prefix, false)) return rc;
+    while (cursor.valid() && startsWith(cursor.key(), prefix)) {
+        const std::string_view key = cursor.key();
+        std::size_t slot = deltas.size(); // an entry of no counter asked for
+        if (key.size() == prefix.size() + 1) {
+            const auto which = static_cast<std::uint8_t>(key.back());
+            slot = which == kKindData ? 0 : std::size_t{which} + 1;
+        }
+        if (slot < deltas.size() && deltas[slot] != 0 && !done[slot]) {
+            const std::string_view data = cursor.data();
+            std::uint32_t count = 0, second = 0;
+            if (data.size() == 8) {
+                count = readLittle32(data, 0);
+                second = readLittle32(data, 4);
+            }
+            if (int rc = cursor.setData(counterData(updated(count, deltas[slot]), second))) return rc;
+            done[slot] = true;
+            if (--pending == 0) break;
+        }
+        if (int rc = cursor.next()) return rc;
+    }
+    for (std::size_t slot = 0; pending > 0 && slot < deltas.size(); ++slot) {
+        if (deltas[slot] == 0 || done[slot]) continue;
+        const std::uint8_t which = slot == 0 ? kKindData : static_cast<std::uint8_t>(slot - 1);
+        bool existed = false;
+        if (int rc = file_->replace(
+                makeEntry(counterKey(number_, which), counterData(updated(0, deltas[slot]), 0)), &existed))
+            return rc;
+        --pending;
+    }
+    return 0;
 }
 
 int QvnTable::changeKey(int key, const std::uint8_t* from, const std::uint8_t* to, std::uint32_t record,
-                        bool checkDuplicate) {
+                        bool checkDuplicate, std::int64_t* net) {
+    *net = 0;
     Entry oldEntry, newEntry;
     const bool haveOld = from && keyEntry(key, from, record, &oldEntry);
     const bool haveNew = to && keyEntry(key, to, record, &newEntry);
     if (haveOld && haveNew && oldEntry.key() == newEntry.key()) return 0;
-    std::int64_t net = 0;
+    const bool dup = declaration_->keys[key].flags & key_flag::kDup;
     bool existed = false, found = false;
     if (haveNew) {
-        const bool dup = declaration_->keys[key].flags & key_flag::kDup;
-        if (checkDuplicate && !dup) {
-            Entry e;
-            if (int rc = file_->find(newEntry.key(), &e, &found)) return rc;
-            if (found) return 40;
-        }
+        // An insert leaves an entry of the same key part alone and says so: for a key without DUP
+        // that entry is another record's (a DUP key's entries carry their record number).
         if (int rc = file_->insert(newEntry, &existed)) return rc;
-        if (!existed) ++net;
+        if (existed && checkDuplicate && !dup) return 40;
+        if (!existed) ++*net;
     }
     if (haveOld) {
+        // The old entry goes only when it is this record's; a DUP key's entry is by its key part.
         Entry e;
-        if (int rc = file_->find(oldEntry.key(), &e, &found)) return rc;
-        if (found && entryRecord(key, e) == record) {
+        found = dup;
+        if (!dup) {
+            if (int rc = file_->find(oldEntry.key(), &e, &found)) return rc;
+            found = found && entryRecord(key, e) == record;
+        }
+        if (found) {
             if (int rc = file_->erase(oldEntry.key(), &existed)) return rc;
-            --net;
+            if (existed) --*net;
         }
     }
-    return addToCounter(static_cast<std::uint8_t>(key), net);
+    return 0;
 }
 
-int QvnTable::maintainKeys(const std::uint8_t* from, const std::uint8_t* to, std::uint32_t record) {
+int QvnTable::maintainKeys(const std::uint8_t* from, const std::uint8_t* to, std::uint32_t record,
+                           CounterDeltas* deltas) {
     const auto& keys = declaration_->keys;
     for (std::size_t k = 0; k < keys.size(); ++k) {
         if (keys[k].isIndex()) continue; // built on demand only
-        const int rc = changeKey(static_cast<int>(k), from, to, record, true);
+        std::int64_t net = 0;
+        const int rc = changeKey(static_cast<int>(k), from, to, record, true, &net);
+        (*deltas)[k + 1] += net;
         if (rc == 40) {
-            for (std::size_t j = k; j-- > 0;)
-                if (!keys[j].isIndex())
-                    if (int undo = changeKey(static_cast<int>(j), to, from, record, false)) return undo;
+            for (std::size_t j = k; j-- > 0;) {
+                if (keys[j].isIndex()) continue;
+                if (int undo = changeKey(static_cast<int>(j), to, from, record, false, &net)) return undo;
+                (*deltas)[j + 1] += net;
+            }
+            // What the undo left differs from the start only where the entries were not as the
+            // counters said; the counters follow the entries as they are.
+            if (int counted = applyCounters(*deltas)) return counted;
         }
         if (rc) return rc;
     }
@@ -476,6 +523,19 @@ int QvnTable::beginChange() {
 // key), keeps the batch's earlier changes pending; any other failure discards the batch with the
 // change, as a failed write would: the pages in the cache can no longer be trusted.
 int QvnTable::finishChange(int rc) {
+    const bool wroteMemos = memosWritten_;
+    memosWritten_ = false;
+    rc = commitChange(rc);
+    // The memos a successful change wrote are what is stored now, in the state it left the tree
+    // in (committed or not); after a failure nothing is known.
+    if (rc != 0)
+        memosSeen_.record = 0;
+    else if (wroteMemos)
+        memosSeen_ = MemosSeen{current_, treeState()};
+    return rc;
+}
+
+int QvnTable::commitChange(int rc) {
     if (inTransaction_) {
         file_->endAccess();
         return rc;
@@ -500,8 +560,10 @@ int QvnTable::add() {
     const auto* buffer = declaration_->record;
     std::string image(reinterpret_cast<const char*>(buffer), declaration_->recordLength);
     std::uint32_t record = 0;
+    CounterDeltas deltas = noCounterDeltas();
     int rc = file_->nextNumber(&record);
-    if (rc == 0) rc = maintainKeys(nullptr, reinterpret_cast<const std::uint8_t*>(image.data()), record);
+    if (rc == 0)
+        rc = maintainKeys(nullptr, reinterpret_cast<const std::uint8_t*>(image.data()), record, &deltas);
     if (rc == 0) {
         std::string stored = image;
         toStored(stored);
@@ -509,12 +571,13 @@ int QvnTable::add() {
         rc = file_->insert(makeEntry(dataKey(number_, record), stored), &existed);
         if (rc == 0 && existed) rc = kInvalidDataFile; // a fresh number never has a record
     }
-    if (rc == 0) rc = addToCounter(kKindData, 1);
+    deltas[0] = 1;
+    if (rc == 0) rc = applyCounters(deltas);
     if (rc == 0) {
         current_ = record;
         lastImage_ = image;
         options_ &= ~table_option::kMemosNotRead;
-        rc = writeMemos(record);
+        rc = writeMemos(record, false);
     }
     return finishChange(rc);
 }
@@ -525,6 +588,8 @@ int QvnTable::put() {
     const bool heldBefore = heldRecord_ == current_;
     if (!heldBefore && holdRecord(current_) != 0) return finishChange(5);
     bool found = false;
+    // Taken before this PUT changes anything: whether the memo snapshots still show what is stored.
+    const bool memosTrusted = memosSeen_.record == current_ && memosSeen_.state == treeState();
     int rc = fetch(current_, &storedImage_, &found);
     if (rc == 0 && !found) rc = 33;
     if (rc == 0 && (options_ & table_option::kWatchImage)) {
@@ -534,8 +599,10 @@ int QvnTable::put() {
     }
     std::string image(reinterpret_cast<const char*>(declaration_->record), declaration_->recordLength);
     if (rc == 0 && image != storedImage_) {
+        CounterDeltas deltas = noCounterDeltas();
         rc = maintainKeys(reinterpret_cast<const std::uint8_t*>(storedImage_.data()),
-                          reinterpret_cast<const std::uint8_t*>(image.data()), current_);
+                          reinterpret_cast<const std::uint8_t*>(image.data()), current_, &deltas);
+        if (rc == 0) rc = applyCounters(deltas);
         if (rc == 0) {
             std::string stored = image;
             toStored(stored);
@@ -543,7 +610,7 @@ int QvnTable::put() {
             rc = file_->replace(makeEntry(dataKey(number_, current_), stored), &existed);
         }
     }
-    if (rc == 0 && !(options_ & table_option::kMemosNotRead)) rc = writeMemos(current_);
+    if (rc == 0 && !(options_ & table_option::kMemosNotRead)) rc = writeMemos(current_, memosTrusted);
     if (rc == 0) lastImage_ = image;
     releaseHold();
     options_ &= ~(table_option::kWatchMode | table_option::kWatchImage);
@@ -558,9 +625,12 @@ int QvnTable::remove() {
     int rc = fetch(current_, &storedImage_, &found);
     if (rc == 0 && !found) rc = 33;
     if (rc == 0) rc = file_->erase(dataKey(number_, current_), &existed);
+    CounterDeltas deltas = noCounterDeltas();
     if (rc == 0)
-        rc = maintainKeys(reinterpret_cast<const std::uint8_t*>(storedImage_.data()), nullptr, current_);
-    if (rc == 0) rc = addToCounter(kKindData, -1);
+        rc = maintainKeys(reinterpret_cast<const std::uint8_t*>(storedImage_.data()), nullptr, current_,
+                          &deltas);
+    deltas[0] = -1;
+    if (rc == 0) rc = applyCounters(deltas);
     if (rc == 0) rc = deleteMemos(current_);
     if (rc == 0) current_ = 0;
     releaseHold();

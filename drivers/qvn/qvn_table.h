@@ -197,15 +197,24 @@ private:
     bool keyEntry(int key, const std::uint8_t* image, std::uint32_t record, Entry* out) const;
     std::string keyPrefix(int key) const;
     std::uint32_t entryRecord(int key, const Entry& entry) const;
+    // The net changes of one change to the table's counters: [0] the data counter, [k + 1] key k.
+    using CounterDeltas = std::vector<std::int64_t>;
+    CounterDeltas noCounterDeltas() const { return CounterDeltas(declaration_->keys.size() + 1, 0); }
+    // Changes key `key` from image `from` to image `to` (either may be null); *net is the change of
+    // the key's number of entries (-1, 0 or +1).
     int changeKey(int key, const std::uint8_t* from, const std::uint8_t* to, std::uint32_t record,
-                  bool checkDuplicate);
-    int maintainKeys(const std::uint8_t* from, const std::uint8_t* to, std::uint32_t record);
-    int addToCounter(std::uint8_t which, std::int64_t delta);
+                  bool checkDuplicate, std::int64_t* net);
+    // Every maintained key; the net changes are added to `deltas`, the counters are not written.
+    int maintainKeys(const std::uint8_t* from, const std::uint8_t* to, std::uint32_t record,
+                     CounterDeltas* deltas);
+    // Writes the counter entries that `deltas` changes (a missing one is created from zero).
+    int applyCounters(const CounterDeltas& deltas);
     int readCounter(std::uint8_t which, std::uint32_t* count, std::uint32_t* second, bool* found);
     int fetch(std::uint32_t record, std::string* image, bool* found);
     int load(std::uint32_t record, bool* found);
     int step(bool forward);
     int finishChange(int rc);
+    int commitChange(int rc);
     int beginChange();
     static std::int64_t retryStart();
     // 0 after a pause while the hold timeout since `start` is not over, else 43.
@@ -229,10 +238,35 @@ private:
     void fromStored(std::string& image) const;
 
     // Memos (table_memos.cpp).
-    int writeMemos(std::uint32_t record);
+    // What can have changed the stored entries since: see table_memos.cpp.
+    struct TreeState {
+        std::uint64_t changes = 0; // EntryTree::changes()
+        std::uint32_t counter = 0; // the header's change counter
+        bool dirty = false;        // pages changed and not yet committed
+        bool operator==(const TreeState&) const = default;
+    };
+    // A memo's content as the record stored it when it was read, added or put last.
+    struct MemoSnapshot {
+        bool valid = false;
+        std::string content; // as stored: after the OEM conversion, without a BLOB's length
+    };
+    // The record the snapshots belong to (0: none) and the tree state they were taken in.
+    struct MemosSeen {
+        std::uint32_t record = 0;
+        TreeState state;
+    };
+    TreeState treeState() const;
+    // With `trusted` the snapshots show what is stored for `record`: a memo equal to its snapshot
+    // is left alone without reading its segments.
+    int writeMemos(std::uint32_t record, bool trusted);
+    int writeSegments(EntryCursor& cursor, std::uint32_t record, std::uint8_t number, bool isBlob,
+                      std::string_view content);
     int readMemos(std::uint32_t record);
     int deleteMemos(std::uint32_t record);
-    std::string memoContent(std::size_t memo) const;
+    // The memo's content in stored form: a MEMO without its trailing spaces, a BLOB at its length,
+    // converted to OEM (into `scratch`) when the table has that attribute and the memo is not
+    // BINARY.
+    std::string_view storedContent(std::size_t memo, std::string* scratch) const;
 
     std::shared_ptr<QvnFile> file_;
     FileDeclaration* declaration_ = nullptr;
@@ -255,6 +289,9 @@ private:
     std::uint32_t heldRecord_ = 0;
     bool tableLocked_ = false;
     std::string watchMemos_;
+    std::vector<MemoSnapshot> memoSnapshots_;
+    MemosSeen memosSeen_;
+    bool memosWritten_ = false; // by the change under way, for finishChange
     std::map<std::uint64_t, State> states_;
     std::map<int, KeyDeclaration> builtComponents_; // indexes without declared components
     std::map<int, EntryMap> memoryIndexes_;
@@ -268,12 +305,14 @@ template <typename Op> int QvnTable::heldRead(Op op) {
     std::int64_t start = -1;
     for (;;) {
         const int rc = op();
-        if (rc != 43) return rc;
+        // A read that waits for a hold also waits out the moments in which another station's
+        // commit keeps readers out (5): the holder's PUT commits just before it lets go.
+        if (rc != 43 && !(rc == 5 && holdSeconds != 0)) return rc;
         cursor_ = cursor;
         orderKey_ = orderKey;
         current_ = current;
         if (start < 0) start = retryStart();
-        if (int due = retryDue(start)) return due;
+        if (int due = retryDue(start)) return rc == 5 ? rc : due;
     }
 }
 

@@ -84,16 +84,36 @@ void registerBuiltInDrivers() {
     });
 }
 
-int open(DriverFile& file, unsigned accessWord) { return withArgs(OPEN, file, &DriverArguments::openMode, accessWord); }
-int share(DriverFile& file, unsigned accessWord) { return withArgs(SHARE, file, &DriverArguments::openMode, accessWord); }
-int create(DriverFile& file) { return call(CREATE, file); }
-int close(DriverFile& file) { return call(CLOSE, file); }
-int remove(DriverFile& file) { return call(REMOVE, file); }
-int rename(DriverFile& file, const std::string& newName) { return withArgs(RENAME, file, &DriverArguments::text, newName); }
-int copy(DriverFile& file, const std::string& target) { return withArgs(COPY, file, &DriverArguments::text, target); }
-int empty(DriverFile& file) { return call(EMPTY, file); }
-int flush(DriverFile& file) { return call(FLUSH, file); }
-int pack(DriverFile& file) { return call(PACK, file); }
+int open(DriverFile& file, unsigned accessWord) {
+    return withArgs(OPEN, file, &DriverArguments::openMode, accessWord);
+}
+int share(DriverFile& file, unsigned accessWord) {
+    return withArgs(SHARE, file, &DriverArguments::openMode, accessWord);
+}
+int create(DriverFile& file) {
+    return call(CREATE, file);
+}
+int close(DriverFile& file) {
+    return call(CLOSE, file);
+}
+int remove(DriverFile& file) {
+    return call(REMOVE, file);
+}
+int rename(DriverFile& file, const std::string& newName) {
+    return withArgs(RENAME, file, &DriverArguments::text, newName);
+}
+int copy(DriverFile& file, const std::string& target) {
+    return withArgs(COPY, file, &DriverArguments::text, target);
+}
+int empty(DriverFile& file) {
+    return call(EMPTY, file);
+}
+int flush(DriverFile& file) {
+    return call(FLUSH, file);
+}
+int pack(DriverFile& file) {
+    return call(PACK, file);
+}
 
 int name(DriverFile& file, std::string& result) {
     DriverArguments args;
@@ -110,12 +130,24 @@ int send(DriverFile& file, const std::string& command, std::string& result) {
     return rc;
 }
 
-int add(DriverFile& file) { return call(ADD, file); }
-int add(DriverFile& file, std::uint32_t length) { return withArgs(ADDfilelen, file, &DriverArguments::length, length); }
-int append(DriverFile& file) { return call(APPEND, file); }
-int append(DriverFile& file, std::uint32_t length) { return withArgs(APPENDlen, file, &DriverArguments::length, length); }
-int put(DriverFile& file) { return call(PUT, file); }
-int put(DriverFile& file, RecordPointer p) { return withArgs(PUTfileptr, file, &DriverArguments::pointer, p.value); }
+int add(DriverFile& file) {
+    return call(ADD, file);
+}
+int add(DriverFile& file, std::uint32_t length) {
+    return withArgs(ADDfilelen, file, &DriverArguments::length, length);
+}
+int append(DriverFile& file) {
+    return call(APPEND, file);
+}
+int append(DriverFile& file, std::uint32_t length) {
+    return withArgs(APPENDlen, file, &DriverArguments::length, length);
+}
+int put(DriverFile& file) {
+    return call(PUT, file);
+}
+int put(DriverFile& file, RecordPointer p) {
+    return withArgs(PUTfileptr, file, &DriverArguments::pointer, p.value);
+}
 
 int put(DriverFile& file, RecordPointer p, std::uint32_t length) {
     DriverArguments args;
@@ -124,10 +156,16 @@ int put(DriverFile& file, RecordPointer p, std::uint32_t length) {
     return call(PUTfileptrlen, file, args);
 }
 
-int deleteRecord(DriverFile& file) { return call(DELETE, file); }
+int deleteRecord(DriverFile& file) {
+    return call(DELETE, file);
+}
 
-int get(DriverFile& file, const KeyDeclaration& key) { return callKey(GETfilekey, {file, key}); }
-int get(DriverFile& file, RecordPointer p) { return withArgs(GETfileptr, file, &DriverArguments::pointer, p.value); }
+int get(DriverFile& file, const KeyDeclaration& key) {
+    return callKey(GETfilekey, {file, key});
+}
+int get(DriverFile& file, RecordPointer p) {
+    return withArgs(GETfileptr, file, &DriverArguments::pointer, p.value);
+}
 
 int get(DriverFile& file, RecordPointer p, std::uint32_t length) {
     DriverArguments args;
@@ -142,7 +180,9 @@ int get(KeyRef key, RecordPointer p) {
     return callKey(GETkeyptr, key, args);
 }
 
-int reget(DriverFile& file, const std::string& at) { return withArgs(REGETfile, file, &DriverArguments::text, at); }
+int reget(DriverFile& file, const std::string& at) {
+    return withArgs(REGETfile, file, &DriverArguments::text, at);
+}
 
 int reget(KeyRef key, const std::string& at) {
     DriverArguments args;
@@ -150,10 +190,18 @@ int reget(KeyRef key, const std::string& at) {
     return callKey(REGETkey, key, args);
 }
 
-int set(DriverFile& file) { return call(SETfile, file); }
-int set(DriverFile& file, const KeyDeclaration& key) { return callKey(SETfilekey, {file, key}); }
-int set(DriverFile& file, RecordPointer p) { return withArgs(SETfileptr, file, &DriverArguments::pointer, p.value); }
-int set(KeyRef key) { return callKey(SETkey, key); }
+int set(DriverFile& file) {
+    return call(SETfile, file);
+}
+int set(DriverFile& file, const KeyDeclaration& key) {
+    return callKey(SETfilekey, {file, key});
+}
+int set(DriverFile& file, RecordPointer p) {
+    return withArgs(SETfileptr, file, &DriverArguments::pointer, p.value);
+}
+int set(KeyRef key) {
+    return callKey(SETkey, key);
+}
 
 int set(KeyRef key, const KeyDeclaration& values) {
     DriverArguments args;
@@ -174,7 +222,9 @@ int set(KeyRef key, const KeyDeclaration& values, RecordPointer p) {
     return callKey(SETkeykeyptr, key, args);
 }
 
-int reset(DriverFile& file, const std::string& at) { return withArgs(RESETfile, file, &DriverArguments::text, at); }
+int reset(DriverFile& file, const std::string& at) {
+    return withArgs(RESETfile, file, &DriverArguments::text, at);
+}
 
 int reset(KeyRef key, const std::string& at) {
     DriverArguments args;
@@ -196,8 +246,12 @@ int position(KeyRef key, std::string& result) {
     return rc;
 }
 
-int next(DriverFile& file) { return call(NEXT, file); }
-int previous(DriverFile& file) { return call(PREVIOUS, file); }
+int next(DriverFile& file) {
+    return call(NEXT, file);
+}
+int previous(DriverFile& file) {
+    return call(PREVIOUS, file);
+}
 
 int skip(DriverFile& file, std::int32_t count) {
     return withArgs(SKIP, file, &DriverArguments::seconds, count); // the count travels in `seconds`
@@ -221,28 +275,68 @@ int queryKey(OperationCode code, KeyRef key, Result& result, Member member) {
 }
 } // namespace
 
-int bof(DriverFile& file, bool& result) { return query(BOF, file, result, &DriverArguments::flag); }
-int eof(DriverFile& file, bool& result) { return query(EOF_, file, result, &DriverArguments::flag); }
-int pointer(DriverFile& file, std::uint32_t& result) { return query(POINTERfile, file, result, &DriverArguments::number); }
-int pointer(KeyRef key, std::uint32_t& result) { return queryKey(POINTERkey, key, result, &DriverArguments::number); }
-int records(DriverFile& file, std::uint64_t& result) { return query(RECORDSfile, file, result, &DriverArguments::number); }
-int records(KeyRef key, std::uint64_t& result) { return queryKey(RECORDSkey, key, result, &DriverArguments::number); }
-int bytes(DriverFile& file, std::uint64_t& result) { return query(BYTES, file, result, &DriverArguments::number); }
-int duplicate(DriverFile& file, bool& result) { return query(DUPLICATE, file, result, &DriverArguments::flag); }
-int duplicate(KeyRef key, bool& result) { return queryKey(DUPLICATEkey, key, result, &DriverArguments::flag); }
+int bof(DriverFile& file, bool& result) {
+    return query(BOF, file, result, &DriverArguments::flag);
+}
+int eof(DriverFile& file, bool& result) {
+    return query(EOF_, file, result, &DriverArguments::flag);
+}
+int pointer(DriverFile& file, std::uint32_t& result) {
+    return query(POINTERfile, file, result, &DriverArguments::number);
+}
+int pointer(KeyRef key, std::uint32_t& result) {
+    return queryKey(POINTERkey, key, result, &DriverArguments::number);
+}
+int records(DriverFile& file, std::uint64_t& result) {
+    return query(RECORDSfile, file, result, &DriverArguments::number);
+}
+int records(KeyRef key, std::uint64_t& result) {
+    return queryKey(RECORDSkey, key, result, &DriverArguments::number);
+}
+int bytes(DriverFile& file, std::uint64_t& result) {
+    return query(BYTES, file, result, &DriverArguments::number);
+}
+int duplicate(DriverFile& file, bool& result) {
+    return query(DUPLICATE, file, result, &DriverArguments::flag);
+}
+int duplicate(KeyRef key, bool& result) {
+    return queryKey(DUPLICATEkey, key, result, &DriverArguments::flag);
+}
 
-int hold(DriverFile& file) { return call(HOLDfile, file); }
-int hold(DriverFile& file, std::int32_t seconds) { return withArgs(HOLDfilesec, file, &DriverArguments::seconds, seconds); }
-int release(DriverFile& file) { return call(RELEASE, file); }
-int watch(DriverFile& file) { return call(WATCH, file); }
-int lock(DriverFile& file) { return call(LOCKfile, file); }
-int lock(DriverFile& file, std::int32_t seconds) { return withArgs(LOCKfilesec, file, &DriverArguments::seconds, seconds); }
-int unlock(DriverFile& file) { return call(UNLOCK, file); }
-int stream(DriverFile& file) { return call(STREAM, file); }
-int noMemo(DriverFile& file) { return call(NOMEMO, file); }
+int hold(DriverFile& file) {
+    return call(HOLDfile, file);
+}
+int hold(DriverFile& file, std::int32_t seconds) {
+    return withArgs(HOLDfilesec, file, &DriverArguments::seconds, seconds);
+}
+int release(DriverFile& file) {
+    return call(RELEASE, file);
+}
+int watch(DriverFile& file) {
+    return call(WATCH, file);
+}
+int lock(DriverFile& file) {
+    return call(LOCKfile, file);
+}
+int lock(DriverFile& file, std::int32_t seconds) {
+    return withArgs(LOCKfilesec, file, &DriverArguments::seconds, seconds);
+}
+int unlock(DriverFile& file) {
+    return call(UNLOCK, file);
+}
+int stream(DriverFile& file) {
+    return call(STREAM, file);
+}
+int noMemo(DriverFile& file) {
+    return call(NOMEMO, file);
+}
 
-int build(DriverFile& file) { return call(BUILDfile, file); }
-int build(KeyRef key) { return callKey(BUILDkey, key); }
+int build(DriverFile& file) {
+    return call(BUILDfile, file);
+}
+int build(KeyRef key) {
+    return callKey(BUILDkey, key);
+}
 
 int build(KeyRef index, const std::string& components) {
     DriverArguments args;
@@ -281,8 +375,12 @@ int logout(std::int32_t seconds, std::span<DriverFile* const> files) {
     return 0;
 }
 
-int commit() { return endTransaction(COMMIT); }
-int rollback() { return endTransaction(ROLLBACK); }
+int commit() {
+    return endTransaction(COMMIT);
+}
+int rollback() {
+    return endTransaction(ROLLBACK);
+}
 
 int getProperty(DriverFile& file, const std::string& property, std::string& result) {
     DriverArguments args;
@@ -299,8 +397,14 @@ int setProperty(DriverFile& file, const std::string& property, const std::string
     return call(SET_PROPERTY, file, args);
 }
 
-int getState(DriverFile& file, std::uint64_t& state) { return query(GETSTATE, file, state, &DriverArguments::number); }
-int restoreState(DriverFile& file, std::uint64_t state) { return withArgs(RESTORESTATE, file, &DriverArguments::number, state); }
-int freeState(DriverFile& file, std::uint64_t state) { return withArgs(FREESTATE, file, &DriverArguments::number, state); }
+int getState(DriverFile& file, std::uint64_t& state) {
+    return query(GETSTATE, file, state, &DriverArguments::number);
+}
+int restoreState(DriverFile& file, std::uint64_t state) {
+    return withArgs(RESTORESTATE, file, &DriverArguments::number, state);
+}
+int freeState(DriverFile& file, std::uint64_t state) {
+    return withArgs(FREESTATE, file, &DriverArguments::number, state);
+}
 
 } // namespace docket::runtime

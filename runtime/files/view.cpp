@@ -71,6 +71,7 @@ int View::open(unsigned mode) {
     if (!primary || !primary->declaration || !primary->state) return finish("OPEN", "", kNotOpen);
     joins_.clear();
     joinedFiles_.clear();
+    linksReadMemo_ = joinsPrimary_ = false;
     // Builds the join states below `parent`; 0 or the code that refuses the declaration.
     auto build = [&](auto& self, std::vector<ViewJoin>& joins, const FileDeclaration& parent,
                      std::vector<JoinState>& out) -> int {
@@ -94,7 +95,9 @@ int View::open(unsigned mode) {
             } else {
                 state.link = compileExpression(j.link);
                 if (!state.link) return kInvalidViewExpression;
+                linksReadMemo_ = linksReadMemo_ || readsMemo(state.link->root(), *primary->declaration);
             }
+            joinsPrimary_ = joinsPrimary_ || j.file == primary || &d == primary->declaration;
             joinedFiles_.push_back(&d);
             if (int rc = self(self, j.joins, d, state.children)) return rc;
             out.push_back(std::move(state));
@@ -118,7 +121,9 @@ int View::open(unsigned mode) {
     skipOnPrevious_.clear();
     beforeFirst_ = true;
     primaryReads_ = 0;
+    memoPending_ = false;
     chooseMode();
+    chooseMemoReading();
     return finish("OPEN", std::to_string(mode), 0);
 }
 
@@ -150,6 +155,7 @@ int View::setOrder(std::string_view text) {
     order_ = std::move(order);
     orderText_ = std::string(text);
     chooseMode();
+    chooseMemoReading();
     listStale_ = true;
     current_.clear();
     beforeFirst_ = true;
@@ -163,6 +169,7 @@ int View::setFilter(std::string_view text) {
         return finish("FILTER", std::string(text), kInvalidViewExpression);
     terms_ = std::move(terms);
     filterText_ = std::string(text);
+    chooseMemoReading();
     listStale_ = true;
     current_.clear();
     beforeFirst_ = true;
@@ -180,6 +187,24 @@ void View::setBuffer(int recordsPerPage, int pagesBehind, int pagesAhead, int ti
                 0);
 }
 
+void View::chooseMemoReading() {
+    const FileDeclaration& d = *declaration_.primary->declaration;
+    bool orderReadsMemo = false;
+    for (const OrderComponent& c : order_)
+        orderReadsMemo = orderReadsMemo || (c.expression && readsMemo(c.expression->root(), d));
+    deferMemos_ = !d.memos.empty() && !terms_.empty() && !terms_[0].usesJoins && !terms_[0].usesPrimaryMemo &&
+                  !joinsPrimary_ && !orderReadsMemo;
+    deferred_ = rereads_ = 0;
+}
+
+// Leaving the memos out pays while most records read fail the filter: a record that needs its
+// memos after all is read twice, which costs about as much as reading the memos of two records
+// that fail. The first records read with a filter always try it; then it goes on while fewer than
+// a third of the records read without memos had to be read again.
+bool View::deferMemoNow() const {
+    return deferMemos_ && (deferred_ < 32 || rereads_ * 3 < deferred_);
+}
+
 // ---- Key and record order -------------------------------------------------------------------------
 
 int View::driverSet() {
@@ -192,9 +217,14 @@ int View::driverSet() {
 
 int View::driverStep(bool forward) {
     DriverFile& file = *declaration_.primary;
+    const bool withoutMemo = deferMemoNow() && fileOp("NOMEMO", file, runtime::noMemo(file)) == 0;
     const int rc = forward ? fileOp("NEXT", file, runtime::next(file))
                            : fileOp("PREVIOUS", file, runtime::previous(file));
-    if (rc == 0) ++primaryReads_;
+    if (rc == 0) {
+        memoPending_ = withoutMemo;
+        deferred_ += withoutMemo;
+        ++primaryReads_;
+    }
     return rc;
 }
 
@@ -205,7 +235,7 @@ int View::driverPosition(std::string* out) {
     int rc = 0;
     if (mode_ == Mode::Key) {
         rc = runtime::position(KeyRef{file, file.declaration->keys[std::size_t(match_.key)]}, p);
-        *out = "K" + std::to_string(match_.key) + (match_.backwards ? "B:" : "A:") + p;
+        *out = modePrefix() + p;
     } else {
         rc = runtime::position(file, p);
         *out = "F:" + p;
@@ -233,11 +263,13 @@ int View::driverReset(const std::string& position) {
 
 int View::driverReget(const std::string& position) {
     DriverFile& file = *declaration_.primary;
-    if (mode_ == Mode::Key)
-        return fileOp(
-            "REGET", file,
-            runtime::reget(KeyRef{file, file.declaration->keys[std::size_t(match_.key)]}, position));
-    return fileOp("REGET", file, runtime::reget(file, position));
+    const int rc =
+        mode_ == Mode::Key
+            ? fileOp("REGET", file,
+                     runtime::reget(KeyRef{file, file.declaration->keys[std::size_t(match_.key)]}, position))
+            : fileOp("REGET", file, runtime::reget(file, position));
+    if (rc == 0) memoPending_ = false;
+    return rc;
 }
 
 // After SET through a key: when a filter condition on the key's leading field bounds the start of
@@ -361,7 +393,8 @@ int View::readList() {
         if (rc == 33) break;
         if (rc) return rc;
         bool passes = false;
-        if (int arc = accept(&passes)) return arc;
+        // The list keeps record numbers: its records are read again, memos and all, when shown.
+        if (int arc = accept(&passes, false)) return arc;
         if (!passes) continue;
         std::uint32_t record = 0;
         if (int prc = fileOp("POINTER", file, runtime::pointer(file, record))) return prc;
@@ -379,6 +412,7 @@ int View::loadListEntry(std::size_t index, bool* passes) {
     const int rc = fileOp("GET", file, runtime::get(file, RecordPointer{list_[index].record}));
     if (rc == 35) return 0; // deleted since the list was read
     if (rc) return rc;
+    memoPending_ = false;
     ++primaryReads_;
     return accept(passes);
 }
@@ -439,7 +473,8 @@ int View::stepSorted(bool viewForward) {
 
 // ---- The record in the buffers ---------------------------------------------------------------
 
-bool View::termsPass(bool beforeJoins) {
+int View::termsPass(bool beforeJoins, bool* passes, bool* wantsMemo) {
+    *passes = true;
     bool joinsReached = false;
     for (FilterTerm& t : terms_) {
         joinsReached = joinsReached || t.usesJoins;
@@ -447,17 +482,64 @@ bool View::termsPass(bool beforeJoins) {
             if (beforeJoins) break;
             continue;
         }
-        if (!t.expression->isTrue()) return false;
+        if (t.usesPrimaryMemo && memoPending_) {
+            *wantsMemo = true;
+            *passes = false;
+            return 0;
+        }
+        if (!t.expression->isTrue()) {
+            *passes = false;
+            return 0;
+        }
     }
-    return true;
+    return 0;
 }
 
-int View::accept(bool* passes) {
-    *passes = termsPass(true);
+int View::acceptRecord(bool* passes, bool* wantsMemo) {
+    *wantsMemo = false;
+    if (int rc = termsPass(true, passes, wantsMemo)) return rc;
     if (!*passes) return 0;
+    if (memoPending_ && linksReadMemo_) {
+        *wantsMemo = true;
+        *passes = false;
+        return 0;
+    }
     if (int rc = fetchJoins(joins_, passes)) return rc;
     if (!*passes) return 0;
-    *passes = termsPass(false);
+    return termsPass(false, passes, wantsMemo);
+}
+
+int View::accept(bool* passes, bool memoOnPass) {
+    for (;;) {
+        bool wantsMemo = false;
+        if (int rc = acceptRecord(passes, &wantsMemo)) return rc;
+        if (!memoPending_ || !(wantsMemo || (*passes && memoOnPass))) break;
+        bool found = false, same = false;
+        ++rereads_;
+        if (int rc = readPendingMemo(&found, &same)) return rc;
+        if (!found) {
+            *passes = false; // gone since it was read
+            break;
+        }
+        // Tested again when the decision needs the memos, or when the record changed meanwhile.
+        if (same && !wantsMemo) break;
+    }
+    return 0;
+}
+
+int View::readPendingMemo(bool* found, bool* same) {
+    DriverFile& file = *declaration_.primary;
+    const FileDeclaration& d = *file.declaration;
+    memoPending_ = false;
+    *found = *same = false;
+    std::uint32_t record = 0;
+    if (int rc = fileOp("POINTER", file, runtime::pointer(file, record))) return rc;
+    const std::string before(reinterpret_cast<const char*>(d.record), d.recordLength);
+    const int rc = fileOp("GET", file, runtime::get(file, RecordPointer{record}));
+    if (rc == 35 || rc == 33) return 0;
+    if (rc) return rc;
+    *found = true;
+    *same = std::memcmp(before.data(), d.record, d.recordLength) == 0;
     return 0;
 }
 
@@ -593,7 +675,12 @@ int View::position(std::string& out) {
 
 std::string View::modePrefix() const {
     if (mode_ == Mode::Sort) return "S";
-    if (mode_ == Mode::Key) return "K" + std::to_string(match_.key) + (match_.backwards ? "B:" : "A:");
+    if (mode_ == Mode::Key) {
+        std::string prefix(1, 'K');
+        prefix += std::to_string(match_.key);
+        prefix += match_.backwards ? "B:" : "A:";
+        return prefix;
+    }
     return "F:";
 }
 
@@ -630,6 +717,7 @@ int View::reget(const std::string& position) {
         if (!decodeSortPosition(position, order_.size(), &at)) return finish("REGET", position, kBadPosition);
         rc = fileOp("GET", *declaration_.primary,
                     runtime::get(*declaration_.primary, RecordPointer{at.record}));
+        if (rc == 0) memoPending_ = false;
         if (rc == 0 && !listStale_) {
             const std::size_t i = lowerBound(list_, order_, at);
             const bool same = i < list_.size() && list_[i].record == at.record;

@@ -24,6 +24,12 @@
 // in the other direction continues from it; before any record was returned (after SET or a 33
 // right after it) they are left as they are.
 //
+// Memos. When the filter's first term reads neither a joined table nor a memo of the primary
+// table, the primary's records are read without their memos (NOMEMO) and a record's memos are
+// read (GET by its pointer) only once it needs them: when a later term or a link reads them, or
+// when it passes. A record that changed in between is tested again. As such a record is read
+// twice, this stops once a third of the records read without memos needed them after all.
+//
 // Projections are kept for the declaration's sake: the native driver reads whole records, so every
 // field is read. The read buffer settings and quick scan are kept and traced; key reads go to the
 // tables every time, so nothing is read in advance and FLUSH only makes a sorted list be read anew.
@@ -122,9 +128,17 @@ private:
     int stepSorted(bool viewForward);
     int loadListEntry(std::size_t index, bool* passes);
 
-    // The record in the buffers: filter terms, joins.
-    int accept(bool* passes);
-    bool termsPass(bool beforeJoins);
+    // The record in the buffers: filter terms, joins. With `memoOnPass` a passing record has its
+    // memos read when they were left out.
+    int accept(bool* passes, bool memoOnPass = true);
+    // *wantsMemo: the decision needs the memos, which the read left out.
+    int acceptRecord(bool* passes, bool* wantsMemo);
+    int termsPass(bool beforeJoins, bool* passes, bool* wantsMemo);
+    // Reads the memos of the record in the buffers by reading it again; *found false when it is
+    // gone, *same false when its record changed.
+    int readPendingMemo(bool* found, bool* same);
+    void chooseMemoReading();
+    bool deferMemoNow() const;
     int fetchJoins(std::vector<JoinState>& joins, bool* passes);
     int fetchJoin(JoinState& join, bool* found);
     void clearJoins(std::vector<JoinState>& joins);
@@ -154,6 +168,14 @@ private:
     std::string current_;        // the view position of the last record returned, empty for none
     std::string lastReset_;      // the position of the last RESET, until the next SET
     std::uint64_t primaryReads_ = 0;
+
+    // Reading without memos (see the top of this file).
+    bool deferMemos_ = false;    // the filter allows it
+    bool linksReadMemo_ = false; // a link expression reads a memo of the primary table
+    bool joinsPrimary_ = false;  // a join reads the primary table's own buffers
+    bool memoPending_ = false;   // the buffers hold a record read without its memos
+    std::uint64_t deferred_ = 0; // records read without memos with this filter, and those read again
+    std::uint64_t rereads_ = 0;
 
     // Sorted reading.
     std::vector<SortEntry> list_;

@@ -1,5 +1,7 @@
 #include "runtime/files/view_filter.h"
 
+#include <functional>
+
 #include "runtime/core/expr_parser.h"
 #include "runtime/files/record_fields.h"
 
@@ -36,6 +38,14 @@ bool involves(const ExprNode& node, const drivers::FileDeclaration& file) {
     return found;
 }
 
+bool inMemo(const drivers::FileDeclaration& file, const void* data) {
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    std::less<const std::uint8_t*> before;
+    for (const auto& m : file.memos)
+        if (m.buffer && !before(p, m.buffer) && before(p, m.buffer + m.size)) return true;
+    return false;
+}
+
 bool isComparison(ExprOp op) {
     return op == ExprOp::Equal || op == ExprOp::Less || op == ExprOp::Greater || op == ExprOp::LessEqual ||
            op == ExprOp::GreaterEqual;
@@ -58,6 +68,12 @@ ExprOp mirrored(ExprOp op) {
 
 } // namespace
 
+bool readsMemo(const ExprNode& node, const drivers::FileDeclaration& file) {
+    bool found = false;
+    eachVariable(node, [&](const ExprNode& v) { found = found || inMemo(file, v.variable.data); });
+    return found;
+}
+
 int FilterTerm::compareField() const {
     const int c = compareOperands(mode, *fieldSide, *valueSide);
     // The mode was fixed for the operands in their written order.
@@ -75,6 +91,7 @@ bool compileFilter(std::string_view text, const drivers::FileDeclaration& primar
     for (auto& node : nodes) {
         FilterTerm term;
         for (const auto* j : joined) term.usesJoins = term.usesJoins || involves(*node, *j);
+        term.usesPrimaryMemo = readsMemo(*node, primary);
         ExprNode* n = node.get();
         if (isComparison(n->op) &&
             (n->compare == CompareMode::Integers || n->compare == CompareMode::Reals)) {

@@ -16,7 +16,8 @@ namespace docket::runtime {
 
 struct FilterTerm {
     std::unique_ptr<CompiledExpression> expression;
-    bool usesJoins = false; // reads a field or memo of a joined table
+    bool usesJoins = false;       // reads a field or memo of a joined table
+    bool usesPrimaryMemo = false; // reads a memo of the primary table
 
     // A condition "field op value" on the primary table, normalised so the field stands left;
     // field is 0 for other terms.
@@ -29,6 +30,9 @@ struct FilterTerm {
     // The field's value compared with the value (<0, 0, >0); only for conditions.
     int compareField() const;
 };
+
+// True when the expression reads a MEMO buffer of `file`.
+bool readsMemo(const ExprNode& node, const drivers::FileDeclaration& file);
 
 // Compiles a filter text; false when it does not compile. An empty or blank text gives no terms.
 bool compileFilter(std::string_view text, const drivers::FileDeclaration& primary,

@@ -260,7 +260,7 @@ TEST(QvnTree, ScrambledFileNeedsItsPassword) {
     expectClean(path, "owner");
 }
 
-TEST(QvnTree, CacheHoldsFewerThanAHundredPagesBetweenOperations) {
+TEST(QvnTree, CacheStaysWithinItsCapBetweenOperations) {
     ScratchDir dir;
     auto f = openFile(dir.file("cache.QVN"));
     ASSERT_EQ(f->beginAccess(true), 0);

@@ -1,0 +1,335 @@
+// The page cache and the commit's page images: changed pages are never dropped, unchanged ones go
+// least recently used first within the bounds, another station's commit empties the cache, the
+// images written after pages moved equal fresh encodings, and decoding reuses storage safely.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <random>
+
+#include "drivers/qvn/tests/qvn_test_util.h"
+
+namespace docket::drivers::qvn {
+namespace {
+
+using namespace testing;
+
+std::string keyOf(int i) {
+    char text[16];
+    std::snprintf(text, sizeof text, "c%07d", i);
+    return text;
+}
+
+std::unique_ptr<QvnFile> openFile(const std::string& path) {
+    std::unique_ptr<QvnFile> file;
+    EXPECT_EQ(QvnFile::openPrivate(path, kReadWriteShared, {}, &file), 0);
+    return file;
+}
+
+// A committed file of `count` entries of `size` data bytes; the model gets them too.
+std::unique_ptr<QvnFile> filledFile(const std::string& path, int count, std::size_t size, Model* model) {
+    auto f = openFile(path);
+    EXPECT_EQ(f->beginAccess(true), 0);
+    for (int i = 0; i < count; ++i) {
+        const std::string data(size, static_cast<char>('a' + i % 26));
+        bool existed = false;
+        EXPECT_EQ(f->replace(makeEntry(keyOf(i), data), &existed), 0);
+        if (model) (*model)[keyOf(i)] = data;
+    }
+    EXPECT_EQ(f->flush(), 0);
+    f->endAccess();
+    return f;
+}
+
+// Every page of the tree, parents before children.
+std::vector<std::uint32_t> pageNumbers(QvnFile& f) {
+    std::vector<std::uint32_t> numbers;
+    EXPECT_EQ(f.beginAccess(false), 0);
+    std::vector<std::uint32_t> pending{f.header().root};
+    while (!pending.empty()) {
+        const std::uint32_t number = pending.back();
+        pending.pop_back();
+        Page* page = nullptr;
+        EXPECT_EQ(f.store().load(number, &page), 0);
+        if (page == nullptr) break;
+        numbers.push_back(number);
+        pending.insert(pending.end(), page->children.begin(), page->children.end());
+    }
+    f.endAccess();
+    return numbers;
+}
+
+TEST(QvnCache, ChangedPagesAreListedInOrderAndNeverDropped) {
+    ScratchDir dir;
+    const std::string path = dir.file("dirty.QVN");
+    Model model;
+    auto f = filledFile(path, 3000, 150, &model);
+    // A budget of one byte: every unchanged page beyond the minimum goes at the end of an access.
+    f->store().setCacheBounds(1, PageStore::kHoldBelow);
+    ASSERT_EQ(f->beginAccess(true), 0);
+    for (int i = 0; i < 3000; i += 10) {
+        const std::string data(90 + i % 120, 'z');
+        bool existed = false;
+        ASSERT_EQ(f->replace(makeEntry(keyOf(i), data), &existed), 0);
+        model[keyOf(i)] = data;
+    }
+    const std::vector<Page*> changed = f->store().changedPages();
+    ASSERT_GT(changed.size(), PageStore::kKeepAtLeast);
+    EXPECT_EQ(changed.size(), f->store().changedCount());
+    for (std::size_t i = 0; i < changed.size(); ++i) {
+        EXPECT_TRUE(changed[i]->dirty());
+        if (i > 0) {
+            EXPECT_LT(changed[i - 1]->number, changed[i]->number);
+        }
+    }
+    // The access ends without a commit (as a batch's does): the unchanged pages shrink to the
+    // minimum, the changed ones all stay.
+    f->endAccess();
+    EXPECT_LE(f->store().heldClean(), PageStore::kKeepAtLeast);
+    EXPECT_EQ(f->store().changedCount(), changed.size());
+    for (const Page* page : changed) EXPECT_TRUE(f->store().holds(page->number));
+
+    ASSERT_EQ(f->beginAccess(true), 0);
+    ASSERT_EQ(f->flush(), 0);
+    EXPECT_FALSE(f->store().hasChanges());
+    EXPECT_EQ(f->store().changedCount(), 0u);
+    EXPECT_TRUE(f->store().changedPages().empty());
+    f->endAccess();
+    EXPECT_LE(f->store().held(), PageStore::kKeepAtLeast);
+    f.reset();
+    EXPECT_EQ(readAll(*openFile(path)), model);
+    expectClean(path);
+}
+
+TEST(QvnCache, TheLeastRecentlyUsedPageGoesFirst) {
+    ScratchDir dir;
+    auto f = filledFile(dir.file("lru.QVN"), 3000, 150, nullptr);
+    const std::vector<std::uint32_t> pages = pageNumbers(*f);
+    ASSERT_GE(pages.size(), 30u);
+    PageStore& store = f->store();
+
+    ASSERT_EQ(f->beginAccess(false), 0);
+    store.dropAll();
+    Page* page = nullptr;
+    for (int i = 0; i < 30; ++i) ASSERT_EQ(store.load(pages[i], &page), 0);
+    ASSERT_EQ(store.load(pages[0], &page), 0); // from least to most recent: 1, 2, ..., 29, 0
+    ASSERT_EQ(store.heldClean(), 30u);
+
+    // One byte over the budget drops exactly the least recently used page.
+    store.setCacheBounds(store.heldCleanBytes() - 1, PageStore::kHoldBelow);
+    store.trim();
+    EXPECT_FALSE(store.holds(pages[1]));
+    EXPECT_TRUE(store.holds(pages[0]));
+    EXPECT_TRUE(store.holds(pages[2]));
+    store.setCacheBounds(store.heldCleanBytes() - 1, PageStore::kHoldBelow);
+    store.trim();
+    EXPECT_FALSE(store.holds(pages[2]));
+    EXPECT_EQ(store.heldClean(), 28u);
+
+    // Below 25 pages: pages 3 to 6 go, the 24 most recent stay.
+    store.setCacheBounds(PageStore::kCacheBytes, 25);
+    store.trim();
+    EXPECT_EQ(store.heldClean(), 24u);
+    for (int i = 3; i <= 6; ++i) EXPECT_FALSE(store.holds(pages[i])) << i;
+    for (int i = 7; i < 30; ++i) EXPECT_TRUE(store.holds(pages[i])) << i;
+    EXPECT_TRUE(store.holds(pages[0]));
+
+    // Whatever the bounds, the minimum stays.
+    store.setCacheBounds(0, 1);
+    f->endAccess();
+    EXPECT_EQ(store.heldClean(), PageStore::kKeepAtLeast);
+    EXPECT_TRUE(store.holds(pages[0]));
+}
+
+TEST(QvnCache, BoundsHoldBetweenOperations) {
+    ScratchDir dir;
+    auto f = filledFile(dir.file("bounds.QVN"), 6000, 150, nullptr);
+    const std::size_t total = pageNumbers(*f).size();
+    PageStore& store = f->store();
+    std::mt19937 random(7);
+    auto findSome = [&](std::size_t bytes, std::size_t holdBelow) {
+        store.setCacheBounds(bytes, holdBelow);
+        for (int i = 0; i < 2000; ++i) {
+            Entry e;
+            bool found = false;
+            ASSERT_EQ(f->find(keyOf(static_cast<int>(random() % 6000)), &e, &found), 0);
+            ASSERT_TRUE(found);
+            ASSERT_TRUE(store.heldClean() <= PageStore::kKeepAtLeast ||
+                        (store.heldCleanBytes() <= bytes && store.heldClean() < holdBelow))
+                << store.heldClean() << " pages, " << store.heldCleanBytes() << " bytes";
+        }
+        EXPECT_GE(store.held(), PageStore::kKeepAtLeast);
+    };
+    findSome(256 * 1024, 1000);           // the memory budget binds
+    findSome(PageStore::kCacheBytes, 30); // the number of pages binds
+    findSome(1, 1);                       // only the minimum stays
+
+    // With the real bounds a file of a few hundred pages stays whole once read.
+    store.setCacheBounds(PageStore::kCacheBytes, PageStore::kHoldBelow);
+    for (const std::uint32_t number : pageNumbers(*f)) EXPECT_TRUE(store.holds(number)) << number;
+    EXPECT_EQ(store.held(), total);
+    EXPECT_LT(store.heldCleanBytes(), PageStore::kCacheBytes);
+}
+
+TEST(QvnCache, AnotherStationsCommitDropsTheCachedPages) {
+    ScratchDir dir;
+    const std::string path = dir.file("stations.QVN");
+    Model model;
+    auto a = filledFile(path, 2000, 100, &model);
+    EXPECT_EQ(readAll(*a), model);
+    const std::size_t whole = a->store().held();
+    ASSERT_GT(whole, 30u);
+
+    // Nothing changed: the cache stays valid from access to access.
+    Entry e;
+    bool found = false;
+    ASSERT_EQ(a->find(keyOf(1234), &e, &found), 0);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(a->store().held(), whole);
+
+    auto b = openFile(path);
+    ASSERT_EQ(b->beginAccess(true), 0);
+    bool existed = false;
+    ASSERT_EQ(b->replace(makeEntry(keyOf(1234), "changed by b"), &existed), 0);
+    ASSERT_EQ(b->flush(), 0);
+    b->endAccess();
+
+    // The change counter moved: every cached page goes and the path is read anew.
+    ASSERT_EQ(a->find(keyOf(1234), &e, &found), 0);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(e.bytes.substr(e.keyLength), "changed by b");
+    EXPECT_LT(a->store().held(), whole);
+    model[keyOf(1234)] = "changed by b";
+    EXPECT_EQ(readAll(*a), model);
+}
+
+TEST(QvnCache, CommittedImagesEqualFreshEncodings) {
+    ScratchDir dir;
+    const std::string path = dir.file("images.QVN");
+    Model model;
+    auto f = filledFile(path, 1500, 80, &model);
+    // Entries of new sizes all over the file: pages change class and move, and others move into
+    // the places they leave, so phase 1 patches the numbers of many kept images.
+    ASSERT_EQ(f->beginAccess(true), 0);
+    for (int i = 0; i < 1500; i += 7) {
+        const std::string data(20 + i % 300, static_cast<char>('A' + i % 26));
+        bool existed = false;
+        ASSERT_EQ(f->replace(makeEntry(keyOf(i), data), &existed), 0);
+        model[keyOf(i)] = data;
+    }
+    for (int i = 3; i < 1500; i += 11) {
+        bool existed = false;
+        ASSERT_EQ(f->erase(keyOf(i), &existed), 0);
+        model.erase(keyOf(i));
+    }
+    ASSERT_EQ(f->flush(), 0);
+    f->endAccess();
+
+    // Every page on disk is byte for byte what encoding the page afresh gives.
+    ASSERT_EQ(f->beginAccess(false), 0);
+    f->store().dropAll();
+    std::vector<std::uint32_t> pending{f->header().root};
+    int pages = 0;
+    while (!pending.empty()) {
+        const std::uint32_t number = pending.back();
+        pending.pop_back();
+        Page* page = nullptr;
+        ASSERT_EQ(f->store().load(number, &page), 0);
+        EncodedPage fresh;
+        ASSERT_EQ(encodePage(page->level, page->entries, page->children, number, &fresh), 0);
+        std::string stored(fresh.bytes.size(), '\0');
+        ASSERT_EQ(f->io().readFull(pageAddress(number), reinterpret_cast<std::uint8_t*>(stored.data()),
+                                   stored.size()),
+                  0);
+        EXPECT_EQ(stored, fresh.bytes) << "page " << number;
+        pending.insert(pending.end(), page->children.begin(), page->children.end());
+        ++pages;
+    }
+    EXPECT_GT(pages, 10);
+    // The log is gone: the file ends with its page space.
+    EXPECT_EQ(std::filesystem::file_size(path), pageSpaceEnd(f->header()));
+    f->endAccess();
+    f.reset();
+    EXPECT_EQ(readAll(*openFile(path)), model);
+    expectClean(path);
+}
+
+TEST(QvnCache, PageIndexAgainstAnOrderedMap) {
+    PageIndex index;
+    std::map<std::uint32_t, Page*> model;
+    std::mt19937 random(99);
+    auto check = [&] {
+        ASSERT_EQ(index.size(), model.size());
+        for (const auto& [number, page] : model) ASSERT_EQ(index.find(number), page) << number;
+    };
+    // Numbers of one class are spaced by the class: stride 7 over a small range crowds a small
+    // table, so runs of occupied slots wrap around its end and deletions shift entries back over
+    // it; the larger range makes the table grow.
+    for (const std::uint32_t range : {60u, 3000u}) {
+        for (int step = 0; step < 60000; ++step) {
+            const auto number = static_cast<std::uint32_t>(random() % range * 7);
+            const int what = static_cast<int>(random() % 3);
+            if (what == 0 && model.count(number) == 0) {
+                auto page = std::make_unique<Page>();
+                page->number = number;
+                model[number] = page.get();
+                index.insert(std::move(page));
+            } else if (what == 1) {
+                const std::unique_ptr<Page> page = index.take(number);
+                const auto it = model.find(number);
+                ASSERT_EQ(page.get(), it == model.end() ? nullptr : it->second) << number;
+                if (it != model.end()) model.erase(it);
+            } else {
+                const auto it = model.find(number);
+                ASSERT_EQ(index.find(number), it == model.end() ? nullptr : it->second) << number;
+            }
+            if (step % 1000 == 0) check();
+        }
+    }
+    check();
+    while (!model.empty()) {
+        const auto it = std::next(model.begin(), static_cast<long>(random() % model.size()));
+        ASSERT_EQ(index.take(it->first).get(), it->second);
+        model.erase(it);
+        if (model.size() % 500 == 0) check();
+    }
+    EXPECT_EQ(index.find(7), nullptr);
+    index.clear();
+    EXPECT_EQ(index.size(), 0u);
+    EXPECT_EQ(index.take(7), nullptr);
+}
+
+TEST(QvnCache, DecodingIntoAUsedVectorGivesTheSameEntries) {
+    const std::vector<Entry> entries{makeEntry("ab", "c"),
+                                     makeEntry("ab", "d"),
+                                     makeEntry("abx", ""),
+                                     makeEntry(std::string(40, 'k'), std::string(300, 'v')),
+                                     makeEntry(std::string(40, 'k') + "2", "w"),
+                                     makeEntry("q", "rs")};
+    std::string encoded;
+    encodeEntries(entries, &encoded);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(encoded.data());
+    auto same = [&](const std::vector<Entry>& got) {
+        ASSERT_EQ(got.size(), entries.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].bytes, entries[i].bytes) << i;
+            EXPECT_EQ(got[i].keyLength, entries[i].keyLength) << i;
+        }
+    };
+    // Longer and shorter leftovers, long strings where short ones go and the other way round.
+    std::vector<Entry> used(9, makeEntry(std::string(500, 'x'), std::string(700, 'y')));
+    ASSERT_EQ(decodeEntries(data, encoded.size(), entries.size(), &used), 0);
+    same(used);
+    std::vector<Entry> few{makeEntry("z", "")};
+    ASSERT_EQ(decodeEntries(data, encoded.size(), entries.size(), &few), 0);
+    same(few);
+    // Decoding again into its own result changes nothing.
+    ASSERT_EQ(decodeEntries(data, encoded.size(), entries.size(), &few), 0);
+    same(few);
+    // A damaged image still fails, whatever the vector held.
+    EXPECT_EQ(decodeEntries(data, encoded.size() - 1, entries.size(), &used), 1602);
+}
+
+} // namespace
+} // namespace docket::drivers::qvn
