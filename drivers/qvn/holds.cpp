@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "drivers/qvn/entry_tree.h"
 #include "drivers/qvn/qvn_table.h"
 #include "drivers/qvn/table_entries.h"
 #include "drivers/qvn/transactions.h"
@@ -84,18 +85,18 @@ int QvnTable::memoStamp(std::uint32_t record, std::string* out) {
     out->clear();
     std::string prefix = kindPrefix(number_, kKindMemo);
     appendBig32(&prefix, record);
-    std::string from = prefix;
-    bool strict = false;
-    for (;;) {
-        Entry e;
-        bool found = false;
-        if (int rc = file_->seekForward(from, strict, &e, &found)) return rc;
-        if (!found || !startsWith(e.key(), prefix)) return 0;
+    // One walk along the record's segments; the cursor needs an access for the whole walk.
+    if (int rc = file_->beginAccess(false)) return rc;
+    EntryCursor cursor(file_->tree());
+    int rc = cursor.seek(prefix, false);
+    while (rc == 0 && cursor.valid() && startsWith(cursor.key(), prefix)) {
+        const Entry& e = cursor.entry();
         appendBig32(out, static_cast<std::uint32_t>(e.bytes.size()));
         out->append(e.bytes);
-        from = std::string(e.key());
-        strict = true;
+        rc = cursor.next();
     }
+    file_->endAccess();
+    return rc;
 }
 
 } // namespace docket::drivers::qvn
