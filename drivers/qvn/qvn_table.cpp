@@ -87,37 +87,22 @@ constexpr std::size_t kMaxKeyLength = kMaxEntryLength - 13;
 // ---- Tables of a physical file ------------------------------------------------------------------
 
 int erasePrefix(QvnFile& file, const std::string& prefix, bool (*keep)(std::string_view)) {
-    std::string from = prefix;
-    bool strict = false;
-    for (;;) {
-        Entry e;
-        bool found = false;
-        if (int rc = file.seekForward(from, strict, &e, &found)) return rc;
-        if (!found || !startsWith(e.key(), prefix)) return 0;
-        from = std::string(e.key());
-        strict = true;
-        if (keep && keep(e.key())) continue;
+    return forEachWithPrefix(file, prefix, [&](const Entry& e) {
+        if (keep && keep(e.key())) return 0;
         bool existed = false;
-        if (int rc = file.erase(from, &existed)) return rc;
-    }
+        return file.erase(e.key(), &existed);
+    });
 }
 
 int listTables(QvnFile& file, std::vector<TableInfo>* out) {
     out->clear();
     Access access(file, false);
     if (access.rc) return access.rc;
-    const std::string prefix(1, static_cast<char>(kKindName));
-    std::string from = prefix;
-    bool strict = false;
-    for (;;) {
-        Entry e;
-        bool found = false;
-        if (int rc = file.seekForward(from, strict, &e, &found)) return rc;
-        if (!found || !startsWith(e.key(), prefix)) return 0;
-        from = std::string(e.key());
-        strict = true;
-        if (dataOf(e).size() == 4) out->push_back({from.substr(1), readLittle32(dataOf(e), 0)});
-    }
+    return forEachWithPrefix(file, std::string(1, static_cast<char>(kKindName)), [&](const Entry& e) {
+        if (dataOf(e).size() == 4)
+            out->push_back({std::string(e.key().substr(1)), readLittle32(dataOf(e), 0)});
+        return 0;
+    });
 }
 
 int findTable(QvnFile& file, const std::string& name, std::uint32_t* number, bool* found) {

@@ -18,6 +18,7 @@
 #include "drivers/qvn/char_set_tables.h"
 #include "drivers/qvn/key_encoding.h"
 #include "drivers/qvn/qvn_file.h"
+#include "drivers/qvn/table_entries.h"
 
 namespace docket::runtime {
 class CompiledExpression;
@@ -62,6 +63,23 @@ int checkDeclaration(const FileDeclaration& declaration);
 
 // Every entry whose key part begins with `prefix` is erased, except those `keep` accepts.
 int erasePrefix(QvnFile& file, const std::string& prefix, bool (*keep)(std::string_view) = nullptr);
+
+// Calls `visit` with each entry whose key part begins with `prefix`, in key order; the first
+// non-zero result of `visit` ends the walk and is its result. Each step finds its place again from
+// the last key, so `visit` may change the tree.
+template <typename Visit> int forEachWithPrefix(QvnFile& file, const std::string& prefix, Visit visit) {
+    std::string from = prefix;
+    bool strict = false;
+    for (;;) {
+        Entry e;
+        bool found = false;
+        if (int rc = file.seekForward(from, strict, &e, &found)) return rc;
+        if (!found || !startsWith(e.key(), prefix)) return 0;
+        from = std::string(e.key());
+        strict = true;
+        if (int rc = visit(e)) return rc;
+    }
+}
 
 // Asked during a BUILD once per record walked, with the number walked so far: false cancels the
 // build (93), which then leaves the table as it was. One per thread; empty asks nothing. It must

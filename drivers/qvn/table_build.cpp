@@ -121,19 +121,10 @@ int QvnTable::fillKey(int key, runtime::CompiledExpression* filter, std::vector<
     const bool dup = keyDecl(key).flags & key_flag::kDup;
     if (!memory)
         if (int rc = erasePrefix(*file_, keyPrefix(key))) return rc;
-    const std::string records = keyPrefix(-1);
-    std::string from = records;
-    bool strict = false;
     std::uint64_t walked = 0;
     std::uint32_t count = 0;
-    for (;;) {
-        Entry e;
-        bool found = false;
-        if (int rc = file_->seekForward(from, strict, &e, &found)) return rc;
-        if (!found || !startsWith(e.key(), records)) break;
-        from = std::string(e.key());
-        strict = true;
-        if (e.keyLength != 9) continue;
+    const int walk = forEachWithPrefix(*file_, keyPrefix(-1), [&](const Entry& e) -> int {
+        if (e.keyLength != 9) return 0;
         if (dataOf(e).size() != declaration_->recordLength) return kInvalidDataFile;
         const std::uint32_t record = readBig32(e.key(), 5);
         // Keys are built from the program's form of the record, before the OEM conversion.
@@ -142,10 +133,10 @@ int QvnTable::fillKey(int key, runtime::CompiledExpression* filter, std::vector<
         if (buildProgress && !buildProgress(++walked)) return 93;
         if (filter) {
             std::memcpy(scratch->data(), image.data(), image.size());
-            if (!filter->isTrue()) continue;
+            if (!filter->isTrue()) return 0;
         }
         Entry entry;
-        if (!keyEntry(key, reinterpret_cast<const std::uint8_t*>(image.data()), record, &entry)) continue;
+        if (!keyEntry(key, reinterpret_cast<const std::uint8_t*>(image.data()), record, &entry)) return 0;
         if (memory) {
             if (!memory->emplace(std::string(entry.key()), std::string(dataOf(entry))).second) return 40;
         } else {
@@ -154,7 +145,9 @@ int QvnTable::fillKey(int key, runtime::CompiledExpression* filter, std::vector<
             if (existed) return dup ? kInvalidDataFile : 40;
         }
         ++count;
-    }
+        return 0;
+    });
+    if (walk) return walk;
     if (memory) return 0;
     std::uint32_t n = 0, second = 0;
     bool found = false, existed = false;

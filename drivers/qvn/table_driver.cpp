@@ -303,13 +303,10 @@ int copyTable(const std::string& declaredFrom, const std::string& declaredTo, co
     }
     // Pass 1: a fresh number of the target file for every record; pass 2: every entry, renumbered.
     std::map<std::uint32_t, std::uint32_t> renumber;
-    const std::string records = kindPrefix(number, kKindData);
-    for (std::string at = records; rc == 0;) {
-        rc = source->seekForward(at, at != records, &e, &found);
-        if (rc || !found || !startsWith(e.key(), records)) break;
-        at = std::string(e.key());
-        if (e.keyLength == 9) rc = target->nextNumber(&renumber[readBig32(e.key(), 5)]);
-    }
+    if (rc == 0)
+        rc = forEachWithPrefix(*source, kindPrefix(number, kKindData), [&](const Entry& record) {
+            return record.keyLength == 9 ? target->nextNumber(&renumber[readBig32(record.key(), 5)]) : 0;
+        });
     auto mapped = [&](std::uint32_t r) {
         auto it = renumber.find(r);
         return it == renumber.end() ? r : it->second;
