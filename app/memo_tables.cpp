@@ -1,11 +1,9 @@
 #include "app/memo_tables.h"
 
-#include <cstddef>
 #include <string>
 
 namespace docket::app {
 
-using drivers::FieldDeclaration;
 using drivers::FileDeclaration;
 using drivers::KeyDeclaration;
 using drivers::MemoDeclaration;
@@ -18,16 +16,6 @@ MemoRecord MemoHistoryCopy{};
 JenisRecord JenisHistoryCopy{};
 
 namespace {
-
-FieldDeclaration field(const char* label, TypeCode type, std::size_t offset, std::uint32_t size) {
-    FieldDeclaration f;
-    f.type = type;
-    f.offset = static_cast<std::uint32_t>(offset);
-    f.size = size;
-    f.label = label;
-    if (type == TypeCode::CString || type == TypeCode::String) f.elementLength = size;
-    return f;
-}
 
 KeyDeclaration key(const char* label, std::uint16_t flags, std::int32_t component) {
     KeyDeclaration k;
@@ -53,15 +41,14 @@ FileDeclaration makeMemoDeclaration() {
     d.label = "MEMO_DB";
     d.driver = "QUORVANE";
     d.name = inFolder("MEMO.DB");
-    d.recordLength = sizeof(MemoRecord);
+    // The fields in the order and widths of MemoRecord, which the layout test checks offset by
+    // offset.
+    d.appendField("MEM:MEMO_ID", TypeCode::Long, 4);
+    d.appendField("MEM:TANGGAL_MEMO", TypeCode::Date, 4);
+    d.appendField("MEM:MEMO_NO", TypeCode::CString, 31);
+    d.appendField("MEM:PERIHAL", TypeCode::CString, 81);
+    d.appendField("MEM:JENIS_ID", TypeCode::Long, 4);
     d.record = reinterpret_cast<std::uint8_t*>(&MEM);
-    d.fields = {
-        field("MEM:MEMO_ID", TypeCode::Long, offsetof(MemoRecord, MEMO_ID), 4),
-        field("MEM:TANGGAL_MEMO", TypeCode::Date, offsetof(MemoRecord, TANGGAL_MEMO), 4),
-        field("MEM:MEMO_NO", TypeCode::CString, offsetof(MemoRecord, MEMO_NO), 31),
-        field("MEM:PERIHAL", TypeCode::CString, offsetof(MemoRecord, PERIHAL), 81),
-        field("MEM:JENIS_ID", TypeCode::Long, offsetof(MemoRecord, JENIS_ID), 4),
-    };
     MemoDeclaration body;
     body.label = "MEM:ISI_MEMO";
     body.size = kMemoBodySize;
@@ -82,12 +69,9 @@ FileDeclaration makeJenisDeclaration() {
     d.label = "MEMO_JENIS";
     d.driver = "QUORVANE";
     d.name = inFolder("JENIS.DB");
-    d.recordLength = sizeof(JenisRecord);
+    d.appendField("JEN:JENIS_ID", TypeCode::Long, 4);
+    d.appendField("JEN:JENIS_MEMO", TypeCode::CString, 31);
     d.record = reinterpret_cast<std::uint8_t*>(&JEN);
-    d.fields = {
-        field("JEN:JENIS_ID", TypeCode::Long, offsetof(JenisRecord, JENIS_ID), 4),
-        field("JEN:JENIS_MEMO", TypeCode::CString, offsetof(JenisRecord, JENIS_MEMO), 31),
-    };
     d.keys = {
         key("JEN:PRIMARYKEY", drivers::key_flag::kPrimary, jen_field::kJenisId),
         key("JEN:KEYJENIS", 0, jen_field::kJenisMemo),

@@ -212,14 +212,7 @@ struct MemoTable {
         key("MEM:KEYJENISMEMO", drivers::key_flag::kDup, {Type});
     }
     void field(const std::string& label, TypeCode type, std::uint32_t size) {
-        drivers::FieldDeclaration f;
-        f.type = type;
-        f.offset = declaration.recordLength;
-        f.size = size;
-        f.label = label;
-        if (type == TypeCode::String || type == TypeCode::CString) f.elementLength = size;
-        declaration.recordLength += size;
-        declaration.fields.push_back(f);
+        declaration.appendField(label, type, size);
     }
     void key(const std::string& label, std::uint16_t flags, std::vector<std::int32_t> components) {
         drivers::KeyDeclaration k;

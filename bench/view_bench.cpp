@@ -45,14 +45,7 @@ struct Table {
         declaration.name = path;
     }
     void field(const std::string& label, TypeCode type, std::uint32_t size) {
-        drivers::FieldDeclaration f;
-        f.type = type;
-        f.offset = declaration.recordLength;
-        f.size = size;
-        f.label = label;
-        if (type == TypeCode::String) f.elementLength = size;
-        declaration.recordLength += size;
-        declaration.fields.push_back(f);
+        declaration.appendField(label, type, size);
         record.resize(declaration.recordLength);
         declaration.record = record.data();
     }
@@ -77,14 +70,16 @@ struct Table {
     }
 };
 
-const char* kWords[] = {"anggaran", "rapat", "cuti", "laporan", "mutasi", "inventaris", "pajak", "rapat kerja"};
+const char* kWords[] = {"anggaran", "rapat",      "cuti",  "laporan",
+                        "mutasi",   "inventaris", "pajak", "rapat kerja"};
 const char* kTypes[] = {"", "Surat", "Nota", "Edaran", "Undangan"};
 
 } // namespace
 
 int main(int argc, char** argv) {
     const int n = argc > 1 ? std::atoi(argv[1]) : 50000;
-    const std::filesystem::path folder = argc > 2 ? argv[2] : std::filesystem::temp_directory_path() / "docket-view-bench";
+    const std::filesystem::path folder =
+        argc > 2 ? argv[2] : std::filesystem::temp_directory_path() / "docket-view-bench";
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
 
@@ -111,14 +106,15 @@ int main(int argc, char** argv) {
     sqlite3* db = nullptr;
     const std::string sqlitePath = (folder / "memo.sqlite").string();
     sqlite3_open(sqlitePath.c_str(), &db);
-    sqlite3_exec(db,
-                 "PRAGMA synchronous=FULL;"
-                 "CREATE TABLE jenis(jenis INTEGER PRIMARY KEY, nama TEXT);"
-                 "CREATE TABLE memo(memo_id INTEGER PRIMARY KEY, memo_no TEXT, tanggal INTEGER, jenis INTEGER,"
-                 " perihal TEXT, isi TEXT);"
-                 "CREATE INDEX memo_no ON memo(memo_no COLLATE NOCASE);"
-                 "CREATE INDEX memo_tanggal ON memo(tanggal DESC);",
-                 nullptr, nullptr, nullptr);
+    sqlite3_exec(
+        db,
+        "PRAGMA synchronous=FULL;"
+        "CREATE TABLE jenis(jenis INTEGER PRIMARY KEY, nama TEXT);"
+        "CREATE TABLE memo(memo_id INTEGER PRIMARY KEY, memo_no TEXT, tanggal INTEGER, jenis INTEGER,"
+        " perihal TEXT, isi TEXT);"
+        "CREATE INDEX memo_no ON memo(memo_no COLLATE NOCASE);"
+        "CREATE INDEX memo_tanggal ON memo(tanggal DESC);",
+        nullptr, nullptr, nullptr);
     sqlite3_stmt* insertMemo = nullptr;
     sqlite3_prepare_v2(db, "INSERT INTO memo VALUES(?,?,?,?,?,?)", -1, &insertMemo, nullptr);
 
@@ -233,8 +229,8 @@ int main(int argc, char** argv) {
     std::printf("filtered read    view %.2f ms (%ld rows), sqlite %.2f ms (%ld rows), ratio %.2f\n",
                 viewFiltered * 1e3, viewRows / rounds, sqliteFiltered * 1e3, sqliteRows / rounds,
                 viewFiltered / sqliteFiltered);
-    std::printf("20-row page fill view %.1f us, sqlite %.1f us, ratio %.2f (%ld and %ld rows)\n", viewPage * 1e6,
-                sqlitePage * 1e6, viewPage / sqlitePage, viewPageRows, sqlitePageRows);
+    std::printf("20-row page fill view %.1f us, sqlite %.1f us, ratio %.2f (%ld and %ld rows)\n",
+                viewPage * 1e6, sqlitePage * 1e6, viewPage / sqlitePage, viewPageRows, sqlitePageRows);
     sqlite3_finalize(filtered);
     sqlite3_finalize(page);
     sqlite3_close(db);

@@ -36,9 +36,9 @@ inline constexpr std::uint16_t kIndex = 0x4000; // not kept up to date; built on
 
 struct FieldDeclaration {
     TypeCode type = TypeCode::End;
-    std::uint32_t offset = 0;   // in the record buffer
-    std::uint32_t size = 0;     // total bytes, all elements
-    std::uint32_t elements = 1; // product of the DIM dimensions; 1 for a scalar
+    std::uint32_t offset = 0;              // in the record buffer
+    std::uint32_t size = 0;                // total bytes, all elements
+    std::uint32_t elements = 1;            // product of the DIM dimensions; 1 for a scalar
     std::vector<std::uint32_t> dimensions; // empty for a scalar
     std::string label;
     std::optional<std::string> name; // external NAME
@@ -77,7 +77,7 @@ struct KeyDeclaration {
 
 struct FileDeclaration {
     std::string label;
-    std::string driver; // the driver's name as declared, e.g. "QUORVANE"
+    std::string driver;                       // the driver's name as declared, e.g. "QUORVANE"
     std::optional<std::string> name;          // external NAME
     std::optional<std::string> owner;         // OWNER password
     std::optional<std::string> driverOptions; // second argument of DRIVER
@@ -89,6 +89,10 @@ struct FileDeclaration {
     std::vector<KeyDeclaration> keys;
 
     bool has(std::uint8_t flag) const { return flags & flag; }
+    // Appends a scalar field after the last one, growing recordLength by `size`: a string is one
+    // element of `size` bytes, a DECIMAL holds the digits its bytes can. The caller provides the
+    // record buffer. Returns the field's 1-based number.
+    int appendField(std::string fieldLabel, TypeCode type, std::uint32_t size, std::uint8_t places = 0);
     // The 1-based number of a key of this file, 0 when it is not one of them.
     int keyNumber(const KeyDeclaration* key) const;
 };

@@ -55,18 +55,10 @@ struct Table {
         file.declaration = &declaration;
     }
     int field(const std::string& label, TypeCode type, std::uint32_t size) {
-        drivers::FieldDeclaration f;
-        f.type = type;
-        f.offset = declaration.recordLength;
-        f.size = size;
-        f.label = label;
-        if (type == TypeCode::String || type == TypeCode::CString || type == TypeCode::PString)
-            f.elementLength = size;
-        declaration.recordLength += size;
-        declaration.fields.push_back(f);
+        const int number = declaration.appendField(label, type, size);
         record.resize(declaration.recordLength);
         declaration.record = record.data();
-        return static_cast<int>(declaration.fields.size());
+        return number;
     }
     void memo(const std::string& label, std::uint32_t size) {
         drivers::MemoDeclaration m;

@@ -68,26 +68,12 @@ struct Sample {
         d.label = "S";
         d.driver = "QUORVANE";
         d.name = name;
-        auto field = [&](const char* label, TypeCode type, std::uint32_t size, std::uint8_t places = 0) {
-            FieldDeclaration f;
-            f.type = type;
-            f.offset = d.recordLength;
-            f.size = size;
-            f.label = label;
-            if (type == TypeCode::CString || type == TypeCode::String) f.elementLength = size;
-            if (type == TypeCode::Decimal) {
-                f.digits = static_cast<std::uint8_t>(size * 2 - 1);
-                f.places = places;
-            }
-            d.recordLength += size;
-            d.fields.push_back(f);
-        };
-        field("ID", TypeCode::Long, 4);
-        field("NAME", TypeCode::CString, 24);
-        field("CODE", TypeCode::String, 6);
-        field("WHEN", TypeCode::Date, 4);
-        field("AMOUNT", TypeCode::Decimal, 4, 2);
-        field("SCORE", TypeCode::Real, 8);
+        d.appendField("ID", TypeCode::Long, 4);
+        d.appendField("NAME", TypeCode::CString, 24);
+        d.appendField("CODE", TypeCode::String, 6);
+        d.appendField("WHEN", TypeCode::Date, 4);
+        d.appendField("AMOUNT", TypeCode::Decimal, 4, 2);
+        d.appendField("SCORE", TypeCode::Real, 8);
         record.assign(d.recordLength, 0);
         d.record = record.data();
         note.assign(900, ' ');

@@ -83,14 +83,7 @@ struct Table {
     Table& operator=(const Table&) = delete;
 
     void addField(const std::string& label, TypeCode type, std::uint32_t size) {
-        FieldDeclaration f;
-        f.type = type;
-        f.offset = declaration.recordLength;
-        f.size = size;
-        f.label = label;
-        if (type == TypeCode::CString) f.elementLength = size;
-        declaration.recordLength += size;
-        declaration.fields.push_back(f);
+        declaration.appendField(label, type, size);
     }
     std::uint8_t* at(int field) { return record.data() + declaration.fields[field - 1].offset; }
     void setLong(int field, std::int32_t v) { std::memcpy(at(field), &v, 4); }

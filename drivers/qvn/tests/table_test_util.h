@@ -28,22 +28,10 @@ public:
     }
 
     int field(const std::string& label, TypeCode type, std::uint32_t size, std::uint8_t places = 0) {
-        FieldDeclaration f;
-        f.type = type;
-        f.offset = declaration.recordLength;
-        f.size = size;
-        f.label = label;
-        if (type == TypeCode::String || type == TypeCode::CString || type == TypeCode::PString)
-            f.elementLength = size;
-        if (type == TypeCode::Decimal) {
-            f.digits = static_cast<std::uint8_t>(size * 2 - 1);
-            f.places = places;
-        }
-        declaration.recordLength += size;
-        declaration.fields.push_back(f);
+        const int number = declaration.appendField(label, type, size, places);
         record.resize(declaration.recordLength);
         declaration.record = record.data();
-        return static_cast<int>(declaration.fields.size());
+        return number;
     }
     void memo(const std::string& label, std::uint32_t size, std::uint8_t flags = 0) {
         MemoDeclaration m;
