@@ -96,7 +96,7 @@ public:
     // The entry stood on: only while valid(), and only until the tree or the cursor next moves.
     const Entry& entry() const { return *entry_; }
     std::string_view key() const { return key_; }
-    std::string_view data() const { return std::string_view(entry_->bytes).substr(entry_->keyLength); }
+    std::string_view data() const { return entry_->data(); }
     // Replaces the data part of the entry stood on (a change of the tree; the caller has the write
     // access). The cursor stays on it. An entry that grows may have to split its page and is then
     // inserted anew through the root.

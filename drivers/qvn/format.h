@@ -65,6 +65,7 @@ struct Entry {
     std::string bytes;
     std::uint16_t keyLength = 0;
     std::string_view key() const { return std::string_view(bytes).substr(0, keyLength); }
+    std::string_view data() const { return std::string_view(bytes).substr(keyLength); }
 };
 
 // Unsigned byte order over the shorter length, the shorter first when those bytes agree.

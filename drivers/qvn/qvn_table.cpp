@@ -40,10 +40,6 @@ Entry makeEntry(std::string key, std::string_view data) {
     return e;
 }
 
-std::string_view dataOf(const Entry& e) {
-    return std::string_view(e.bytes).substr(e.keyLength);
-}
-
 std::string counterData(std::uint32_t count, std::uint32_t second) {
     std::string out;
     appendLittle32(&out, count);
@@ -99,8 +95,7 @@ int listTables(QvnFile& file, std::vector<TableInfo>* out) {
     Access access(file, false);
     if (access.rc) return access.rc;
     return forEachWithPrefix(file, std::string(1, static_cast<char>(kKindName)), [&](const Entry& e) {
-        if (dataOf(e).size() == 4)
-            out->push_back({std::string(e.key().substr(1)), readLittle32(dataOf(e), 0)});
+        if (e.data().size() == 4) out->push_back({std::string(e.key().substr(1)), readLittle32(e.data(), 0)});
         return 0;
     });
 }
@@ -108,8 +103,8 @@ int listTables(QvnFile& file, std::vector<TableInfo>* out) {
 int findTable(QvnFile& file, const std::string& name, std::uint32_t* number, bool* found) {
     Entry e;
     if (int rc = file.find(nameKey(name), &e, found)) return rc;
-    if (*found && dataOf(e).size() != 4) return kInvalidDataFile;
-    if (*found) *number = readLittle32(dataOf(e), 0);
+    if (*found && e.data().size() != 4) return kInvalidDataFile;
+    if (*found) *number = readLittle32(e.data(), 0);
     return 0;
 }
 
@@ -183,13 +178,13 @@ int QvnTable::open(std::shared_ptr<QvnFile> file, const std::string& name, FileD
     if (!found) return 2; // our choice: a physical file without that table is like a missing file
     Entry e;
     if (int rc = f.find(collationKey(table->number_), &e, &found)) return rc;
-    if (!found || !CharTables::fromEntry(dataOf(e), &table->tables_, &table->oem_)) return kInvalidDataFile;
+    if (!found || !CharTables::fromEntry(e.data(), &table->tables_, &table->oem_)) return kInvalidDataFile;
     std::string definition;
     for (std::uint32_t block = 0; block <= 0xFFFF; ++block) {
         if (int rc = f.find(definitionKey(table->number_, static_cast<std::uint16_t>(block)), &e, &found))
             return rc;
         if (!found) break;
-        definition.append(dataOf(e));
+        definition.append(e.data());
     }
     const bool readMode =
         (!declaration->record || declaration->recordLength == 0) && declaration->memos.empty();
@@ -278,8 +273,8 @@ int QvnTable::fetch(std::uint32_t record, std::string* image, bool* found) {
     Entry e;
     if (int rc = file_->find(dataKey(number_, record), &e, found)) return rc;
     if (!*found) return 0;
-    if (dataOf(e).size() != declaration_->recordLength) return kInvalidDataFile;
-    *image = std::string(dataOf(e));
+    if (e.data().size() != declaration_->recordLength) return kInvalidDataFile;
+    *image = std::string(e.data());
     fromStored(*image);
     return 0;
 }
@@ -372,16 +367,16 @@ std::uint32_t QvnTable::entryRecord(int key, const Entry& entry) const {
     if (key < 0) return entry.keyLength == 9 ? readBig32(entry.key(), 5) : 0;
     if (declaration_->keys[key].flags & key_flag::kDup)
         return entry.keyLength >= 9 ? readBig32(entry.key(), entry.keyLength - 4) : 0;
-    return dataOf(entry).size() == 4 ? readLittle32(dataOf(entry), 0) : 0;
+    return entry.data().size() == 4 ? readLittle32(entry.data(), 0) : 0;
 }
 
 int QvnTable::readCounter(std::uint8_t which, std::uint32_t* count, std::uint32_t* second, bool* found) {
     Entry e;
     if (int rc = file_->find(counterKey(number_, which), &e, found)) return rc;
     *count = *second = 0;
-    if (*found && dataOf(e).size() == 8) {
-        *count = readLittle32(dataOf(e), 0);
-        *second = readLittle32(dataOf(e), 4);
+    if (*found && e.data().size() == 8) {
+        *count = readLittle32(e.data(), 0);
+        *second = readLittle32(e.data(), 4);
     }
     return 0;
 }

@@ -23,10 +23,6 @@ namespace {
 
 thread_local std::function<bool(std::uint64_t)> buildProgress;
 
-std::string_view dataOf(const Entry& e) {
-    return std::string_view(e.bytes).substr(e.keyLength);
-}
-
 std::string upper(std::string_view text) {
     std::string out(text);
     for (char& c : out)
@@ -125,10 +121,10 @@ int QvnTable::fillKey(int key, runtime::CompiledExpression* filter, std::vector<
     std::uint32_t count = 0;
     const int walk = forEachWithPrefix(*file_, keyPrefix(-1), [&](const Entry& e) -> int {
         if (e.keyLength != 9) return 0;
-        if (dataOf(e).size() != declaration_->recordLength) return kInvalidDataFile;
+        if (e.data().size() != declaration_->recordLength) return kInvalidDataFile;
         const std::uint32_t record = readBig32(e.key(), 5);
         // Keys are built from the program's form of the record, before the OEM conversion.
-        std::string image(dataOf(e));
+        std::string image(e.data());
         fromStored(image);
         if (buildProgress && !buildProgress(++walked)) return 93;
         if (filter) {
@@ -138,7 +134,7 @@ int QvnTable::fillKey(int key, runtime::CompiledExpression* filter, std::vector<
         Entry entry;
         if (!keyEntry(key, reinterpret_cast<const std::uint8_t*>(image.data()), record, &entry)) return 0;
         if (memory) {
-            if (!memory->emplace(std::string(entry.key()), std::string(dataOf(entry))).second) return 40;
+            if (!memory->emplace(std::string(entry.key()), std::string(entry.data())).second) return 40;
         } else {
             bool existed = false;
             if (int rc = file_->insert(entry, &existed)) return rc;

@@ -35,7 +35,7 @@ void checkTable(const std::shared_ptr<QvnFile>& file, const TableInfo& info,
         if (file->seekForward(at, at != prefix, &e, &found) != 0 || !found || !startsWith(e.key(), prefix))
             break;
         at = std::string(e.key());
-        const std::string_view key = e.key(), data = std::string_view(e.bytes).substr(e.keyLength);
+        const std::string_view key = e.key(), data = e.data();
         if (key.size() < 5) {
             problems->push_back(label + "entry without kind");
             continue;
@@ -111,8 +111,7 @@ void checkTable(const std::shared_ptr<QvnFile>& file, const TableInfo& info,
                                encodeKey(d, key, image, table->keyContext());
             if (key.flags & key_flag::kDup) appendBig32(&part, record);
             if (file->find(part, &e, &found) != 0 || !found ||
-                (!(key.flags & key_flag::kDup) &&
-                 readLittle32(std::string_view(e.bytes).substr(e.keyLength), 0) != record))
+                (!(key.flags & key_flag::kDup) && readLittle32(e.data(), 0) != record))
                 problems->push_back(label + "record " + std::to_string(record) + " has no entry in key " +
                                     key.label);
         }
