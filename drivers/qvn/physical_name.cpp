@@ -13,11 +13,6 @@ bool isDirectory(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 bool hasExtension(const std::string& path) {
     const std::size_t slash = path.find_last_of("/\\");
     const std::size_t dot = path.find_last_of('.');
@@ -26,13 +21,19 @@ bool hasExtension(const std::string& path) {
 
 } // namespace
 
+std::string upperTableName(std::string name) {
+    for (char& c : name)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return name;
+}
+
 PhysicalName splitPhysicalName(const std::string& declared) {
     PhysicalName name{declared, "UNNAMED"};
     for (std::size_t at = declared.find("\\!"); at != std::string::npos; at = declared.find("\\!", at + 1)) {
         const std::string before = declared.substr(0, at);
         if (isDirectory(before)) continue;
         name.path = before;
-        name.table = upper(declared.substr(at + 2));
+        name.table = upperTableName(declared.substr(at + 2));
         break;
     }
     if (!hasExtension(name.path)) name.path += ".QVN";

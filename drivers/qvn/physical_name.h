@@ -9,6 +9,10 @@ struct PhysicalName {
     std::string table; // upper case; "UNNAMED" when the name names no table
 };
 
+// A table name as it is stored and compared: ASCII letters upper-cased, every other byte as it is
+// (stored files depend on it, so it stays ASCII-only).
+std::string upperTableName(std::string name);
+
 // "path\!table": the first "\!" whose text before it is not an existing directory splits the name.
 PhysicalName splitPhysicalName(const std::string& declared);
 

@@ -16,19 +16,13 @@
 #include "drivers/qvn/qvn_table.h"
 #include "drivers/qvn/table_entries.h"
 #include "runtime/core/binding_scopes.h"
+#include "runtime/core/char_tables.h"
 #include "runtime/core/expression.h"
 
 namespace docket::drivers::qvn {
 namespace {
 
 thread_local std::function<bool(std::uint64_t)> buildProgress;
-
-std::string upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
 
 std::string trimmed(std::string_view text) {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
@@ -45,11 +39,11 @@ std::string shortLabel(const std::string& label) {
 // The 1-based number of the field called `name`: by its whole label first, then by the label
 // without its prefix when exactly one field has that short label. 0 when none.
 int fieldByLabel(const FileDeclaration& d, const std::string& name) {
-    const std::string wanted = upper(name);
+    const std::string wanted = runtime::upperText(name);
     int byShort = 0, shortCount = 0;
     for (std::size_t i = 0; i < d.fields.size(); ++i) {
-        if (upper(d.fields[i].label) == wanted) return static_cast<int>(i + 1);
-        if (upper(shortLabel(d.fields[i].label)) == wanted) {
+        if (runtime::upperText(d.fields[i].label) == wanted) return static_cast<int>(i + 1);
+        if (runtime::upperText(shortLabel(d.fields[i].label)) == wanted) {
             byShort = static_cast<int>(i + 1);
             ++shortCount;
         }
@@ -91,13 +85,13 @@ public:
         runtime::pushScope(true);
         std::map<std::string, int> shortCount;
         for (const auto& f : d.fields)
-            if (!shortLabel(f.label).empty()) ++shortCount[upper(shortLabel(f.label))];
+            if (!shortLabel(f.label).empty()) ++shortCount[runtime::upperText(shortLabel(f.label))];
         for (const auto& f : d.fields) {
             if (f.type == TypeCode::Group || f.elements > 1) continue;
             const runtime::BoundVariable v{f.type, image + f.offset, f.size, f.places};
             if (!runtime::isBindable(v)) continue;
             runtime::bindVariable(f.label, v);
-            const std::string s = upper(shortLabel(f.label));
+            const std::string s = runtime::upperText(shortLabel(f.label));
             if (!s.empty() && shortCount[s] == 1 && fieldByLabel(d, s) != 0) runtime::bindVariable(s, v);
         }
     }

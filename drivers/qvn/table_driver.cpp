@@ -14,6 +14,7 @@
 #include "drivers/qvn/qvn_table.h"
 #include "drivers/qvn/table_entries.h"
 #include "drivers/qvn/transactions.h"
+#include "runtime/core/char_tables.h"
 
 namespace docket::drivers::qvn {
 namespace {
@@ -76,16 +77,10 @@ std::string physicalDisplayName(const PhysicalName& physical) {
     return physical.table == "UNNAMED" ? physical.path : physical.path + "\\!" + physical.table;
 }
 
-std::string upper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
 // SEND and the property operations.
 int send(QvnTable& table, const std::string& command, std::string* result) {
     const std::size_t equals = command.find('=');
-    const std::string name = upper(command.substr(0, equals));
+    const std::string name = runtime::upperText(command.substr(0, equals));
     const bool setting = equals != std::string::npos;
     const std::string value = setting ? command.substr(equals + 1) : std::string();
     if (name == "FLAGS") {
@@ -102,7 +97,7 @@ int send(QvnTable& table, const std::string& command, std::string* result) {
     }
     if (name == "FULLBUILD") {
         if (setting) {
-            const std::string v = upper(value);
+            const std::string v = runtime::upperText(value);
             if (v != "ON" && v != "OFF") return 76;
             if (v == "ON")
                 table.options() |= table_option::kFullBuild;
@@ -116,7 +111,7 @@ int send(QvnTable& table, const std::string& command, std::string* result) {
         // The per-file batching of commits (see QvnFile::deferFlush); switching it off commits
         // what is batched.
         if (setting) {
-            const std::string v = upper(value);
+            const std::string v = runtime::upperText(value);
             if (v != "ON" && v != "OFF") return 76;
             if (v == "ON") {
                 table.options() |= table_option::kBatch;
@@ -143,8 +138,8 @@ int send(QvnTable& table, const std::string& command, std::string* result) {
     if (name == "PNM") {
         std::uint32_t number = 0;
         bool found = false;
-        if (int rc = findTable(table.file(), upper(value), &number, &found)) return rc;
-        *result = found ? upper(value) : std::string();
+        if (int rc = findTable(table.file(), upperTableName(value), &number, &found)) return rc;
+        *result = found ? upperTableName(value) : std::string();
         return 0;
     }
     if (name == "PNMQ") {
@@ -152,7 +147,7 @@ int send(QvnTable& table, const std::string& command, std::string* result) {
         std::vector<TableInfo> tables;
         if (int rc = listTables(table.file(), &tables)) return rc;
         result->clear();
-        const std::string after = upper(value);
+        const std::string after = upperTableName(value);
         for (const auto& t : tables)
             if (value.empty() || t.name > after) {
                 *result = t.name;
@@ -179,10 +174,10 @@ int blobOperation(OperationCode code, QvnTable& table, DriverArguments& args) {
             blob->assign(args.text.begin(), args.text.end());
             return 0;
         case BLOB_GET_PROP:
-            args.result = upper(args.text) == "SIZE" ? std::to_string(blob->size()) : "";
+            args.result = runtime::upperText(args.text) == "SIZE" ? std::to_string(blob->size()) : "";
             return 0;
         case BLOB_SET_PROP: {
-            if (upper(args.text) != "SIZE") return 0;
+            if (runtime::upperText(args.text) != "SIZE") return 0;
             char* end = nullptr;
             const unsigned long long size = std::strtoull(args.result.c_str(), &end, 10);
             if (args.result.empty() || *end || size > 0xFFFFFFFFull) return 76;
