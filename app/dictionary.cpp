@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "runtime/core/binding_scopes.h"
+#include "runtime/expression/binding_scopes.h"
 #include "runtime/core/dates.h"
 
 namespace docket::app {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/binding_scopes.h"
-#include "runtime/core/expression.h"
+#include "runtime/expression/binding_scopes.h"
+#include "runtime/expression/expression.h"
 
 namespace {
 

@@ -16,11 +16,11 @@
 
 #include <sqlite3.h>
 
-#include "runtime/core/binding_scopes.h"
+#include "runtime/expression/binding_scopes.h"
 #include "runtime/core/error_state.h"
-#include "runtime/files/file_statements.h"
-#include "runtime/files/record_fields.h"
-#include "runtime/files/view.h"
+#include "files/file_statements.h"
+#include "files/record_fields.h"
+#include "files/view.h"
 
 using namespace docket;
 using drivers::FileDeclaration;

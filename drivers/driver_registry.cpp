@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "runtime/core/error_state.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::drivers {
 namespace {
@@ -25,9 +26,9 @@ std::string nameOf(const DriverRegistration& registration) {
 
 int checkRecordTypes(const DriverRegistration& driver, const FileDeclaration& declaration) {
     for (const auto& field : declaration.fields)
-        if (!driver.accepts(field.type)) return 79;
+        if (!driver.accepts(field.type)) return runtime::error::kUnsupportedDataType;
     for (const auto& memo : declaration.memos)
-        if (!driver.accepts(memo.isBlob() ? TypeCode::Blob : TypeCode::Memo)) return 79;
+        if (!driver.accepts(memo.isBlob() ? TypeCode::Blob : TypeCode::Memo)) return runtime::error::kUnsupportedDataType;
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include "drivers/driver_registry.h"
 #include "platform/error.h"
 #include "platform/file.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::drivers {
 
@@ -10,11 +11,11 @@ int fileErrorFromPlatform(int platformCode) {
     namespace code = platform::code;
     switch (platformCode) {
     case 0: return 0;
-    case code::kFileNotFound: return 2;
-    case code::kPathNotFound: return 3;
-    case code::kTooManyOpenFiles: return 4;
+    case code::kFileNotFound: return runtime::error::kFileNotFound;
+    case code::kPathNotFound: return runtime::error::kPathNotFound;
+    case code::kTooManyOpenFiles: return runtime::error::kTooManyOpenFiles;
     case code::kAccessDenied:
-    case code::kSharingViolation: return 5;
+    case code::kSharingViolation: return runtime::error::kAccessDenied;
     default: return ioErrorFromPlatform(platformCode);
     }
 }
@@ -22,7 +23,7 @@ int fileErrorFromPlatform(int platformCode) {
 int ioErrorFromPlatform(int platformCode) {
     if (platformCode == 0) return 0;
     setPlatformError(platformCode);
-    return 90;
+    return runtime::error::kFileSystemError;
 }
 
 OpenMode decodeOpenMode(unsigned accessWord) {

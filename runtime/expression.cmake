@@ -4,14 +4,14 @@ set(DOCKET_EXPRESSION_SOURCES
   core/char_tables.cpp
   core/dates.cpp
   core/value.cpp
-  core/bound_variable.cpp
-  core/binding_scopes.cpp
-  core/expr_scanner.cpp
-  core/expr_parser.cpp
-  core/expr_tree.cpp
-  core/expr_builtins.cpp
-  core/picture_functions.cpp
-  core/expression.cpp
+  expression/bound_variable.cpp
+  expression/binding_scopes.cpp
+  expression/expr_scanner.cpp
+  expression/expr_parser.cpp
+  expression/expr_tree.cpp
+  expression/expr_builtins.cpp
+  expression/picture_functions.cpp
+  expression/expression.cpp
 )
 
 set(DOCKET_EXPRESSION_TESTS

@@ -1,11 +1,11 @@
 # Display pictures: the compiler, the formatters and readers of each kind, and the regional date and
 # time forms. Paths are relative to runtime/.
 set(DOCKET_PICTURE_SOURCES
-  core/picture_compile.cpp
-  core/picture_format.cpp
-  core/picture_date_format.cpp
-  core/picture_deformat.cpp
-  core/picture_regional.cpp
+  picture/picture_compile.cpp
+  picture/picture_format.cpp
+  picture/picture_date_format.cpp
+  picture/picture_deformat.cpp
+  picture/picture_regional.cpp
 )
 
 set(DOCKET_PICTURE_TESTS

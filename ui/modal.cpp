@@ -115,7 +115,9 @@ void setStopHandler(std::function<void()> handler) {
 }
 
 void stopBox(const std::string& text) {
-    unsigned answer = messageBox(text, "Stop", 5, button::Abort | button::Ignore, button::Abort);
+    const std::string& caption = runtime::fatalCaption();
+    unsigned answer = messageBox(text, caption.empty() ? "Stop" : caption, 5, button::Abort | button::Ignore,
+                                 button::Abort);
     if (answer != button::Abort) return;
     if (gStop) {
         gStop();

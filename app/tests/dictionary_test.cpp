@@ -9,8 +9,8 @@
 #include "app/dictionary.h"
 #include "classes/data/tests/table_test_support.h"
 #include "runtime/core/dates.h"
-#include "runtime/core/expression.h"
-#include "runtime/files/file_statements.h"
+#include "runtime/expression/expression.h"
+#include "files/file_statements.h"
 
 namespace docket::app {
 namespace {

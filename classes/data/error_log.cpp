@@ -7,7 +7,7 @@
 
 #include "drivers/driver.h"
 #include "runtime/core/type_code.h"
-#include "runtime/files/file_statements.h"
+#include "files/file_statements.h"
 
 namespace docket::classes {
 

@@ -8,7 +8,7 @@
 #include "runtime/core/dates.h"
 #include "runtime/core/error_state.h"
 #include "runtime/core/fatal.h"
-#include "runtime/core/picture.h"
+#include "runtime/picture/picture.h"
 #include "runtime/core/thread_hook.h"
 
 namespace docket::classes {

@@ -8,7 +8,7 @@
 
 #include "runtime/core/type_code.h"
 #include "runtime/core/value.h"
-#include "runtime/files/record_fields.h"
+#include "files/record_fields.h"
 
 namespace docket::classes {
 

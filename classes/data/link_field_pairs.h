@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "drivers/declaration.h"
-#include "runtime/core/bound_variable.h"
+#include "runtime/expression/bound_variable.h"
 
 namespace docket::classes {
 

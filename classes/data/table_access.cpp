@@ -12,8 +12,9 @@
 #include "runtime/core/error_state.h"
 #include "runtime/core/thread_hook.h"
 #include "runtime/core/type_code.h"
-#include "runtime/files/file_statements.h"
-#include "runtime/files/record_fields.h"
+#include "files/file_statements.h"
+#include "files/record_fields.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::classes {
 
@@ -24,14 +25,6 @@ using runtime::KeyRef;
 using runtime::TypeCode;
 
 // Runtime error codes this class acts on.
-constexpr int kFileNotFound = 2;
-constexpr int kAccessDenied = 5;
-constexpr int kRecordNotAvailable = 33;
-constexpr int kDuplicateKey = 40;
-constexpr int kRecordHeld = 43;
-constexpr int kKeyFileMustBeRebuilt = 46;
-constexpr int kFileAlreadyOpen = 52;
-constexpr int kChangedByAnotherStation = 89;
 
 constexpr std::size_t kDescriptionLimit = 80;
 constexpr std::size_t kPositionLimit = 1024;
@@ -275,13 +268,13 @@ Severity TableAccess::OpenFile(bool report) {
     unsigned mode = OPENMODE;
     for (int pass = 0; pass < 2; ++pass) {
         int rc = runtime::open(*FILE, mode);
-        if (rc == kAccessDenied) {
+        if (rc == runtime::error::kAccessDenied) {
             // Another station may be holding a lock that lock recovery can clear.
             std::string ignored;
             runtime::send(*FILE, "Recover=" + std::to_string(LOCKRECOVER), ignored);
             rc = runtime::open(*FILE, mode);
         }
-        if (rc == 0 || rc == kFileAlreadyOpen) {
+        if (rc == 0 || rc == runtime::error::kFileAlreadyOpen) {
             ts.USED = true;
             ts.ATEOF = false;
             ts.AUTOINCDONE = false;
@@ -290,19 +283,19 @@ Severity TableAccess::OpenFile(bool report) {
             return Severity::Proceed;
         }
         if (pass == 1) break;
-        if (rc == kAccessDenied) {
+        if (rc == runtime::error::kAccessDenied) {
             if ((mode & 0x3) == 0) break;
             mode &= ~0x0Fu; // read-only, same sharing
             PostError(2);
             continue;
         }
-        if (rc == kFileNotFound) {
+        if (rc == runtime::error::kFileNotFound) {
             if (!CREATE) break;
             if (runtime::create(*FILE) == 0) continue;
             NoteError(10);
             return report ? PostLastError() : Severity::Inform;
         }
-        if (rc == kKeyFileMustBeRebuilt) {
+        if (rc == runtime::error::kKeyFileMustBeRebuilt) {
             NoteError(27);
             if (!report) return Severity::Inform;
             PostLastError();
@@ -363,11 +356,11 @@ Severity TableAccess::read(bool forward, bool report) {
     for (;;) {
         const int rc = forward ? runtime::next(*FILE) : runtime::previous(*FILE);
         if (rc == 0) return Severity::Proceed;
-        if (rc == kRecordNotAvailable) {
+        if (rc == runtime::error::kRecordNotAvailable) {
             ts.ATEOF = true;
             return Severity::Inform;
         }
-        if (rc == kRecordHeld) {
+        if (rc == runtime::error::kRecordHeld) {
             if (SKIPHELDRECORDS) {
                 // A held read leaves the position before the held record; step over it, or the
                 // next read would meet it again.
@@ -442,7 +435,7 @@ Severity TableAccess::ReserveAutoNumber(bool report) {
             }
             // A duplicate in a key that is not auto-numbered is no race with another station:
             // trying again cannot help, and the user is told which key it was.
-            if (rc == kDuplicateKey && !autoNumberTaken()) return reportDuplicateKey(report, true);
+            if (rc == runtime::error::kDuplicateKey && !autoNumberTaken()) return reportDuplicateKey(report, true);
         }
         NoteError(32);
         if (!report || PostLastError() != Severity::Proceed) return Severity::Inform;
@@ -480,7 +473,7 @@ int TableAccess::numberAndAdd() {
                               d.fields[key.FIELDS[i].FIELD - 1u].offset;
                 found = sameValue(current, wanted);
             }
-        } else if (rc != kRecordNotAvailable) {
+        } else if (rc != runtime::error::kRecordNotAvailable) {
             restoreBuffer(d, saved);
             return rc;
         }
@@ -514,7 +507,7 @@ bool TableAccess::isDuplicated(const KeyDeclaration& key) {
 
 Severity TableAccess::reportDuplicateKey(bool report, bool resetPointer) {
     if (!report) {
-        runtime::setError(kDuplicateKey);
+        runtime::setError(runtime::error::kDuplicateKey);
         NoteError(13);
         return Severity::Inform;
     }
@@ -533,7 +526,7 @@ Severity TableAccess::reportDuplicateKey(bool report, bool resetPointer) {
         }
     }
     // The error shown is the refused write's, not that of the last DUPLICATE.
-    runtime::setError(kDuplicateKey);
+    runtime::setError(runtime::error::kDuplicateKey);
     if (culprit) {
         PostErrorText(13, culprit->DESCRIPTION);
     } else {
@@ -585,7 +578,7 @@ Severity TableAccess::Insert(bool report) {
     }
     // A record that already exists (numbered before) is the current one and must not count as
     // its own duplicate; otherwise the pointer is cleared for the test.
-    if (rc == kDuplicateKey) return reportDuplicateKey(report, !reserved);
+    if (rc == runtime::error::kDuplicateKey) return reportDuplicateKey(report, !reserved);
     NoteError(4);
     return report ? PostLastError() : Severity::Inform;
 }
@@ -596,7 +589,7 @@ Severity TableAccess::Update(bool report) {
     const std::string position = Position();
     const int rc = runtime::put(*FILE);
     if (rc == 0) return Severity::Proceed;
-    if (rc == kChangedByAnotherStation) {
+    if (rc == runtime::error::kChangedByAnotherStation) {
         NoteError(6);
         if (report) PostLastError();
         // The buffer shows the other station's version; WATCH again so that the next attempt is

@@ -29,7 +29,7 @@
 #include "classes/data/error_reporter.h"
 #include "classes/data/severity.h"
 #include "drivers/driver.h"
-#include "runtime/files/file_callback.h"
+#include "files/file_callback.h"
 
 namespace docket::classes {
 

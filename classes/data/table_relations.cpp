@@ -8,14 +8,13 @@
 
 #include "runtime/core/error_state.h"
 #include "runtime/core/thread_hook.h"
-#include "runtime/files/file_statements.h"
-#include "runtime/files/record_fields.h"
+#include "files/file_statements.h"
+#include "files/record_fields.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::classes {
 
 namespace {
-
-constexpr int kUnsupported = 80;
 // LOGOUT's timeout, in the driver's units.
 constexpr std::int32_t kLogoutTimeout = 2;
 
@@ -205,7 +204,7 @@ Severity TableRelations::beginTransaction(const std::vector<DriverFile*>& files)
         markTransaction(true);
         return Severity::Proceed;
     }
-    if (rc == kUnsupported) {
+    if (rc == runtime::error::kUnsupportedDriverFunction) {
         USELOGOUT = false;
         return Severity::Proceed;
     }

@@ -8,6 +8,7 @@
 #include "drivers/platform_result.h"
 #include "platform/charset.h"
 #include "platform/clock.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::drivers::ascii {
 namespace {
@@ -65,12 +66,12 @@ std::string fromRecord(const AsciiFile& state, const FileDeclaration& declaratio
 }
 
 int openFile(DriverFile& file, unsigned accessWord) {
-    if (file.state) return 52;
+    if (file.state) return runtime::error::kFileAlreadyOpen;
     const FileDeclaration& declaration = *file.declaration;
     auto state = std::make_unique<AsciiFile>();
     state->path = pathOf(declaration);
     state->oem = declaration.has(file_flag::kOem);
-    if (declaration.driverOptions && !state->options.apply(*declaration.driverOptions)) return 76;
+    if (declaration.driverOptions && !state->options.apply(*declaration.driverOptions)) return runtime::error::kInvalidIndexString;
     OpenMode mode = decodeOpenMode(accessWord);
     int rc = state->file.open(state->path, mode.write ? platform::Access::ReadWrite : platform::Access::ReadOnly,
                               static_cast<platform::Share>(mode.share), platform::Disposition::OpenExisting);
@@ -80,7 +81,7 @@ int openFile(DriverFile& file, unsigned accessWord) {
 }
 
 int createFile(DriverFile& file) {
-    if (file.state) return 52;
+    if (file.state) return runtime::error::kFileAlreadyOpen;
     platform::File created;
     int rc = created.open(pathOf(*file.declaration), platform::Access::ReadWrite, platform::Share::Exclusive,
                           platform::Disposition::CreateAlways);
@@ -91,7 +92,7 @@ int readAt(AsciiFile& state, const FileDeclaration& declaration, std::uint64_t o
     std::string line;
     std::uint64_t following = 0;
     int rc = state.readLine(offset, line, following);
-    if (rc == 33) state.atEnd = true;
+    if (rc == runtime::error::kRecordNotAvailable) state.atEnd = true;
     if (rc) return rc;
     toRecord(state, declaration, line);
     state.current = offset + 1;
@@ -101,7 +102,7 @@ int readAt(AsciiFile& state, const FileDeclaration& declaration, std::uint64_t o
 }
 
 int append(AsciiFile& state, const FileDeclaration& declaration, std::uint32_t length) {
-    if (!state.file.writable()) return 5;
+    if (!state.file.writable()) return runtime::error::kAccessDenied;
     std::uint64_t size = 0;
     if (int rc = state.file.size(&size)) return ioErrorFromPlatform(rc);
     const char* lineEnd = state.options.crlf ? "\r\n" : "\n";
@@ -124,8 +125,8 @@ int append(AsciiFile& state, const FileDeclaration& declaration, std::uint32_t l
 // Rewrites the line at `pointer` in place: the new text is padded with spaces or cut to the old
 // line's length, so no other line moves.
 int rewrite(AsciiFile& state, const FileDeclaration& declaration, std::uint64_t pointer, std::uint32_t length) {
-    if (!state.file.writable()) return 5;
-    if (pointer == 0) return 33;
+    if (!state.file.writable()) return runtime::error::kAccessDenied;
+    if (pointer == 0) return runtime::error::kRecordNotAvailable;
     std::string old;
     std::uint64_t following = 0;
     if (int rc = state.readLine(pointer - 1, old, following)) return rc;
@@ -142,7 +143,7 @@ int lockFile(AsciiFile& state, std::int32_t seconds) {
     for (;;) {
         int rc = state.file.tryLock(kFileLockOffset, 1);
         if (rc == 0) return 0;
-        if (seconds <= 0 || platform::monotonicHundredths() - started > std::int64_t{seconds} * 100) return 32;
+        if (seconds <= 0 || platform::monotonicHundredths() - started > std::int64_t{seconds} * 100) return runtime::error::kFileAlreadyLocked;
         struct timespec pause{0, 10'000'000};
         nanosleep(&pause, nullptr);
     }
@@ -172,15 +173,15 @@ int operate(OperationCode code, DriverFile& file, DriverArguments& args) {
     case OPEN: return openFile(file, args.openMode);
     case SHARE: return openFile(file, args.openMode ? args.openMode : 0x42);
     case CREATE: return createFile(file);
-    case REMOVE: return file.state ? 63 : fileErrorFromPlatform(platform::File::remove(pathOf(declaration)));
+    case REMOVE: return file.state ? runtime::error::kExclusiveAccessRequired : fileErrorFromPlatform(platform::File::remove(pathOf(declaration)));
     case RENAME:
-        return file.state ? 63 : fileErrorFromPlatform(platform::File::rename(pathOf(declaration), args.text));
-    case COPY: return file.state ? 63 : copyFile(pathOf(declaration), args.text);
+        return file.state ? runtime::error::kExclusiveAccessRequired : fileErrorFromPlatform(platform::File::rename(pathOf(declaration), args.text));
+    case COPY: return file.state ? runtime::error::kExclusiveAccessRequired : copyFile(pathOf(declaration), args.text);
     case NAME: args.result = file.state ? stateOf(file)->path : pathOf(declaration); return 0;
     default: break;
     }
     AsciiFile* state = stateOf(file);
-    if (!state) return 37;
+    if (!state) return runtime::error::kFileNotOpen;
     switch (code) {
     case CLOSE: file.state.reset(); return 0;
     case SETfile: state->next = 0; state->atEnd = false; return 0;
@@ -188,8 +189,8 @@ int operate(OperationCode code, DriverFile& file, DriverArguments& args) {
     case NEXT: return readAt(*state, declaration, state->next);
     case GETfileptr:
     case GETfileptrlen:
-        if (args.pointer == 0) return 35;
-        if (int rc = readAt(*state, declaration, args.pointer - 1)) return rc == 33 ? 35 : rc;
+        if (args.pointer == 0) return runtime::error::kRecordNotFound;
+        if (int rc = readAt(*state, declaration, args.pointer - 1)) return rc == runtime::error::kRecordNotAvailable ? runtime::error::kRecordNotFound : rc;
         return 0;
     case REGETfile:
     case RESETfile: {
@@ -199,9 +200,9 @@ int operate(OperationCode code, DriverFile& file, DriverArguments& args) {
             state->atEnd = false;
             return 0;
         }
-        if (pointer == 0) return 35;
+        if (pointer == 0) return runtime::error::kRecordNotFound;
         int rc = readAt(*state, declaration, pointer - 1);
-        return rc == 33 ? 35 : rc;
+        return rc == runtime::error::kRecordNotAvailable ? runtime::error::kRecordNotFound : rc;
     }
     case POSITIONfile: args.result = std::to_string(state->current); return 0;
     case POINTERfile: args.number = state->current; return 0;
@@ -210,8 +211,8 @@ int operate(OperationCode code, DriverFile& file, DriverArguments& args) {
         std::string line;
         std::uint64_t following = 0;
         int rc = state->readLine(state->next, line, following);
-        args.flag = rc == 33;
-        return rc == 33 ? 0 : rc;
+        args.flag = rc == runtime::error::kRecordNotAvailable;
+        return rc == runtime::error::kRecordNotAvailable ? 0 : rc;
     }
     case ADD:
     case APPEND: return append(*state, declaration, 0);
@@ -221,7 +222,7 @@ int operate(OperationCode code, DriverFile& file, DriverArguments& args) {
     case PUTfileptr: return rewrite(*state, declaration, args.pointer, 0);
     case PUTfileptrlen: return rewrite(*state, declaration, args.pointer, args.length);
     case EMPTY:
-        if (!state->file.writable()) return 5;
+        if (!state->file.writable()) return runtime::error::kAccessDenied;
         state->next = state->current = 0;
         return ioErrorFromPlatform(state->file.resize(0));
     case FLUSH: return ioErrorFromPlatform(state->file.flush());
@@ -230,7 +231,7 @@ int operate(OperationCode code, DriverFile& file, DriverArguments& args) {
     case UNLOCK: state->file.unlock(kFileLockOffset, 1); return 0;
     case SEND: {
         std::size_t equals = args.text.find('=');
-        if (equals != std::string::npos && !state->options.apply(args.text)) return 76;
+        if (equals != std::string::npos && !state->options.apply(args.text)) return runtime::error::kInvalidIndexString;
         args.result = state->options.value(args.text.substr(0, equals));
         return 0;
     }
@@ -242,13 +243,13 @@ int operate(OperationCode code, DriverFile& file, DriverArguments& args) {
         return 0;
     case RESTORESTATE: {
         auto it = state->states.find(args.number);
-        if (it == state->states.end()) return 35;
+        if (it == state->states.end()) return runtime::error::kRecordNotFound;
         std::tie(state->next, state->current) = it->second;
         state->atEnd = false;
         return 0;
     }
     case FREESTATE: state->states.erase(args.number); return 0;
-    default: return 80;
+    default: return runtime::error::kUnsupportedDriverFunction;
     }
 }
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "drivers/platform_result.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::drivers::ascii {
 namespace {
@@ -90,7 +91,7 @@ int AsciiFile::readLine(std::uint64_t offset, std::string& line, std::uint64_t& 
         at += got;
     }
     // The last line of a file may lack its line end; an empty remainder is no record.
-    if (line.empty()) return 33;
+    if (line.empty()) return runtime::error::kRecordNotAvailable;
     following = offset + line.size();
     if (line.back() == '\r') line.pop_back();
     return 0;

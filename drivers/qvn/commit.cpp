@@ -13,6 +13,7 @@
 #include "drivers/qvn/fault.h"
 #include "drivers/qvn/qvn_file.h"
 #include "platform/error.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::drivers::qvn {
 
@@ -154,7 +155,7 @@ int QvnFile::flush() {
 }
 
 int QvnFile::commitPhase1() {
-    if (!writable_) return 5;
+    if (!writable_) return runtime::error::kAccessDenied;
     locks_.lockFlush();
     flushLocked_ = true;
     const int rc = flushChanges();

@@ -3,12 +3,11 @@
 #include <algorithm>
 
 #include "drivers/qvn/fault.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::drivers::qvn {
 
 namespace {
-
-constexpr int kInvalidKeyLength = 88;
 constexpr std::size_t kSplitFull = 15095;
 constexpr std::size_t kSplitCrowdedFull = 4097;
 constexpr std::size_t kSplitCrowdedCount = 21;
@@ -167,7 +166,7 @@ int EntryTree::last(Entry* out, bool* found) {
 int EntryTree::insert(const Entry& entry, bool replace, bool* existed) {
     *existed = false;
     if (entry.bytes.size() > kMaxEntryLength) return internalFault(824);
-    if (entry.keyLength == 0 || entry.keyLength > entry.bytes.size()) return kInvalidKeyLength;
+    if (entry.keyLength == 0 || entry.keyLength > entry.bytes.size()) return runtime::error::kInvalidKeyLength;
     ++changes_;
     Page* p = nullptr;
     int rc = root(&p);

@@ -5,9 +5,11 @@
 // returns, so every call site reads `return internalFault(N);`.
 #include <string>
 
+#include "runtime/core/error_codes.h"
+
 namespace docket::drivers::qvn {
 
-inline constexpr int kInvalidDataFile = 36;
+inline constexpr int kInvalidDataFile = runtime::error::kInvalidDataFile;
 
 int internalFault(int checkPoint);
 std::string faultMessage(int checkPoint);

@@ -6,6 +6,7 @@
 
 #include "drivers/qvn/block_io.h"
 #include "runtime/core/fatal.h"
+#include "drivers/qvn/table_entries.h"
 
 namespace docket::drivers::qvn {
 
@@ -167,10 +168,7 @@ void Examiner::walk() {
             if (item.high && compareKeys(e.key(), *item.high) >= 0)
                 problem(where + "entry " + std::to_string(i) + " is not before the parent's next entry");
             if (e.keyLength != 0 && e.key()[0] == '\xFE' && e.bytes.size() == e.keyLength + std::size_t{4}) {
-                const auto* p = reinterpret_cast<const std::uint8_t*>(e.bytes.data() + e.keyLength);
-                r_.tables.emplace_back(std::string(e.key().substr(1)), std::uint32_t{p[0]} << 24 |
-                                                                           std::uint32_t{p[1]} << 16 |
-                                                                           std::uint32_t{p[2]} << 8 | p[3]);
+                r_.tables.emplace_back(std::string(e.key().substr(1)), readLittle32(e.data(), 0));
             }
             ++r_.entries;
         }

@@ -10,6 +10,7 @@
 #include "drivers/qvn/transactions.h"
 #include "platform/clock.h"
 #include "platform/error.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::drivers::qvn {
 namespace {
@@ -36,7 +37,7 @@ QvnTable::~QvnTable() {
 int QvnTable::holdRecord(std::uint32_t record) {
     if (heldRecord_ == record && record != 0) return 0;
     releaseHold();
-    if (!tryByte(file_->io().file(), kHoldArea + record + 1)) return 43;
+    if (!tryByte(file_->io().file(), kHoldArea + record + 1)) return runtime::error::kRecordHeld;
     heldRecord_ = record;
     options_ |= table_option::kHeld;
     return 0;
@@ -53,8 +54,8 @@ int QvnTable::lockTable(std::int32_t seconds) {
     const std::int64_t start = retryStart();
     for (;;) {
         if (tryByte(file_->io().file(), kHoldArea + number_ + 1)) break;
-        if (seconds == 0) return 32;
-        if (seconds > 0 && retryStart() - start > std::int64_t{seconds} * 100) return 32;
+        if (seconds == 0) return runtime::error::kFileAlreadyLocked;
+        if (seconds > 0 && retryStart() - start > std::int64_t{seconds} * 100) return runtime::error::kFileAlreadyLocked;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     tableLocked_ = true;
@@ -73,10 +74,10 @@ std::int64_t QvnTable::retryStart() {
 // HOLD without seconds (timeout 0) gives up at the first refusal; the clock counts hundredths of a
 // second and wraps at midnight, which a negative difference absorbs.
 int QvnTable::retryDue(std::int64_t start) const {
-    if (holdSeconds == 0) return 43;
+    if (holdSeconds == 0) return runtime::error::kRecordHeld;
     std::int64_t elapsed = retryStart() - start;
     if (elapsed < 0) elapsed += 8640000;
-    if (holdSeconds > 0 && elapsed > std::int64_t{holdSeconds} * 100) return 43;
+    if (holdSeconds > 0 && elapsed > std::int64_t{holdSeconds} * 100) return runtime::error::kRecordHeld;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return 0;
 }

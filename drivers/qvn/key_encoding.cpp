@@ -1,4 +1,5 @@
 #include "drivers/qvn/key_encoding.h"
+#include "runtime/core/error_codes.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -133,8 +134,8 @@ bool keyIsEmpty(const FileDeclaration& declaration, const KeyDeclaration& key, c
 int checkKeyComponents(const FileDeclaration& declaration, const KeyDeclaration& key) {
     for (std::int32_t component : key.components) {
         const FieldDeclaration* field = componentField(declaration, component);
-        if (!field || field->elements > 1) return 75;
-        if (std::uint64_t{field->offset} + field->size > declaration.recordLength) return 75;
+        if (!field || field->elements > 1) return runtime::error::kInvalidFieldType;
+        if (std::uint64_t{field->offset} + field->size > declaration.recordLength) return runtime::error::kInvalidFieldType;
     }
     return 0;
 }

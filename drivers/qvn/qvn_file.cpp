@@ -7,6 +7,7 @@
 #include "drivers/qvn/fault.h"
 #include "drivers/qvn/physical_name.h"
 #include "platform/clock.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::drivers::qvn {
 
@@ -102,7 +103,7 @@ int QvnFile::reopenForWriting(unsigned accessWord) {
     // Only between accesses: then this station holds no access lock, and closing the platform file
     // (which drops its locks) loses nothing; its share-mode locks are taken again by the new open.
     // The page cache stays: the next access checks it against the header on disk as always.
-    if (accessDepth_ > 0) return 5;
+    if (accessDepth_ > 0) return runtime::error::kAccessDenied;
     const auto share = static_cast<platform::Share>(decodeOpenMode(accessWord).share);
     io_.close();
     int rc = io_.open(path_, platform::Access::ReadWrite, share, platform::Disposition::OpenAlways);
@@ -144,7 +145,7 @@ int QvnFile::writeHeaderAt0(const FileHeader& header) {
 }
 
 int QvnFile::beginAccess(bool write, bool mustWait, std::int32_t waitSeconds) {
-    if (write && !writable_) return 5;
+    if (write && !writable_) return runtime::error::kAccessDenied;
     if (accessDepth_ > 0) {
         ++accessDepth_;
         if (!write || writeAccess_) return 0;

@@ -9,6 +9,7 @@
 #include "drivers/qvn/table_entries.h"
 #include "drivers/qvn/transactions.h"
 #include "platform/charset.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::drivers::qvn {
 namespace {
@@ -115,14 +116,14 @@ int eraseTable(QvnFile& file, std::uint32_t number, const std::string& name, boo
 }
 
 int checkDeclaration(const FileDeclaration& declaration) {
-    if (declaration.recordLength > kMaxRecordLength || declaration.keys.size() > kMaxKeys) return 47;
+    if (declaration.recordLength > kMaxRecordLength || declaration.keys.size() > kMaxKeys) return runtime::error::kInvalidRecordDeclaration;
     for (const auto& field : declaration.fields)
-        if (std::uint64_t{field.offset} + field.size > declaration.recordLength) return 47;
+        if (std::uint64_t{field.offset} + field.size > declaration.recordLength) return runtime::error::kInvalidRecordDeclaration;
     for (const auto& memo : declaration.memos)
-        if (!memo.isBlob() && memo.size > kMaxMemoSize) return 47;
+        if (!memo.isBlob() && memo.size > kMaxMemoSize) return runtime::error::kInvalidRecordDeclaration;
     for (const auto& key : declaration.keys) {
         if (int rc = checkKeyComponents(declaration, key)) return rc;
-        if (keyLength(declaration, key) > kMaxKeyLength) return 88;
+        if (keyLength(declaration, key) > kMaxKeyLength) return runtime::error::kInvalidKeyLength;
     }
     return 0;
 }
@@ -175,7 +176,7 @@ int QvnTable::open(std::shared_ptr<QvnFile> file, const std::string& name, FileD
     if (access.rc) return access.rc;
     bool found = false;
     if (int rc = findTable(f, name, &table->number_, &found)) return rc;
-    if (!found) return 2; // our choice: a physical file without that table is like a missing file
+    if (!found) return runtime::error::kFileNotFound; // our choice: a physical file without that table is like a missing file
     Entry e;
     if (int rc = f.find(collationKey(table->number_), &e, &found)) return rc;
     if (!found || !CharTables::fromEntry(e.data(), &table->tables_, &table->oem_)) return kInvalidDataFile;
@@ -194,8 +195,8 @@ int QvnTable::open(std::shared_ptr<QvnFile> file, const std::string& name, FileD
         owned->driver = declaration->driver;
         owned->name = declaration->name;
         owned->flags = declaration->flags;
-        if (!readDefinition(definition, owned.get())) return 47;
-        if (int rc = checkDeclaration(*owned)) return rc == 47 ? kInvalidDataFile : rc;
+        if (!readDefinition(definition, owned.get())) return runtime::error::kInvalidRecordDeclaration;
+        if (int rc = checkDeclaration(*owned)) return rc == runtime::error::kInvalidRecordDeclaration ? kInvalidDataFile : rc;
         try {
             table->ownedRecord_.assign(owned->recordLength, 0);
             table->ownedMemos_.resize(owned->memos.size());
@@ -210,14 +211,14 @@ int QvnTable::open(std::shared_ptr<QvnFile> file, const std::string& name, FileD
                 }
             }
         } catch (const std::bad_alloc&) {
-            return 8;
+            return runtime::error::kInsufficientMemory;
         }
         owned->record = table->ownedRecord_.data();
         table->owned_ = std::move(owned);
         table->declaration_ = table->owned_.get();
     } else {
         if (int rc = checkDeclaration(*declaration)) return rc;
-        if (!definitionMatches(*declaration, definition)) return 47;
+        if (!definitionMatches(*declaration, definition)) return runtime::error::kInvalidRecordDeclaration;
         table->declaration_ = declaration;
     }
     table->context_ = KeyContext{&table->tables_, table->oem_};
@@ -441,7 +442,7 @@ int QvnTable::changeKey(int key, const std::uint8_t* from, const std::uint8_t* t
         // An insert leaves an entry of the same key part alone and says so: for a key without DUP
         // that entry is another record's (a DUP key's entries carry their record number).
         if (int rc = file_->insert(newEntry, &existed)) return rc;
-        if (existed && checkDuplicate && !dup) return 40;
+        if (existed && checkDuplicate && !dup) return runtime::error::kDuplicateKey;
         if (!existed) ++*net;
     }
     if (haveOld) {
@@ -468,7 +469,7 @@ int QvnTable::maintainKeys(const std::uint8_t* from, const std::uint8_t* to, std
         std::int64_t net = 0;
         const int rc = changeKey(static_cast<int>(k), from, to, record, true, &net);
         (*deltas)[k + 1] += net;
-        if (rc == 40) {
+        if (rc == runtime::error::kDuplicateKey) {
             for (std::size_t j = k; j-- > 0;) {
                 if (keys[j].isIndex()) continue;
                 if (int undo = changeKey(static_cast<int>(j), to, from, record, false, &net)) return undo;
@@ -486,10 +487,10 @@ int QvnTable::maintainKeys(const std::uint8_t* from, const std::uint8_t* to, std
 // ---- Changes ------------------------------------------------------------------------------------
 
 int QvnTable::beginChange() {
-    if (readOnly_) return 5;
+    if (readOnly_) return runtime::error::kAccessDenied;
     // A change made while a build runs (from its progress question) would be flushed with the half
     // built key.
-    if (file_->buildRunning) return 92;
+    if (file_->buildRunning) return runtime::error::kBuildInProgress;
     if (inTransaction_)
         if (int rc = joinChange(*this)) return rc;
     return file_->beginAccess(true, true);
@@ -521,7 +522,7 @@ int QvnTable::commitChange(int rc) {
         return rc;
     }
     if (rc == 0 && (options_ & table_option::kBatch) && file_->deferFlush()) return 0;
-    const bool refusedCleanly = rc == 5 || rc == 33 || rc == 35 || rc == 40 || rc == 43 || rc == 89;
+    const bool refusedCleanly = rc == runtime::error::kAccessDenied || rc == runtime::error::kRecordNotAvailable || rc == runtime::error::kRecordNotFound || rc == runtime::error::kDuplicateKey || rc == runtime::error::kRecordHeld || rc == runtime::error::kChangedByAnotherStation;
     if (rc == 0) {
         rc = file_->flush();
     } else if (!(file_->batchPending() && refusedCleanly)) {
@@ -563,7 +564,7 @@ int QvnTable::add() {
 }
 
 int QvnTable::put() {
-    if (current_ == 0) return 33;
+    if (current_ == 0) return runtime::error::kRecordNotAvailable;
     if (int rc = beginChange()) return rc;
     const bool heldBefore = heldRecord_ == current_;
     if (!heldBefore && holdRecord(current_) != 0) return finishChange(5);
@@ -598,7 +599,7 @@ int QvnTable::put() {
 }
 
 int QvnTable::remove() {
-    if (current_ == 0) return 33;
+    if (current_ == 0) return runtime::error::kRecordNotAvailable;
     if (int rc = beginChange()) return rc;
     if (heldRecord_ != current_ && holdRecord(current_) != 0) return finishChange(33);
     bool found = false, existed = false;
@@ -658,12 +659,12 @@ int QvnTable::setFlags(std::uint32_t value) {
 // ---- Reading ------------------------------------------------------------------------------------
 
 int QvnTable::getByPointer(std::uint32_t record) {
-    if (record == 0) return 35;
+    if (record == 0) return runtime::error::kRecordNotFound;
     Access access(*file_, false);
     if (access.rc) return access.rc;
     bool found = false;
     if (int rc = load(record, &found)) return rc;
-    return found ? 0 : 35;
+    return found ? 0 : runtime::error::kRecordNotFound;
 }
 
 int QvnTable::getByKey(int key) {
@@ -679,9 +680,9 @@ int QvnTable::getByKey(int key) {
     } else if (int rc = findEntry(key, value, &e, &found)) {
         return rc;
     }
-    if (!found) return 35;
+    if (!found) return runtime::error::kRecordNotFound;
     if (int rc = load(entryRecord(key, e), &found)) return rc;
-    return found ? 0 : 35;
+    return found ? 0 : runtime::error::kRecordNotFound;
 }
 
 // ---- Sequences ----------------------------------------------------------------------------------
@@ -733,7 +734,7 @@ int QvnTable::setKeyPointer(int key, std::uint32_t record) {
     std::string image;
     bool found = false;
     if (int rc = fetch(record, &image, &found)) return rc;
-    if (!found) return 35;
+    if (!found) return runtime::error::kRecordNotFound;
     setKey(key);
     std::string at = cursor_.range + encodeKey(*declaration_, keyDecl(key),
                                                reinterpret_cast<const std::uint8_t*>(image.data()), context_);
@@ -769,7 +770,7 @@ int QvnTable::step(bool forward) {
             forward ? seekEntry(orderKey_, true, cursor_.forward, cursor_.forwardStrict, &e, &found)
                     : seekEntry(orderKey_, false, cursor_.backward, cursor_.backwardStrict, &e, &found);
         if (rc) return rc;
-        if (!found || !startsWith(e.key(), cursor_.range)) return 33;
+        if (!found || !startsWith(e.key(), cursor_.range)) return runtime::error::kRecordNotAvailable;
         cursor_.forward = cursor_.backward = std::string(e.key());
         cursor_.forwardStrict = cursor_.backwardStrict = true;
         const std::uint32_t record = entryRecord(orderKey_, e);
@@ -872,7 +873,7 @@ int QvnTable::duplicate(int key, bool* result) {
 // Position strings: "QVN" and the hex digits of the key part of the current record's entry in the
 // order asked for (its data entry, or its entry in the key).
 int QvnTable::position(int key, std::string* out) {
-    if (current_ == 0) return 33;
+    if (current_ == 0) return runtime::error::kRecordNotAvailable;
     Entry e;
     if (key < 0)
         e = makeEntry(dataKey(number_, current_), {});
@@ -884,12 +885,12 @@ int QvnTable::position(int key, std::string* out) {
 
 int QvnTable::reset(int key, const std::string& text) {
     std::string at;
-    if (text.rfind("QVN", 0) != 0 || !fromHex(std::string_view(text).substr(3), &at)) return 76;
+    if (text.rfind("QVN", 0) != 0 || !fromHex(std::string_view(text).substr(3), &at)) return runtime::error::kInvalidIndexString;
     if (key < 0)
         setFile();
     else
         setKey(key);
-    if (!startsWith(at, cursor_.range)) return 76;
+    if (!startsWith(at, cursor_.range)) return runtime::error::kInvalidIndexString;
     cursor_.forward = cursor_.backward = at;
     cursor_.forwardStrict = cursor_.backwardStrict = false;
     return 0;
@@ -902,9 +903,9 @@ int QvnTable::reget(int key, const std::string& text) {
     Entry e;
     bool found = false;
     if (int rc = findEntry(key, cursor_.forward, &e, &found)) return rc;
-    if (!found) return 35;
+    if (!found) return runtime::error::kRecordNotFound;
     if (int rc = load(entryRecord(key, e), &found)) return rc;
-    if (!found) return 35;
+    if (!found) return runtime::error::kRecordNotFound;
     cursor_.forwardStrict = cursor_.backwardStrict = true;
     return 0;
 }
@@ -916,7 +917,7 @@ std::uint64_t QvnTable::saveState() {
 
 int QvnTable::restoreState(std::uint64_t id) {
     auto it = states_.find(id);
-    if (it == states_.end()) return 35;
+    if (it == states_.end()) return runtime::error::kRecordNotFound;
     cursor_ = it->second.cursor;
     orderKey_ = it->second.orderKey;
     current_ = it->second.current;

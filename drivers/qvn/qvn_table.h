@@ -19,6 +19,7 @@
 #include "drivers/qvn/key_encoding.h"
 #include "drivers/qvn/qvn_file.h"
 #include "drivers/qvn/table_entries.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::runtime {
 class CompiledExpression;
@@ -325,12 +326,12 @@ template <typename Op> int QvnTable::heldRead(Op op) {
         const int rc = op();
         // A read that waits for a hold also waits out the moments in which another station's
         // commit keeps readers out (5): the holder's PUT commits just before it lets go.
-        if (rc != 43 && !(rc == 5 && holdSeconds != 0)) return rc;
+        if (rc != runtime::error::kRecordHeld && !(rc == runtime::error::kAccessDenied && holdSeconds != 0)) return rc;
         cursor_ = cursor;
         orderKey_ = orderKey;
         current_ = current;
         if (start < 0) start = retryStart();
-        if (int due = retryDue(start)) return rc == 5 ? rc : due;
+        if (int due = retryDue(start)) return rc == runtime::error::kAccessDenied ? rc : due;
     }
 }
 

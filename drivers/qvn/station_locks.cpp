@@ -4,12 +4,11 @@
 #include <thread>
 
 #include "platform/error.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::drivers::qvn {
 
 namespace {
-
-constexpr int kAccessDenied = 5;
 
 void pause() {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -45,7 +44,7 @@ bool StationLocks::take(std::uint64_t offset, std::uint64_t length, bool wait, b
 
 int StationLocks::lockRead(bool wait) {
     if (!accessLocks_ || holding_ != Held::None) return 0;
-    if (!take(0, 1, wait, true)) return kAccessDenied;
+    if (!take(0, 1, wait, true)) return runtime::error::kAccessDenied;
     holding_ = Held::Reader;
     return 0;
 }
@@ -53,7 +52,7 @@ int StationLocks::lockRead(bool wait) {
 int StationLocks::lockWrite(bool wait, std::int32_t waitSeconds) {
     if (!accessLocks_ || holding_ == Held::Writer) return 0;
     if (holding_ == Held::Reader) unlockAccess();
-    if (!take(kWriterByte, 1, wait, false, waitSeconds)) return kAccessDenied;
+    if (!take(kWriterByte, 1, wait, false, waitSeconds)) return runtime::error::kAccessDenied;
     holding_ = Held::Writer;
     return 0;
 }

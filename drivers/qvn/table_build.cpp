@@ -15,9 +15,10 @@
 #include "drivers/qvn/fault.h"
 #include "drivers/qvn/qvn_table.h"
 #include "drivers/qvn/table_entries.h"
-#include "runtime/core/binding_scopes.h"
+#include "runtime/expression/binding_scopes.h"
 #include "runtime/core/char_tables.h"
-#include "runtime/core/expression.h"
+#include "runtime/expression/expression.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::drivers::qvn {
 namespace {
@@ -66,7 +67,7 @@ int parseComponents(const FileDeclaration& d, const std::string& text, std::vect
             part = trimmed(std::string_view(part).substr(1));
         }
         const int field = part.empty() ? 0 : fieldByLabel(d, part);
-        if (field == 0) return 76;
+        if (field == 0) return runtime::error::kInvalidIndexString;
         out->push_back(descending ? -field : field);
         if (comma == std::string::npos) break;
         at = comma + 1;
@@ -120,7 +121,7 @@ int QvnTable::fillKey(int key, runtime::CompiledExpression* filter, std::vector<
         // Keys are built from the program's form of the record, before the OEM conversion.
         std::string image(e.data());
         fromStored(image);
-        if (buildProgress && !buildProgress(++walked)) return 93;
+        if (buildProgress && !buildProgress(++walked)) return runtime::error::kBuildCancelled;
         if (filter) {
             std::memcpy(scratch->data(), image.data(), image.size());
             if (!filter->isTrue()) return 0;
@@ -128,11 +129,11 @@ int QvnTable::fillKey(int key, runtime::CompiledExpression* filter, std::vector<
         Entry entry;
         if (!keyEntry(key, reinterpret_cast<const std::uint8_t*>(image.data()), record, &entry)) return 0;
         if (memory) {
-            if (!memory->emplace(std::string(entry.key()), std::string(entry.data())).second) return 40;
+            if (!memory->emplace(std::string(entry.key()), std::string(entry.data())).second) return runtime::error::kDuplicateKey;
         } else {
             bool existed = false;
             if (int rc = file_->insert(entry, &existed)) return rc;
-            if (existed) return dup ? kInvalidDataFile : 40;
+            if (existed) return dup ? kInvalidDataFile : runtime::error::kDuplicateKey;
         }
         ++count;
         return 0;
@@ -152,7 +153,7 @@ int QvnTable::fillKey(int key, runtime::CompiledExpression* filter, std::vector<
 
 int QvnTable::buildInAccess(const std::vector<int>& keys, runtime::CompiledExpression* filter,
                             std::vector<std::uint8_t>* scratch) {
-    if (file_->buildRunning) return 92;
+    if (file_->buildRunning) return runtime::error::kBuildInProgress;
     if (int rc = beginChange()) return rc;
     file_->buildRunning = true;
     // Memory indexes are built aside and take their place only when the whole build succeeded.
@@ -173,13 +174,13 @@ int QvnTable::buildInAccess(const std::vector<int>& keys, runtime::CompiledExpre
 }
 
 int QvnTable::buildKeys(int key) {
-    if (readOnly_) return 5;
+    if (readOnly_) return runtime::error::kAccessDenied;
     std::vector<int> keys;
     for (int k = 0; k < static_cast<int>(declaration_->keys.size()); ++k) {
         if (key >= 0 && k != key && !(options_ & table_option::kFullBuild)) continue;
         // An index without declared components has nothing to build until it was given some.
         if (isMemoryIndex(k) && !builtComponents_.count(k)) {
-            if (k == key) return 76;
+            if (k == key) return runtime::error::kInvalidIndexString;
             continue;
         }
         keys.push_back(k);
@@ -188,10 +189,10 @@ int QvnTable::buildKeys(int key) {
 }
 
 int QvnTable::buildIndex(int key, const std::string& components, const std::string& filterText) {
-    if (readOnly_) return 5;
-    if (file_->buildRunning) return 92;
+    if (readOnly_) return runtime::error::kAccessDenied;
+    if (file_->buildRunning) return runtime::error::kBuildInProgress;
     // A key kept up to date by ADD, PUT and DELETE holds every record: it takes no filter.
-    if (!declaration_->keys[key].isIndex() && !trimmed(filterText).empty()) return 76;
+    if (!declaration_->keys[key].isIndex() && !trimmed(filterText).empty()) return runtime::error::kInvalidIndexString;
     const bool hadComponents = builtComponents_.count(key) != 0;
     KeyDeclaration previous;
     if (isMemoryIndex(key)) {
@@ -200,7 +201,7 @@ int QvnTable::buildIndex(int key, const std::string& components, const std::stri
         KeyDeclaration given = declaration_->keys[key];
         if (int rc = parseComponents(*declaration_, components, &given.components)) return rc;
         if (int rc = checkKeyComponents(*declaration_, given)) return rc;
-        if (keyLength(*declaration_, given) > kMaxEntryLength - 13) return 88;
+        if (keyLength(*declaration_, given) > kMaxEntryLength - 13) return runtime::error::kInvalidKeyLength;
         if (hadComponents) previous = builtComponents_[key];
         builtComponents_[key] = std::move(given);
     }
@@ -225,8 +226,8 @@ int QvnTable::buildIndex(int key, const std::string& components, const std::stri
 }
 
 int QvnTable::pack() {
-    if (readOnly_) return 5;
-    if (file_->buildRunning) return 92;
+    if (readOnly_) return runtime::error::kAccessDenied;
+    if (file_->buildRunning) return runtime::error::kBuildInProgress;
     // Deleting never merges pages, so a table that shrank may lie in sparse pages. PACK takes the
     // table's entries a stretch at a time, erases them and inserts them again in order: the pages
     // the stretch emptied are released and the entries fill new pages from the left. Each stretch

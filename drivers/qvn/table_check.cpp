@@ -6,6 +6,7 @@
 #include "drivers/qvn/qvn_table.h"
 #include "drivers/qvn/table_entries.h"
 #include "drivers/qvn/transactions.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::drivers::qvn {
 namespace {
@@ -17,7 +18,7 @@ void checkTable(const std::shared_ptr<QvnFile>& file, const TableInfo& info,
     bare.label = info.name;
     std::unique_ptr<QvnTable> table;
     if (int rc = QvnTable::open(file, info.name, &bare, &table)) {
-        problems->push_back(label + (rc == 47 ? "definition does not parse"
+        problems->push_back(label + (rc == runtime::error::kInvalidRecordDeclaration ? "definition does not parse"
                                               : "cannot be opened (error " + std::to_string(rc) + ")"));
         return;
     }

@@ -15,6 +15,7 @@
 #include "drivers/qvn/table_entries.h"
 #include "drivers/qvn/transactions.h"
 #include "runtime/core/char_tables.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::drivers::qvn {
 namespace {
@@ -37,21 +38,21 @@ int fileExists(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0) return 0;
     const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos || slash == 0) return 2;
+    if (slash == std::string::npos || slash == 0) return runtime::error::kFileNotFound;
     return ::stat(path.substr(0, slash).c_str(), &info) == 0 ? 2 : 3;
 }
 
 int openTable(DriverFile& file, unsigned accessWord) {
-    if (file.state) return 52;
+    if (file.state) return runtime::error::kFileAlreadyOpen;
     FileDeclaration& declaration = *file.declaration;
     const PhysicalName physical = splitPhysicalName(declaredName(declaration));
     const bool mayCreate = declaration.has(file_flag::kCreate);
-    if (int rc = fileExists(physical.path); rc && !(rc == 2 && mayCreate)) return rc;
+    if (int rc = fileExists(physical.path); rc && !(rc == runtime::error::kFileNotFound && mayCreate)) return rc;
     std::shared_ptr<QvnFile> shared;
     if (int rc = QvnFile::open(physical.path, accessWord, passwordOf(declaration), &shared)) return rc;
     std::unique_ptr<QvnTable> table;
     int rc = QvnTable::open(shared, physical.table, &declaration, &table);
-    if (rc == 2 && mayCreate) {
+    if (rc == runtime::error::kFileNotFound && mayCreate) {
         // The CREATE attribute: a missing table is created on first open.
         rc = createTable(*shared, physical.table, declaration);
         if (rc == 0) rc = QvnTable::open(shared, physical.table, &declaration, &table);
@@ -63,11 +64,11 @@ int openTable(DriverFile& file, unsigned accessWord) {
 }
 
 int createFile(DriverFile& file) {
-    if (file.state) return 52;
+    if (file.state) return runtime::error::kFileAlreadyOpen;
     const FileDeclaration& declaration = *file.declaration;
     if (int rc = checkDeclaration(declaration)) return rc;
     const PhysicalName physical = splitPhysicalName(declaredName(declaration));
-    if (int rc = fileExists(physical.path); rc == 3) return rc;
+    if (int rc = fileExists(physical.path); rc == runtime::error::kPathNotFound) return rc;
     std::shared_ptr<QvnFile> shared;
     if (int rc = QvnFile::open(physical.path, kSharedReadWrite, passwordOf(declaration), &shared)) return rc;
     return createTable(*shared, physical.table, declaration);
@@ -87,7 +88,7 @@ int send(QvnTable& table, const std::string& command, std::string* result) {
         if (setting) {
             char* end = nullptr;
             const unsigned long long v = std::strtoull(value.c_str(), &end, 10);
-            if (value.empty() || *end || v > 0xFFFFFFFFull) return 76;
+            if (value.empty() || *end || v > 0xFFFFFFFFull) return runtime::error::kInvalidIndexString;
             if (int rc = table.setFlags(static_cast<std::uint32_t>(v))) return rc;
         }
         std::uint32_t flags = 0;
@@ -98,7 +99,7 @@ int send(QvnTable& table, const std::string& command, std::string* result) {
     if (name == "FULLBUILD") {
         if (setting) {
             const std::string v = runtime::upperText(value);
-            if (v != "ON" && v != "OFF") return 76;
+            if (v != "ON" && v != "OFF") return runtime::error::kInvalidIndexString;
             if (v == "ON")
                 table.options() |= table_option::kFullBuild;
             else
@@ -112,7 +113,7 @@ int send(QvnTable& table, const std::string& command, std::string* result) {
         // what is batched.
         if (setting) {
             const std::string v = runtime::upperText(value);
-            if (v != "ON" && v != "OFF") return 76;
+            if (v != "ON" && v != "OFF") return runtime::error::kInvalidIndexString;
             if (v == "ON") {
                 table.options() |= table_option::kBatch;
             } else {
@@ -161,7 +162,7 @@ int send(QvnTable& table, const std::string& command, std::string* result) {
 
 int blobOperation(OperationCode code, QvnTable& table, DriverArguments& args) {
     std::vector<std::uint8_t>* blob = args.pointer ? table.blob(args.pointer - 1) : nullptr;
-    if (!blob) return 75;
+    if (!blob) return runtime::error::kInvalidFieldType;
     try {
         switch (code) {
         case BLOB_SIZE:
@@ -180,21 +181,21 @@ int blobOperation(OperationCode code, QvnTable& table, DriverArguments& args) {
             if (runtime::upperText(args.text) != "SIZE") return 0;
             char* end = nullptr;
             const unsigned long long size = std::strtoull(args.result.c_str(), &end, 10);
-            if (args.result.empty() || *end || size > 0xFFFFFFFFull) return 76;
+            if (args.result.empty() || *end || size > 0xFFFFFFFFull) return runtime::error::kInvalidIndexString;
             blob->resize(size, 0);
             return 0;
         }
         default:
-            return 80;
+            return runtime::error::kUnsupportedDriverFunction;
         }
     } catch (const std::bad_alloc&) {
-        return 8;
+        return runtime::error::kInsufficientMemory;
     }
 }
 
 int keyOf(QvnTable& table, const KeyDeclaration* key, int* index) {
     *index = table.keyIndex(key);
-    return *index < 0 ? 77 : 0;
+    return *index < 0 ? runtime::error::kUnableToAccessIndex : 0;
 }
 
 // Access word of a BUILD on a closed file: read and write, others may only read.
@@ -246,7 +247,7 @@ int removeTable(const std::string& declared, const std::string& password) {
             number = t.number;
             found = true;
         }
-    if (!found) return 2;
+    if (!found) return runtime::error::kFileNotFound;
     if (tables.size() == 1 && shared.use_count() == 1) {
         shared.reset();
         return ::unlink(physical.path.c_str()) == 0 ? 0 : (errno == ENOENT ? 2 : 5);
@@ -271,7 +272,7 @@ int copyTable(const std::string& declaredFrom, const std::string& declaredTo, co
     std::uint32_t number = 0;
     bool found = false;
     if (int rc = findTable(*source, from.table, &number, &found)) return rc;
-    if (!found) return 2;
+    if (!found) return runtime::error::kFileNotFound;
     // Which keys carry the record number in their key part comes from the stored definition.
     std::string definition;
     Entry e;
@@ -282,7 +283,7 @@ int copyTable(const std::string& declaredFrom, const std::string& declaredTo, co
         definition.append(e.bytes, e.keyLength);
     }
     FileDeclaration stored;
-    if (!readDefinition(definition, &stored)) return 36;
+    if (!readDefinition(definition, &stored)) return runtime::error::kInvalidDataFile;
 
     if (int rc = target->beginAccess(true, true)) return rc;
     std::uint32_t old = 0, copy = 0;
@@ -353,16 +354,16 @@ int operateTable(OperationCode code, DriverFile& file, DriverArguments& args) {
         args.result = physicalDisplayName(splitPhysicalName(declaredName(declaration)));
         return 0;
     case REMOVE:
-        return file.state ? 63 : removeTable(declaredName(declaration), passwordOf(declaration));
+        return file.state ? runtime::error::kExclusiveAccessRequired : removeTable(declaredName(declaration), passwordOf(declaration));
     case RENAME: {
-        if (file.state) return 63;
+        if (file.state) return runtime::error::kExclusiveAccessRequired;
         if (int rc = copyTable(declaredName(declaration), args.text, passwordOf(declaration))) return rc;
         const PhysicalName a = splitPhysicalName(declaredName(declaration)), b = splitPhysicalName(args.text);
         if (physicalKey(a.path) == physicalKey(b.path) && a.table == b.table) return 0;
         return removeTable(declaredName(declaration), passwordOf(declaration));
     }
     case COPY:
-        return file.state ? 63 : copyTable(declaredName(declaration), args.text, passwordOf(declaration));
+        return file.state ? runtime::error::kExclusiveAccessRequired : copyTable(declaredName(declaration), args.text, passwordOf(declaration));
     case BUILDfile:
     case BUILDkey:
     case BUILDdyn:
@@ -372,7 +373,7 @@ int operateTable(OperationCode code, DriverFile& file, DriverArguments& args) {
         break;
     }
     QvnTable* table = tableOf(file);
-    if (!table) return 37;
+    if (!table) return runtime::error::kFileNotOpen;
     int key = -1;
     switch (code) {
     case CLOSE: {
@@ -388,7 +389,7 @@ int operateTable(OperationCode code, DriverFile& file, DriverArguments& args) {
         return table->put();
     case PUTfileptr:
         if (args.pointer != table->current()) {
-            if (int rc = table->getByPointer(args.pointer)) return rc == 35 ? 33 : rc;
+            if (int rc = table->getByPointer(args.pointer)) return rc == runtime::error::kRecordNotFound ? runtime::error::kRecordNotAvailable : rc;
         }
         return table->put();
     case DELETE:
@@ -484,8 +485,16 @@ int operateTable(OperationCode code, DriverFile& file, DriverArguments& args) {
         return table->pack();
     case SEND:
         return send(*table, args.text, &args.result);
+    // Properties belong to the file: the key forms check their key and then answer as the file
+    // forms do, so every listed operation does what the file forms do instead of answering 80.
+    case GETPROPERTYkey:
+        if (int rc = keyOf(*table, args.key, &key)) return rc;
+        [[fallthrough]];
     case GET_PROPERTY:
         return send(*table, args.text, &args.result);
+    case SETPROPERTYkey:
+        if (int rc = keyOf(*table, args.key, &key)) return rc;
+        [[fallthrough]];
     case SET_PROPERTY: {
         std::string ignored;
         return send(*table, args.text + "=" + args.result, &ignored);
@@ -533,7 +542,7 @@ int operateTable(OperationCode code, DriverFile& file, DriverArguments& args) {
     case ROLLBACK:
         return rollback(*table);
     default:
-        return 80;
+        return runtime::error::kUnsupportedDriverFunction;
     }
 }
 

@@ -21,6 +21,7 @@
 #include "drivers/qvn/qvn_table.h"
 #include "drivers/qvn/table_entries.h"
 #include "platform/charset.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::drivers::qvn {
 namespace {
@@ -155,7 +156,7 @@ int QvnTable::writeMemos(std::uint32_t record, bool trusted) {
             }
             const std::string_view content = storedContent(m, &scratch);
             if ((content.size() + kSegment - 1) / kSegment > kMaxSegments)
-                return 47; // 16-bit segment numbers
+                return runtime::error::kInvalidRecordDeclaration; // 16-bit segment numbers
             if (trusted && snapshot.valid && snapshot.content == content) continue;
             if (int rc = writeSegments(cursor, record, static_cast<std::uint8_t>(m), memo.isBlob(), content))
                 return rc;
@@ -166,7 +167,7 @@ int QvnTable::writeMemos(std::uint32_t record, bool trusted) {
                 std::string().swap(snapshot.content);
         }
     } catch (const std::bad_alloc&) {
-        return 8;
+        return runtime::error::kInsufficientMemory;
     }
     memosWritten_ = true;
     return 0;
@@ -238,7 +239,7 @@ int QvnTable::readMemos(std::uint32_t record) {
             if (!snapshot.valid) std::string().swap(stored);
         }
     } catch (const std::bad_alloc&) {
-        return 8;
+        return runtime::error::kInsufficientMemory;
     }
     memosSeen_ = MemosSeen{record, treeState()};
     return 0;

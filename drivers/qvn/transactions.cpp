@@ -13,6 +13,7 @@
 
 #include "drivers/qvn/qvn_table.h"
 #include "drivers/qvn/table_entries.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::drivers::qvn {
 namespace {
@@ -159,11 +160,11 @@ int commitSeveral(Transaction& t, const std::vector<QvnFile*>& changed) {
     std::vector<ControlFile> controls;
     for (const std::string& path : paths) {
         ControlFile c{path, nullptr};
-        if (QvnFile::openPrivate(path, kControlAccess, "", &c.file) != 0) return 48;
+        if (QvnFile::openPrivate(path, kControlAccess, "", &c.file) != 0) return runtime::error::kUnableToLogTransaction;
         controls.push_back(std::move(c));
     }
     std::uint32_t number = 0;
-    if (enterTransaction(controls, &number) != 0) return 48;
+    if (enterTransaction(controls, &number) != 0) return runtime::error::kUnableToLogTransaction;
 
     // Step 2: the marker and phase 1 in every changed file.
     std::string markerData;
@@ -197,7 +198,7 @@ int commitSeveral(Transaction& t, const std::vector<QvnFile*>& changed) {
     controls.clear();
     if (rc) {
         for (QvnFile* file : changed) file->cancelCommit();
-        return 48;
+        return runtime::error::kUnableToLogTransaction;
     }
 
     // Step 4: completion. A file whose completion fails keeps its log, which its next access
@@ -229,7 +230,7 @@ void forget(Transaction* t) {
 int finish(QvnTable& table, bool commitIt) {
     std::lock_guard lock(mutex);
     Transaction* t = transactionOf(table);
-    if (!t) return 91;
+    if (!t) return runtime::error::kLogoutNotActive;
     int rc = 0;
     if (!t->ended) {
         if (commitIt) {
@@ -254,7 +255,7 @@ std::string defaultControlFile(const std::string& path) {
 
 int logout(QvnTable& table, std::int32_t seconds) {
     std::lock_guard lock(mutex);
-    if (transactionOf(table)) return 56;
+    if (transactionOf(table)) return runtime::error::kLogoutAlreadyActive;
     Transaction* t = nullptr;
     if (!transactions().empty() && transactions().back()->gathering) t = transactions().back().get();
     if (!t) {
@@ -273,7 +274,7 @@ int logout(QvnTable& table, std::int32_t seconds) {
         // Refused rather than stopped on: the program can still commit or roll back the others.
         if (paths.size() >= kMaxDefaultControlFiles &&
             std::find(paths.begin(), paths.end(), mine) == paths.end())
-            return 48;
+            return runtime::error::kUnableToLogTransaction;
     }
     t->members.push_back(&table);
     t->pending.push_back(&table);
@@ -350,7 +351,7 @@ int checkTransaction(QvnFile& file, bool* unfinished) {
         // Read only: the question needs no change, and a read-only open never waits for writers.
         const int rc = QvnFile::openPrivate(path, 0x40, "", &control);
         if (rc == 0) break;
-        if (rc != 5 || tries >= 3000) return 0;
+        if (rc != runtime::error::kAccessDenied || tries >= 3000) return 0;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     Entry entry;

@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "platform/error.h"
+#include "runtime/core/error_codes.h"
 #include "runtime/core/thread_hook.h"
 
 namespace docket::runtime {
@@ -18,54 +19,8 @@ struct ErrorEntry {
 };
 
 // The runtime's error texts, ascending by code. The trailing blank of 78 is part of the text.
-constexpr ErrorEntry kErrors[] = {
-    {2, "File Not Found"},
-    {3, "Path Not Found"},
-    {4, "Too Many Open Files"},
-    {5, "Access Denied"},
-    {7, "Memory Corrupted"},
-    {8, "Insufficient Memory"},
-    {30, "Entry Not Found"},
-    {32, "File Is Already Locked"},
-    {33, "Record Not Available"},
-    {35, "Record Not Found"},
-    {36, "Invalid Data File"},
-    {37, "File Not Open"},
-    {38, "Invalid Key File"},
-    {40, "Creates Duplicate Key"},
-    {43, "Record Is Already Held"},
-    {45, "Invalid Filename"},
-    {46, "Key File Must Be Rebuilt"},
-    {47, "Invalid Record Declaration"},
-    {48, "Unable To Log Transaction"},
-    {52, "File Already Open"},
-    {53, "Invalid Korvath File"},
-    {54, "No Create Attribute"},
-    {55, "File Must Be Shared"},
-    {56, "LOGOUT Already Active"},
-    {57, "Invalid Memo File"},
-    {63, "Exclusive Access Required"},
-    {64, "Sharing Violation"},
-    {65, "Unable To ROLLBACK Transaction"},
-    {73, "Memo File Missing"},
-    {75, "Invalid Field Type Descriptor"},
-    {76, "Invalid Index String"},
-    {77, "Unable To Access Index"},
-    {78, "Invalid Number Of Parameters "},
-    {79, "Unsupported Data Type In File"},
-    {80, "Unsupported File Driver Function"},
-    {81, "Unknown Error Posted"},
-    {88, "Invalid Key Length"},
-    {89, "Record Changed By Another Station"},
-    {90, "File System Error"},
-    {91, "LOGOUT Not Active"},
-    {92, "BUILD In Progress"},
-    {93, "BUILD Cancelled"},
-    {95, "Server Not Found"},
-    {96, "Remote Object Not Found"},
-    {800, "Invalid expression for EVALUATE"},
-    {802, "Mismatched PUSHSCOPE/POPSCOPE"},
-};
+#define DOCKET_RUNTIME_ERROR_ENTRY(name, number, text) {number, text},
+constexpr ErrorEntry kErrors[] = {DOCKET_RUNTIME_ERRORS(DOCKET_RUNTIME_ERROR_ENTRY)};
 
 // Texts of file system errors, keyed by 300 plus the platform code. The trailing blank of 350 is
 // part of the text.
@@ -196,6 +151,16 @@ const int* errorCodes(int* count) {
     static const auto codes = [] {
         std::array<int, std::size(kErrors)> list{};
         for (std::size_t i = 0; i < list.size(); ++i) list[i] = kErrors[i].code;
+        return list;
+    }();
+    *count = static_cast<int>(codes.size());
+    return codes.data();
+}
+
+const int* fileErrorCodes(int* count) {
+    static const auto codes = [] {
+        std::array<int, std::size(kFileErrors)> list{};
+        for (std::size_t i = 0; i < list.size(); ++i) list[i] = kFileErrors[i].code;
         return list;
     }();
     *count = static_cast<int>(codes.size());

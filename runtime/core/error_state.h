@@ -4,9 +4,11 @@
 // call, shown from the second table as 300 plus that code.
 #include <string>
 
+#include "runtime/core/error_codes.h"
+
 namespace docket::runtime {
 
-inline constexpr int kFileSystemError = 90;
+inline constexpr int kFileSystemError = error::kFileSystemError;
 
 // The runtime's text for an error code: "File Not Found" for 2, ...; codes without a text give
 // "Unknown Error Posted", the text of 81.
@@ -20,6 +22,8 @@ std::string fileErrorTextFor(int platformCode);
 
 // Every code of the runtime table, ascending (for listing the table).
 const int* errorCodes(int* count);
+// Every code of the file system error table (300 plus a platform code), ascending.
+const int* fileErrorCodes(int* count);
 
 // Sets the thread's last error; a code other than 90 clears the file error.
 void setError(int code);

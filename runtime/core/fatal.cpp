@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <string>
 #include <utility>
 
 namespace docket::runtime {
@@ -11,6 +12,7 @@ namespace {
 
 std::mutex hookMutex;
 FatalHook installedHook;
+thread_local std::string currentCaption;
 
 } // namespace
 
@@ -19,14 +21,18 @@ FatalHook setFatalHook(FatalHook hook) {
     return std::exchange(installedHook, std::move(hook));
 }
 
-void fatal(const std::string& message) {
+const std::string& fatalCaption() { return currentCaption; }
+
+void fatal(const std::string& message, const std::string& caption) {
     FatalHook hook;
     {
         std::lock_guard lock(hookMutex);
         hook = installedHook;
     }
     if (hook) {
+        const std::string previous = std::exchange(currentCaption, caption);
         hook(message);
+        currentCaption = previous;
         return;
     }
     std::fprintf(stderr, "%s\n", message.c_str());

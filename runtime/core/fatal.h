@@ -16,6 +16,11 @@ FatalHook setFatalHook(FatalHook hook);
 
 // Runs the hook. When the hook returns (only a test hook does), fatal returns too and the caller
 // must fail its operation instead of going on.
-void fatal(const std::string& message);
+// `caption` names the stop for the box that shows it; the hook reads it through fatalCaption().
+void fatal(const std::string& message, const std::string& caption = {});
+
+// The caption of the stop being reported on this thread, empty when its reporter set none (the
+// box then uses its own). Valid while the hook runs.
+const std::string& fatalCaption();
 
 } // namespace docket::runtime

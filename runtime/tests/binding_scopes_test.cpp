@@ -1,5 +1,5 @@
 // BIND, the scopes, bound variables of every type and the compile-once filter API.
-#include "runtime/core/binding_scopes.h"
+#include "runtime/expression/binding_scopes.h"
 
 #include <cstring>
 #include <thread>

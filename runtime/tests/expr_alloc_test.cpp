@@ -7,8 +7,8 @@
 #include <cstring>
 #include <new>
 
-#include "runtime/core/binding_scopes.h"
-#include "runtime/core/expression.h"
+#include "runtime/expression/binding_scopes.h"
+#include "runtime/expression/expression.h"
 
 namespace {
 std::atomic<long> allocations{0};

@@ -1,6 +1,6 @@
 // The grammar: precedence, associativity, the edge cases of the language, and texts that must not
 // compile.
-#include "runtime/core/expr_parser.h"
+#include "runtime/expression/expr_parser.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "runtime/core/expr_scanner.h"
+#include "runtime/expression/expr_scanner.h"
 
 #include <gtest/gtest.h>
 

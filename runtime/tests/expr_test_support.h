@@ -5,9 +5,9 @@
 #include <string>
 
 #include "platform/clock.h"
-#include "runtime/core/binding_scopes.h"
+#include "runtime/expression/binding_scopes.h"
 #include "runtime/core/error_state.h"
-#include "runtime/core/expression.h"
+#include "runtime/expression/expression.h"
 
 namespace docket::runtime::testing {
 

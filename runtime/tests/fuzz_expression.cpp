@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "runtime/core/binding_scopes.h"
-#include "runtime/core/expression.h"
+#include "runtime/expression/binding_scopes.h"
+#include "runtime/expression/expression.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/core/picture.h"
+#include "runtime/picture/picture.h"
 
 using namespace docket::runtime;
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "runtime/core/picture.h"
+#include "runtime/picture/picture.h"
 
 namespace docket::runtime {
 namespace {

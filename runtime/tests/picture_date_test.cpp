@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "runtime/core/dates.h"
-#include "runtime/core/picture.h"
-#include "runtime/core/picture_regional.h"
+#include "runtime/picture/picture.h"
+#include "runtime/picture/picture_regional.h"
 
 namespace docket::runtime {
 namespace {

@@ -5,8 +5,8 @@
 
 #include "platform/clock.h"
 #include "runtime/core/dates.h"
-#include "runtime/core/picture.h"
-#include "runtime/core/picture_regional.h"
+#include "runtime/picture/picture.h"
+#include "runtime/picture/picture_regional.h"
 
 namespace docket::runtime {
 namespace {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "runtime/core/picture.h"
+#include "runtime/picture/picture.h"
 
 namespace docket::runtime {
 namespace {

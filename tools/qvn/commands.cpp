@@ -86,8 +86,6 @@ std::span<const Command> commands() {
          runDump, kDumpHelp},
         {"memo", "seed DIR --count N [--seed S] | list DIR [--order entry|number|date] [--filter EXPR]",
          "add generated demo memos to the memo register in DIR, or list its memos", runMemo, kMemoHelp},
-        {"memo", "seed DIR --count N [--seed S] | list DIR [--order O] [--filter EXPR]",
-         "add generated demo memos to the register in DIR, or list its memos", runMemo, kMemoHelp},
         {"import", "FILE[\\!TABLE] --schema SCHEMA < CSV",
          "add CSV rows to a table, creating it when missing", runImport, kImportHelp},
     };

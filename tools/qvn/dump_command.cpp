@@ -17,12 +17,13 @@
 #include "drivers/qvn/qvn_registration.h"
 #include "drivers/qvn/qvn_table.h"
 #include "runtime/core/error_state.h"
-#include "runtime/core/expression.h"
-#include "runtime/core/picture_regional.h"
-#include "runtime/files/record_fields.h"
-#include "runtime/files/view.h"
+#include "runtime/expression/expression.h"
+#include "runtime/picture/picture_regional.h"
+#include "files/record_fields.h"
+#include "files/view.h"
 #include "tools/qvn/table_commands.h"
 #include "tools/qvn/table_io.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::qvn_tool {
 
@@ -193,7 +194,7 @@ int dumpTable(const DumpOptions& options, std::ostream& out, std::ostream& err) 
     }
     while (status == 0) {
         const int rc = view.next();
-        if (rc == 33) break; // no record left
+        if (rc == runtime::error::kRecordNotAvailable) break; // no record left
         if (rc) {
             err << "qvn dump: " << options.file << ": " << runtime::errorTextFor(rc) << " (error " << rc
                 << ")\n";

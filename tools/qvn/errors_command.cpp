@@ -1,4 +1,5 @@
-// qvn errors: the runtime's error table, one "code text" line per code.
+// qvn errors: the runtime's error table, then the texts of file system errors (300 plus the
+// platform code), one "code text" line per code.
 #include <cstdio>
 
 #include "runtime/core/error_state.h"
@@ -10,6 +11,9 @@ int runErrors(int, char**) {
     const int* codes = runtime::errorCodes(&count);
     for (int i = 0; i < count; ++i)
         std::printf("%3d %s\n", codes[i], runtime::errorTextFor(codes[i]).c_str());
+    const int* fileCodes = runtime::fileErrorCodes(&count);
+    for (int i = 0; i < count; ++i)
+        std::printf("%3d %s\n", fileCodes[i], runtime::fileErrorTextFor(fileCodes[i] - 300).c_str());
     return 0;
 }
 

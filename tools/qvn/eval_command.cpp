@@ -9,7 +9,7 @@
 #include <string>
 
 #include "runtime/core/error_state.h"
-#include "runtime/core/expression.h"
+#include "runtime/expression/expression.h"
 
 namespace docket::qvn_tool {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/core/picture.h"
-#include "runtime/core/picture_regional.h"
+#include "runtime/picture/picture.h"
+#include "runtime/picture/picture_regional.h"
 
 namespace docket::qvn_tool {
 namespace {

@@ -15,6 +15,7 @@
 #include "tools/qvn/schema.h"
 #include "tools/qvn/table_commands.h"
 #include "tools/qvn/table_io.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::qvn_tool {
 
@@ -120,7 +121,7 @@ int importTable(const ImportOptions& options, std::istream& in, std::ostream& ou
     DriverArguments open;
     open.openMode = 0x42; // read and write, shared with all
     int rc = drivers::callDriver(OperationCode::OPEN, file, open);
-    if (rc == 2 && !options.schema.empty()) {
+    if (rc == runtime::error::kFileNotFound && !options.schema.empty()) {
         DriverArguments create;
         rc = drivers::callDriver(OperationCode::CREATE, file, create);
         if (rc == 0) rc = drivers::callDriver(OperationCode::OPEN, file, open);
@@ -128,10 +129,10 @@ int importTable(const ImportOptions& options, std::istream& in, std::ostream& ou
     }
     if (rc) {
         err << "qvn import: " << options.file << ": ";
-        if (rc == 47 && !options.schema.empty())
+        if (rc == runtime::error::kInvalidRecordDeclaration && !options.schema.empty())
             err << "the table exists with a definition other than the schema's, or the schema cannot be "
                    "stored ";
-        else if (rc == 2 && options.schema.empty())
+        else if (rc == runtime::error::kFileNotFound && options.schema.empty())
             err << "no such table, and no --schema to create it with ";
         err << errorText(rc) << "\n";
         return 2;

@@ -15,10 +15,11 @@
 #include "app/dictionary.h"
 #include "classes/data/message_hook.h"
 #include "runtime/core/error_state.h"
-#include "runtime/core/picture_functions.h"
-#include "runtime/files/file_statements.h"
-#include "runtime/files/view.h"
+#include "runtime/expression/picture_functions.h"
+#include "files/file_statements.h"
+#include "files/view.h"
 #include "tools/qvn/memo_generator.h"
+#include "runtime/core/error_codes.h"
 
 namespace docket::qvn_tool {
 
@@ -174,7 +175,7 @@ int list(const std::string& folder, const std::string& order, const std::string&
                     MEM.PERIHAL);
         ++shown;
     }
-    if (rc != 33) {
+    if (rc != runtime::error::kRecordNotAvailable) {
         std::fprintf(stderr, "qvn memo list: reading stopped: %s (%d)\n", runtime::errorText().c_str(), rc);
         return 1;
     }

@@ -9,7 +9,7 @@
 
 #include "platform/charset.h"
 #include "runtime/core/dates.h"
-#include "runtime/core/picture.h"
+#include "runtime/picture/picture.h"
 #include "runtime/core/value.h"
 #include "tools/qvn/schema.h"
 

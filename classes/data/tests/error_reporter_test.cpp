@@ -14,7 +14,7 @@
 #include "platform/clock.h"
 #include "runtime/core/error_state.h"
 #include "runtime/core/fatal.h"
-#include "runtime/core/picture_regional.h"
+#include "runtime/picture/picture_regional.h"
 #include "runtime/core/thread_hook.h"
 
 namespace docket::classes {

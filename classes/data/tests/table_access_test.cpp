@@ -10,11 +10,11 @@
 #include "classes/data/table_access.h"
 #include "classes/data/table_registry.h"
 #include "classes/data/tests/table_test_support.h"
-#include "runtime/core/binding_scopes.h"
+#include "runtime/expression/binding_scopes.h"
 #include "runtime/core/error_state.h"
-#include "runtime/files/file_callback.h"
-#include "runtime/files/file_statements.h"
-#include "runtime/files/record_fields.h"
+#include "files/file_callback.h"
+#include "files/file_statements.h"
+#include "files/record_fields.h"
 
 namespace docket::classes {
 namespace {

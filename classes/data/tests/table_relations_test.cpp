@@ -9,8 +9,8 @@
 #include "classes/data/table_access.h"
 #include "classes/data/table_relations.h"
 #include "classes/data/tests/table_test_support.h"
-#include "runtime/files/file_statements.h"
-#include "runtime/files/record_fields.h"
+#include "files/file_statements.h"
+#include "files/record_fields.h"
 
 namespace docket::classes {
 namespace {

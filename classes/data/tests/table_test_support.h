@@ -19,7 +19,7 @@
 #include "drivers/driver.h"
 #include "runtime/core/fatal.h"
 #include "runtime/core/type_code.h"
-#include "runtime/files/file_statements.h"
+#include "files/file_statements.h"
 
 namespace docket::classes::testing {
 

@@ -23,7 +23,8 @@ std::string build(const ScratchDir& dir, const std::string& name, int entries) {
     }
     if (entries > 0) {
         bool existed = false;
-        Entry tableName{std::string("\xFE") + "MEMOS" + std::string("\x00\x00\x00\x05", 4), 6};
+        // The table number is stored little-endian, as the driver writes it.
+        Entry tableName{std::string("\xFE") + "MEMOS" + std::string("\x05\x00\x00\x00", 4), 6};
         EXPECT_EQ(f->replace(tableName, &existed), 0);
     }
     EXPECT_EQ(f->flush(), 0);

@@ -117,6 +117,33 @@ TEST_F(TableTest, SeveralNamedTablesShareOneFile) {
     expectTablesClean(path);
 }
 
+TEST_F(TableTest, PropertyOperationsThroughAKeyAnswerAsTheFileForms) {
+    const std::string path = dir.file("props.qvn");
+    People a(path + "\\!first"), b(path + "\\!second");
+    for (People* t : {&a, &b}) {
+        ASSERT_EQ(t->call(CREATE), 0);
+        ASSERT_EQ(t->call(OPEN), 0);
+    }
+    DriverArguments args;
+    args.text = "PNMQ=FIRST";
+    ASSERT_EQ(a.callKey(GETPROPERTYkey, 0, args), 0);
+    EXPECT_EQ(args.result, "SECOND");
+    DriverArguments set;
+    set.text = "BATCHFLUSH";
+    set.result = "ON";
+    EXPECT_EQ(a.callKey(SETPROPERTYkey, 0, set), 0);
+    set.result = "MAYBE";
+    EXPECT_EQ(a.callKey(SETPROPERTYkey, 0, set), 76);
+    // A key the table does not have is refused before anything is asked.
+    KeyDeclaration unknown;
+    unknown.label = "NO_SUCH_KEY";
+    DriverArguments foreign;
+    foreign.text = "PNMQ=";
+    foreign.key = &unknown;
+    EXPECT_EQ(a.call(GETPROPERTYkey, foreign), 77);
+    for (People* t : {&a, &b}) t->call(CLOSE);
+}
+
 TEST_F(TableTest, DuplicatesAreRefusedWithoutTraceAndNoCaseCollides) {
     People t(dir.file("dup.qvn"));
     t.key("UNIQUE_NAME", key_flag::kNoCase, {2});
