@@ -11,6 +11,7 @@
 #include "runtime/core/thread_hook.h"
 #include "files/file_callback.h"
 #include "runtime/core/error_codes.h"
+#include "runtime/core/thread_state.h"
 
 namespace docket::runtime {
 namespace {
@@ -47,25 +48,21 @@ int withArgs(OperationCode code, DriverFile& file, Field DriverArguments::*membe
     return call(code, file, args);
 }
 
-// The files of each thread's open transaction, in LOGOUT order.
-std::mutex transactionMutex;
-std::map<int, std::vector<DriverFile*>>& transactions() {
-    static std::map<int, std::vector<DriverFile*>> map;
-    return map;
-}
+// The files of the thread's open transaction, in LOGOUT order; none while no transaction is open.
+struct Transaction {
+    bool open = false;
+    std::vector<DriverFile*> files;
+};
+ThreadSlot<Transaction> threadTransaction;
 
 int endTransaction(OperationCode code) {
-    std::vector<DriverFile*> files;
-    {
-        std::lock_guard lock(transactionMutex);
-        auto it = transactions().find(currentThreadNumber());
-        if (it == transactions().end()) {
-            setError(error::kLogoutNotActive);
-            return error::kLogoutNotActive;
-        }
-        files = std::move(it->second);
-        transactions().erase(it);
+    Transaction* transaction = threadTransaction.find();
+    if (!transaction || !transaction->open) {
+        setError(error::kLogoutNotActive);
+        return error::kLogoutNotActive;
     }
+    std::vector<DriverFile*> files = std::move(transaction->files);
+    *transaction = Transaction{};
     int first = 0;
     for (DriverFile* file : files) {
         int rc = call(code, *file);
@@ -353,12 +350,9 @@ int build(KeyRef index, const std::string& components, const std::string& filter
 }
 
 int logout(std::int32_t seconds, std::span<DriverFile* const> files) {
-    {
-        std::lock_guard lock(transactionMutex);
-        if (transactions().count(currentThreadNumber())) {
-            setError(error::kLogoutAlreadyActive);
-            return error::kLogoutAlreadyActive;
-        }
+    if (const Transaction* open = threadTransaction.find(); open && open->open) {
+        setError(error::kLogoutAlreadyActive);
+        return error::kLogoutAlreadyActive;
     }
     std::vector<DriverFile*> started;
     for (DriverFile* file : files) {
@@ -371,8 +365,7 @@ int logout(std::int32_t seconds, std::span<DriverFile* const> files) {
         }
         started.push_back(file);
     }
-    std::lock_guard lock(transactionMutex);
-    transactions()[currentThreadNumber()] = std::move(started);
+    threadTransaction.get() = Transaction{true, std::move(started)};
     return 0;
 }
 

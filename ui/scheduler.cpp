@@ -1,6 +1,7 @@
 #include "ui/scheduler.h"
 
 #include "runtime/core/thread_hook.h"
+#include "runtime/core/thread_state.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -159,7 +160,13 @@ bool Scheduler::runOneTurn() {
 }
 
 void Scheduler::reap() {
+    std::vector<int> ended;
+    for (const auto& fiber : fibers_)
+        if (fiber->done) ended.push_back(fiber->number);
+    if (ended.empty()) return;
     std::erase_if(fibers_, [](const auto& fiber) { return fiber->done; });
+    // A finished program thread leaves no per-thread state behind.
+    for (int number : ended) runtime::endThread(number);
 }
 
 bool Scheduler::run() {
@@ -177,7 +184,10 @@ bool Scheduler::run() {
             if (timers_ == 0) {
                 // Destroying an unfinished fiber unwinds its stack, so procedures release what
                 // they hold.
+                std::vector<int> ended;
+                for (const auto& fiber : fibers_) ended.push_back(fiber->number);
                 fibers_.clear();
+                for (int number : ended) runtime::endThread(number);
                 return false;
             }
         }

@@ -10,6 +10,7 @@
 #include "runtime/core/fatal.h"
 #include "runtime/picture/picture.h"
 #include "runtime/core/thread_hook.h"
+#include "runtime/core/thread_state.h"
 
 namespace docket::classes {
 namespace {
@@ -79,9 +80,13 @@ ErrorReporter::ErrorReporter() : DEFAULTCATEGORY("QRB"), STDERRORLOG(std::make_u
     // Called from the constructor, so this is always the base Init; a derived reporter that replaces
     // Init calls it again itself.
     ErrorReporter::Init();
+    threadEndListener_ = runtime::addThreadEndListener([this](int thread) {
+        std::lock_guard lock(procMutex_);
+        std::erase_if(PROCNAMES, [thread](const ProcedureNameEntry& e) { return e.THREAD == thread; });
+    });
 }
 
-ErrorReporter::~ErrorReporter() = default;
+ErrorReporter::~ErrorReporter() { runtime::removeThreadEndListener(threadEndListener_); }
 
 void ErrorReporter::Init() {
     if (!STDERRORLOG) STDERRORLOG = std::make_unique<TextErrorLog>();

@@ -133,6 +133,8 @@ private:
     std::uint16_t missingId_ = 0;
     // PROCNAMES is shared by the program threads.
     mutable std::mutex procMutex_;
+    // Drops the procedure names of a program thread that ends.
+    int threadEndListener_ = 0;
 };
 
 } // namespace docket::classes

@@ -15,6 +15,7 @@
 #include "files/file_statements.h"
 #include "files/record_fields.h"
 #include "runtime/core/error_codes.h"
+#include "runtime/core/thread_state.h"
 
 namespace docket::classes {
 
@@ -55,6 +56,14 @@ std::vector<UsageEntry>::iterator newestUsage(std::int32_t thread, std::uint32_t
     return found;
 }
 
+// A program thread that ends leaves no usage entries behind.
+[[maybe_unused]] const int usageThreadEnd = runtime::addThreadEndListener([](int thread) {
+    std::lock_guard lock(usageMutex);
+    auto& log = usageLog();
+    log.erase(std::remove_if(log.begin(), log.end(), [thread](const UsageEntry& e) { return e.THREAD == thread; }),
+              log.end());
+});
+
 void insertUsage(const UsageEntry& entry) {
     auto& log = usageLog();
     log.insert(std::upper_bound(log.begin(), log.end(), entry, usageBefore), entry);
@@ -82,9 +91,19 @@ void TableAccess::CallbackInterface::operationDone(drivers::OperationCode code, 
 
 // ---- Construction ------------------------------------------------------------------------------
 
-TableAccess::TableAccess() : identity_(nextIdentity.fetch_add(1)) {}
+TableAccess::TableAccess() : identity_(nextIdentity.fetch_add(1)) {
+    // Per-thread states (files declared THREAD) of an ended thread go with it; the shared state
+    // (ID 1 on a file without THREAD) stays.
+    threadEndListener_ = runtime::addThreadEndListener([this](int thread) {
+        const bool perThread = FILE && FILE->declaration && FILE->declaration->has(drivers::file_flag::kThread);
+        if (!perThread) return;
+        for (auto it = INFO.begin(); it != INFO.end();)
+            it = it->ID == thread ? INFO.erase(it) : it + 1;
+    });
+}
 
 TableAccess::~TableAccess() {
+    runtime::removeThreadEndListener(threadEndListener_);
     TableAccess::Shutdown();
 }
 

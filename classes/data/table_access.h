@@ -286,6 +286,8 @@ private:
     void noteClose();
 
     std::uint32_t identity_;
+    // Drops this table's per-thread entries (INFO) when a program thread ends.
+    int threadEndListener_ = 0;
     // A driver state taken right after the physical open, when the table had no current record:
     // restoring it clears the current-record pointer (so that DUPLICATE tests the buffer against
     // every record).

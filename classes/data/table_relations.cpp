@@ -11,6 +11,7 @@
 #include "files/file_statements.h"
 #include "files/record_fields.h"
 #include "runtime/core/error_codes.h"
+#include "runtime/core/thread_state.h"
 
 namespace docket::classes {
 
@@ -20,30 +21,20 @@ constexpr std::int32_t kLogoutTimeout = 2;
 
 std::atomic<std::int32_t> walkStamp{0};
 
-// The threads inside a transaction begun here (numbered as the runtime numbers them).
-std::mutex transactionMutex;
-std::set<int>& framedThreads() {
-    static std::set<int> threads;
-    return threads;
-}
+// Whether the running thread is inside a transaction begun here.
+runtime::ThreadSlot<bool> threadInTransaction;
 
 bool isActiveRule(std::uint8_t rule) {
     return rule == RuleClear || rule == RuleRestrict || rule == RuleCascade;
 }
 
-void markTransaction(bool active) {
-    std::lock_guard lock(transactionMutex);
-    if (active)
-        framedThreads().insert(runtime::currentThreadNumber());
-    else
-        framedThreads().erase(runtime::currentThreadNumber());
-}
+void markTransaction(bool active) { threadInTransaction.get() = active; }
 
 } // namespace
 
 bool relationsTransactionActive() {
-    std::lock_guard lock(transactionMutex);
-    return framedThreads().count(runtime::currentThreadNumber()) != 0;
+    const bool* active = threadInTransaction.find();
+    return active && *active;
 }
 
 void rollbackRelationsTransaction() {

@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <iterator>
-#include <mutex>
-#include <unordered_map>
 
 #include "platform/error.h"
 #include "runtime/core/error_codes.h"
-#include "runtime/core/thread_hook.h"
+#include "runtime/core/thread_state.h"
 
 namespace docket::runtime {
 namespace {
@@ -112,25 +110,14 @@ struct ThreadError {
     std::string text; // set only for an error with a caller's own text
 };
 
-// Keyed by program thread number: program threads are fibers that share OS threads, so
-// thread_local storage would mix them up.
-std::mutex stateMutex;
-std::unordered_map<int, ThreadError>& states() {
-    static std::unordered_map<int, ThreadError> map;
-    return map;
-}
+ThreadSlot<ThreadError> threadError;
 
 ThreadError current() {
-    std::lock_guard lock(stateMutex);
-    auto it = states().find(currentThreadNumber());
-    return it == states().end() ? ThreadError{} : it->second;
+    const ThreadError* error = threadError.find();
+    return error ? *error : ThreadError{};
 }
 
-void store(ThreadError error) {
-    int thread = currentThreadNumber();
-    std::lock_guard lock(stateMutex);
-    states()[thread] = std::move(error);
-}
+void store(ThreadError error) { threadError.get() = std::move(error); }
 
 } // namespace
 

@@ -9,6 +9,7 @@
 #include "runtime/expression/expr_scanner.h"
 #include "runtime/core/thread_hook.h"
 #include "runtime/core/error_codes.h"
+#include "runtime/core/thread_state.h"
 
 namespace docket::runtime {
 namespace {
@@ -32,19 +33,10 @@ struct ThreadScopes {
     std::vector<SavedScope> saved;
 };
 
-std::mutex threadsMutex;
-std::map<int, ThreadScopes>& allThreads() {
-    static auto* threads = new std::map<int, ThreadScopes>; // lives for the rest of the run
-    return *threads;
-}
+ThreadSlot<ThreadScopes> threadScopes;
 
-// The table of the running program thread. Only that thread touches it; the lock guards the map
-// of threads itself (its nodes never move).
-ThreadScopes& scopes() {
-    const int thread = currentThreadNumber();
-    std::lock_guard<std::mutex> lock(threadsMutex);
-    return allThreads()[thread];
-}
+// The table of the running program thread.
+ThreadScopes& scopes() { return threadScopes.get(); }
 
 // Enters the operator keywords and the built-in functions into a missing or empty scope, so that
 // every scope sees them, also when its outer scopes are hidden.

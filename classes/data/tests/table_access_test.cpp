@@ -8,6 +8,8 @@
 #include <set>
 
 #include "classes/data/table_access.h"
+#include "runtime/core/thread_hook.h"
+#include "runtime/core/thread_state.h"
 #include "classes/data/table_registry.h"
 #include "classes/data/tests/table_test_support.h"
 #include "runtime/expression/binding_scopes.h"
@@ -134,6 +136,31 @@ TEST_F(TableAccessTest, OpensLazilyCountsOpensAndCreatesAMissingFileSilently) {
     ASSERT_EQ(access->Open(kReport), Severity::Proceed);
     EXPECT_NE(t().file.state, nullptr) << "without LAZYOPEN the first open is physical";
     access->Close();
+}
+
+int programThread = 0;
+int numberOfProgramThread() { return programThread; }
+
+TEST_F(TableAccessTest, ProgramThreadsThatEndLeaveNoStateBehind) {
+    start();
+    items->table.declaration.flags |= drivers::file_flag::kThread;
+    runtime::setThreadNumberHook(&numberOfProgramThread);
+    const std::size_t before = runtime::threadsWithState();
+    for (int n = 1; n <= 1000; ++n) {
+        programThread = 50000 + n;
+        reporter.NoteProcedure("Procedure" + std::to_string(n));
+        ASSERT_EQ(access->Open(kReport), Severity::Proceed);
+        ASSERT_EQ(access->RequireOpen(), Severity::Proceed);
+        // The thread ends without closing or leaving its procedure.
+        programThread = 0;
+        runtime::endThread(50000 + n);
+    }
+    EXPECT_EQ(runtime::threadsWithState(), before);
+    for (const UsageEntry& e : TableAccess::UsageLog()) EXPECT_LT(e.THREAD, 50000);
+    programThread = 50001;
+    EXPECT_EQ(reporter.CurrentProcedureName(), "");
+    programThread = 0;
+    runtime::setThreadNumberHook(nullptr);
 }
 
 TEST_F(TableAccessTest, UseBeforeOpenIsAProgramFaultThatHalts) {
