@@ -1,0 +1,5 @@
+#include <gtest/gtest.h>
+
+#include "app/program.h"
+
+TEST(Program, Placeholder) {}
