@@ -115,12 +115,32 @@ int eraseTable(QvnFile& file, std::uint32_t number, const std::string& name, boo
     return dropName ? file.erase(nameKey(name), &existed) : 0;
 }
 
+// The flattened field list must describe one record GROUP: each member lies inside the groups
+// that enclose it, and groups nest at most 100 deep. Members are the fields after a GROUP up to its
+// end offset; an OVER field may overlay anything and is not held to its neighbours' groups.
+constexpr std::size_t kMaxGroupNesting = 100;
+
+int checkGroups(const FileDeclaration& declaration) {
+    std::vector<std::uint64_t> openEnds; // end offsets of the enclosing groups, innermost last
+    for (const auto& field : declaration.fields) {
+        const std::uint64_t begin = field.offset, end = begin + field.size;
+        while (!openEnds.empty() && begin >= openEnds.back()) openEnds.pop_back();
+        if (!field.over && !openEnds.empty() && end > openEnds.back()) return runtime::error::kInvalidFieldType;
+        if (field.type == runtime::TypeCode::Group) {
+            openEnds.push_back(end);
+            if (openEnds.size() > kMaxGroupNesting) return runtime::error::kInvalidFieldType;
+        }
+    }
+    return 0;
+}
+
 int checkDeclaration(const FileDeclaration& declaration) {
     if (declaration.recordLength > kMaxRecordLength || declaration.keys.size() > kMaxKeys) return runtime::error::kInvalidRecordDeclaration;
     for (const auto& field : declaration.fields)
         if (std::uint64_t{field.offset} + field.size > declaration.recordLength) return runtime::error::kInvalidRecordDeclaration;
     for (const auto& memo : declaration.memos)
         if (!memo.isBlob() && memo.size > kMaxMemoSize) return runtime::error::kInvalidRecordDeclaration;
+    if (int rc = checkGroups(declaration)) return rc;
     for (const auto& key : declaration.keys) {
         if (int rc = checkKeyComponents(declaration, key)) return rc;
         if (keyLength(declaration, key) > kMaxKeyLength) return runtime::error::kInvalidKeyLength;

@@ -117,6 +117,30 @@ TEST_F(TableTest, SeveralNamedTablesShareOneFile) {
     expectTablesClean(path);
 }
 
+TEST_F(TableTest, RecordsMustBeGroupsNestedAtMostAHundredDeep) {
+    // Groups nested `depth` deep around one LONG, then a second LONG after them.
+    auto nested = [&](int depth, const std::string& name) {
+        auto t = std::make_unique<TestTable>(dir.file(name));
+        for (int level = 0; level < depth; ++level) {
+            FieldDeclaration group;
+            group.type = TypeCode::Group;
+            group.label = "G" + std::to_string(level);
+            group.size = 4;
+            t->declaration.fields.push_back(group);
+        }
+        t->field("INNER", TypeCode::Long, 4);
+        t->field("AFTER", TypeCode::Long, 4);
+        return t;
+    };
+    EXPECT_EQ(nested(100, "deep.qvn")->call(CREATE), 0);
+    EXPECT_EQ(nested(101, "deeper.qvn")->call(CREATE), 75);
+    // A member that runs past the end of its group: the list is not a record group.
+    auto broken = nested(1, "broken.qvn");
+    broken->declaration.fields[1].size = 8;
+    broken->declaration.fields.pop_back();
+    EXPECT_EQ(broken->call(CREATE), 75);
+}
+
 TEST_F(TableTest, PropertyOperationsThroughAKeyAnswerAsTheFileForms) {
     const std::string path = dir.file("props.qvn");
     People a(path + "\\!first"), b(path + "\\!second");
