@@ -115,6 +115,38 @@ TEST(QvnRunLength, ExpandsAndRefusesOverruns) {
     EXPECT_EQ(rleExpand(shortInput.data(), shortInput.size(), out, 3), 1602);
 }
 
+// Counts that fill the space left exactly are taken; one byte more is refused before anything is
+// written past the end (the guard bytes behind the output stay as they were).
+TEST(QvnRunLength, ACountOneMoreThanTheSpaceLeftIsRefused) {
+    auto expand = [](const Bytes& packed, std::size_t outLength, std::string* out) {
+        std::vector<std::uint8_t> buffer(outLength + 4, '#');
+        const int rc = rleExpand(packed.data(), packed.size(), buffer.data(), outLength);
+        *out = std::string(buffer.begin(), buffer.end());
+        return rc;
+    };
+    std::string out;
+    // 'a' and a repeat of 2 fill three bytes; a repeat of 3 is one too many.
+    EXPECT_EQ(expand({1, 'a', 2, 0}, 3, &out), 0);
+    EXPECT_EQ(out, "aaa####");
+    EXPECT_EQ(expand({1, 'a', 3, 0}, 3, &out), 530);
+    EXPECT_EQ(out.substr(3), "####");
+    // The same after a longer literal, and with a repeat that ends the input.
+    EXPECT_EQ(expand({2, 'x', 'y', 3}, 5, &out), 0);
+    EXPECT_EQ(out, "xyyyy####");
+    EXPECT_EQ(expand({2, 'x', 'y', 4}, 5, &out), 530);
+    EXPECT_EQ(out.substr(5), "####");
+    // A literal of exactly the space left, and one byte more.
+    EXPECT_EQ(expand({3, 'p', 'q', 'r'}, 3, &out), 0);
+    EXPECT_EQ(out, "pqr####");
+    EXPECT_EQ(expand({4, 'p', 'q', 'r', 's'}, 3, &out), 522);
+    EXPECT_EQ(out.substr(3), "####");
+    // A two-byte count: 1 + 299 fill 300 bytes, 1 + 300 do not.
+    EXPECT_EQ(expand({1, 'z', 0xAB, 0x02, 0}, 300, &out), 0);
+    EXPECT_EQ(out, std::string(300, 'z') + "####");
+    EXPECT_EQ(expand({1, 'z', 0xAC, 0x02, 0}, 300, &out), 530);
+    EXPECT_EQ(out.substr(300), "####");
+}
+
 TEST(QvnPrefix, SharedBytesAndLengthFlags) {
     std::string out;
     encodeEntries({entry("ab", "c"), entry("ab", "d"), entry("abx"), entry("q", "rs")}, &out);
