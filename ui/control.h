@@ -1,11 +1,16 @@
 #pragma once
-// What the window keeps per control (internal to the window system).
-#include "runtime/core/picture.h"
+// What the window keeps per control (internal to the window system). The fields below `kind` that
+// only some kinds use (lists, option groups, sheets) are kept here for the scripted user and the
+// tests; a new kind keeps its own data in `state`.
+#include "runtime/picture/picture.h"
+#include "ui/control_kind.h"
 #include "ui/definition.h"
 #include "ui/list_format.h"
 #include "ui/use_variable.h"
 
 #include <QRect>
+
+#include <memory>
 
 class QWidget;
 class QScrollBar;
@@ -17,6 +22,8 @@ namespace docket::ui {
 struct Control {
     int number = 0;
     ControlDefinition def;
+    const ControlKind* kind = nullptr; // null: no kind is registered for the type (no widget)
+    std::unique_ptr<ControlState> state;
     QWidget* widget = nullptr;
     UseVariable use;
     ListSource* source = nullptr;
@@ -32,6 +39,7 @@ struct Control {
     int currentRow = 0;  // lists: 1-based, 0 none
     int selectedTab = 1; // sheets: 1-based
     bool destroyed = false;
+    bool inputWatched = false; // the kind installed the input filter on widgets of its own
 };
 
 } // namespace docket::ui

@@ -5,46 +5,22 @@
 #include "ui/text.h"
 #include "ui/window.h"
 
-#include <QAbstractButton>
 #include <QApplication>
-#include <QButtonGroup>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QTabWidget>
-#include <QTableWidget>
 #include <QWidget>
 
 #include <algorithm>
-#include <cctype>
+#include <cmath>
 #include <cstdlib>
 
 namespace docket::ui {
 namespace {
 
 bool is(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
+    return isProperty(a, b);
 }
 
 std::string number(long value) {
-    return std::to_string(value);
-}
-
-std::string widgetText(const Control& c) {
-    QWidget* w = c.widget;
-    if (auto* edit = qobject_cast<QLineEdit*>(w)) return fromQt(edit->text());
-    if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) return fromQt(plain->toPlainText());
-    if (auto* combo = qobject_cast<QComboBox*>(w)) return fromQt(combo->currentText());
-    return c.def.text;
+    return propertyNumber(value);
 }
 
 } // namespace
@@ -88,55 +64,35 @@ std::string Window::get(int control, std::string_view name) const {
     }
     const Control* c = controlData(control);
     if (c == nullptr) return {};
+    if (c->kind != nullptr) {
+        if (std::optional<std::string> value = c->kind->get(*this, *c, name)) return *value;
+    }
+    // What every control answers the same way; the kinds answer the rest above.
     QWidget* w = c->widget;
     if (is(name, "Type")) return number(static_cast<int>(c->def.type));
     if (is(name, "Parent")) return number(c->def.parent);
-    if (is(name, "Text")) return widgetText(*c);
+    if (is(name, "Text")) return c->def.text;
     if (is(name, "XPos")) return number(std::lround(c->box.x() * unitX_ / ux));
     if (is(name, "YPos")) return number(std::lround(c->box.y() * unitY_ / uy));
     if (is(name, "Width")) return number(std::lround(c->box.width() * unitX_ / ux));
     if (is(name, "Height")) return number(std::lround(c->box.height() * unitY_ / uy));
     if (is(name, "Tip")) return c->def.tip;
     if (is(name, "Format")) return c->def.format;
-    if (is(name, "Items")) {
-        if (c->table == nullptr) return "0";
-        int row = c->table->fontMetrics().height() + 4;
-        int header =
-            c->table->horizontalHeader()->isVisible() ? c->table->horizontalHeader()->sizeHint().height() : 0;
-        return number(std::max(0, (c->table->height() - header - 2 * c->table->frameWidth()) / row));
-    }
-    if (is(name, "Choice") || is(name, "Selected")) {
-        if (c->def.type == ControlType::Sheet) return number(c->selectedTab);
-        if (c->radios != nullptr) return number(c->radios->buttons().indexOf(c->radios->checkedButton()) + 1);
-        return number(c->currentRow);
-    }
-    if (is(name, "ScrollPos")) return number(c->thumb != nullptr ? c->thumb->value() : 0);
+    if (is(name, "Choice") || is(name, "Selected")) return number(c->currentRow);
     if (is(name, "Immediate")) return number((c->def.attributes & attr::Immediate) ? 1 : 0);
     if (is(name, "Skip")) return number((c->def.attributes & attr::Skip) ? 1 : 0);
     if (is(name, "Transparent")) return number((c->def.attributes & attr::Transparent) ? 1 : 0);
     if (is(name, "SingleLine")) return number((c->def.attributes & attr::SingleLine) ? 1 : 0);
     if (is(name, "HScroll")) return number((c->def.attributes & attr::HScroll) ? 1 : 0);
     if (is(name, "VScroll")) return number((c->def.attributes & attr::VScroll) ? 1 : 0);
-    if (w == nullptr) return {};
-    if (is(name, "Visible")) return number(c->hidden ? 0 : 1);
-    if (is(name, "Enabled")) return number(w->isEnabled() ? 1 : 0);
-    if (is(name, "ReadOnly")) {
-        if (auto* edit = qobject_cast<QLineEdit*>(w)) return number(edit->isReadOnly() ? 1 : 0);
-        if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) return number(plain->isReadOnly() ? 1 : 0);
+    // Visible tells whether the control shows: not hidden itself, and its parents shown (a control
+    // on a tab other than the chosen one is not Visible).
+    if (is(name, "Visible")) return number(visibleByParents(*c) ? 1 : 0);
+    if (is(name, "Items") || is(name, "ScrollPos") || is(name, "ReadOnly") || is(name, "Checked") ||
+        is(name, "Default") || is(name, "Flat"))
         return "0";
-    }
-    if (is(name, "Checked")) {
-        auto* button = qobject_cast<QAbstractButton*>(w);
-        return number(button != nullptr && button->isChecked() ? 1 : 0);
-    }
-    if (is(name, "Default")) {
-        auto* button = qobject_cast<QPushButton*>(w);
-        return number(button != nullptr && button->isDefault() ? 1 : 0);
-    }
-    if (is(name, "Flat")) {
-        auto* button = qobject_cast<QPushButton*>(w);
-        return number(button != nullptr && button->isFlat() ? 1 : 0);
-    }
+    if (w == nullptr) return {};
+    if (is(name, "Enabled")) return number(w->isEnabled() ? 1 : 0);
     if (is(name, "FontName")) {
         // The face the program set, which may be a Windows name mapped to the desktop's font.
         QVariant face = w->property("docketFace");
@@ -199,15 +155,21 @@ bool Window::set(int control, std::string_view name, const std::string& value) {
     }
     Control* c = controlData(control);
     if (c == nullptr) return false;
+    if (c->kind != nullptr) {
+        switch (c->kind->set(*this, *c, name, value)) {
+        case PropertyResult::Done:
+            return true;
+        case PropertyResult::Refused:
+            return false;
+        case PropertyResult::NotMine:
+            break;
+        }
+    }
+    // What every control takes the same way; the kinds take the rest above.
     QWidget* w = c->widget;
     auto moveBox = [&](QRect box) {
         c->box = box;
         place(*c);
-        if (c->table != nullptr && !deferred_) {
-            int bar = c->thumb != nullptr ? c->thumb->sizeHint().width() : 0;
-            c->table->setGeometry(0, 0, w->width() - bar, w->height());
-            if (c->thumb != nullptr) c->thumb->setGeometry(w->width() - bar, 0, bar, w->height());
-        }
     };
     if (is(name, "XPos"))
         moveBox(QRect(static_cast<int>(std::lround(n * ux / unitX_)), c->box.y(), c->box.width(),
@@ -229,107 +191,26 @@ bool Window::set(int control, std::string_view name, const std::string& value) {
         c->columns = parseListFormat(value);
         display(control);
     } else if (is(name, "Immediate")) {
-        c->def.attributes =
-            n != 0 ? (c->def.attributes | attr::Immediate) : (c->def.attributes & ~attr::Immediate);
+        setAttribute(*c, attr::Immediate, n != 0);
     } else if (is(name, "Skip")) {
-        c->def.attributes = n != 0 ? (c->def.attributes | attr::Skip) : (c->def.attributes & ~attr::Skip);
+        setAttribute(*c, attr::Skip, n != 0);
         if (w != nullptr) w->setFocusPolicy(n != 0 ? Qt::ClickFocus : Qt::StrongFocus);
     } else if (is(name, "HScroll") || is(name, "VScroll")) {
-        std::uint32_t bit = is(name, "HScroll") ? attr::HScroll : attr::VScroll;
-        c->def.attributes = n != 0 ? (c->def.attributes | bit) : (c->def.attributes & ~bit);
-        applyScrollBars(*c);
+        setAttribute(*c, is(name, "HScroll") ? attr::HScroll : attr::VScroll, n != 0);
     } else if (is(name, "Transparent")) {
-        c->def.attributes =
-            n != 0 ? (c->def.attributes | attr::Transparent) : (c->def.attributes & ~attr::Transparent);
+        setAttribute(*c, attr::Transparent, n != 0);
     } else if (is(name, "Visible")) {
         c->hidden = n == 0;
         refreshVisibility();
-    } else if (is(name, "ScrollPos")) {
-        if (c->thumb == nullptr) return false;
-        c->thumb->setValue(std::clamp(static_cast<int>(n), 0, 100));
     } else if (is(name, "Choice") || is(name, "Selected")) {
-        if (c->def.type == ControlType::Sheet) {
-            c->selectedTab = static_cast<int>(n);
-            display(control);
-            refreshVisibility();
-        } else if (c->radios != nullptr) {
-            auto buttons = c->radios->buttons();
-            if (n >= 1 && n <= buttons.size()) buttons[static_cast<int>(n) - 1]->setChecked(true);
-        } else {
-            c->currentRow = static_cast<int>(n);
-            if (c->table != nullptr) {
-                c->dirty = true;
-                if (n >= 1 && n <= c->table->rowCount()) c->table->selectRow(static_cast<int>(n) - 1);
-                c->dirty = false;
-            } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
-                combo->setCurrentIndex(static_cast<int>(n) - 1);
-            }
-        }
-    } else if (w == nullptr) {
-        if (is(name, "Text") && c->def.type == ControlType::Tab) {
-            c->def.text = value;
-            Control* sheet = controlData(c->def.parent);
-            if (sheet != nullptr && sheet->def.type == ControlType::Sheet) {
-                int index = 0;
-                for (int k = 1; k < control; ++k) {
-                    Control* other = controlData(k);
-                    if (other != nullptr && other->def.type == ControlType::Tab &&
-                        other->def.parent == sheet->number)
-                        ++index;
-                }
-                static_cast<QTabWidget*>(sheet->widget)->setTabText(index, toQt(value));
-            }
-            return true;
-        }
-        return false;
+        c->currentRow = static_cast<int>(n);
     } else if (is(name, "Text")) {
         c->def.text = value;
-        if (auto* edit = qobject_cast<QLineEdit*>(w))
-            edit->setText(toQt(value));
-        else if (auto* plain = qobject_cast<QPlainTextEdit*>(w))
-            plain->setPlainText(toQt(value));
-        else if (auto* combo = qobject_cast<QComboBox*>(w); combo != nullptr && combo->isEditable())
-            combo->setEditText(toQt(value));
-        else if (auto* button = qobject_cast<QAbstractButton*>(w))
-            button->setText(toQt(value));
-        else if (auto* label = qobject_cast<QLabel*>(w))
-            label->setText(toQt(value));
-        else if (auto* box = qobject_cast<QGroupBox*>(w))
-            box->setTitle(toQt(value));
-        else
-            return false;
+        return false; // the control shows no text of its own
+    } else if (w == nullptr) {
+        return false;
     } else if (is(name, "Enabled")) {
         w->setEnabled(n != 0);
-    } else if (is(name, "Icon")) {
-        // Buttons show the icon beside their text, images show it alone.
-        if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-            button->setIcon(makeIcon(value));
-        } else if (auto* label = qobject_cast<QLabel*>(w);
-                   label != nullptr && c->def.type == ControlType::Image) {
-            int side = std::max(16, std::min(label->width(), label->height()));
-            label->setPixmap(makeIcon(value).pixmap(side));
-        } else {
-            return false;
-        }
-        w->setProperty("docketIcon", QString::fromStdString(value));
-    } else if (is(name, "ReadOnly")) {
-        if (auto* edit = qobject_cast<QLineEdit*>(w))
-            edit->setReadOnly(n != 0);
-        else if (auto* plain = qobject_cast<QPlainTextEdit*>(w))
-            plain->setReadOnly(n != 0);
-        else
-            return false;
-    } else if (is(name, "Checked")) {
-        auto* button = qobject_cast<QAbstractButton*>(w);
-        if (button == nullptr) return false;
-        button->setChecked(n != 0);
-    } else if (is(name, "Default") || is(name, "Flat")) {
-        auto* button = qobject_cast<QPushButton*>(w);
-        if (button == nullptr) return false;
-        if (is(name, "Default"))
-            button->setDefault(n != 0);
-        else
-            button->setFlat(n != 0);
     } else if (is(name, "FontName") || is(name, "FontSize") || is(name, "FontStyle")) {
         QFont font = w->font();
         std::string face = is(name, "FontName") ? value : fontFace(font);

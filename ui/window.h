@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+class QObject;
 class QWidget;
 
 namespace docket::ui {
@@ -106,8 +107,16 @@ public:
     Control* controlData(int control) const;
     int thread() const { return thread_; }
 
-    // Used by the widgets.
+    // Used by the widgets and the control kinds.
     void raise(std::uint32_t eventNumber, int control, int keyCode = -1);
+    // Whether the event waits in the queue for `control`.
+    bool queued(std::uint32_t eventNumber, int control) const;
+    // Sends the input on `target` (a widget of the control) through the control's alert keys and
+    // kind; without a call the control's own widget is watched.
+    void watchInput(int control, QObject* target);
+    // Shows and hides the controls by their own Visible and their parents'.
+    void refreshVisibility();
+    bool visibleByParents(const Control& control) const;
     bool keyPressed(int control, int code); // true when an alert took the key
     void userResized();
     void moved();
@@ -138,12 +147,8 @@ private:
     void build(const ControlDefinition& definition, int number);
     void defaultAction();
     bool nextAcceptAll();
-    void refreshVisibility();
-    bool visibleByParents(const Control& control) const;
     void place(Control& control);
     void setEnabledAll(bool enabled);
-    bool validate(Control& control);
-    void applyScrollBars(Control& control);
 
     std::unique_ptr<WindowWidget> widget_;
     std::vector<std::unique_ptr<Control>> controls_;
