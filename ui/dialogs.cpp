@@ -2,7 +2,7 @@
 
 #include "ui/modal.h"
 #include "ui/scheduler.h"
-#include "ui/scripted_user.h"
+#include "ui/observer.h"
 #include "ui/text.h"
 
 #include <QColorDialog>
@@ -196,7 +196,7 @@ bool fileDialog(const std::string& title, std::string& fileName, const std::stri
     } else {
         dialog.setDirectory(QDir::currentPath());
     }
-    ScriptedUser::instance().recordDialog(save ? "save" : "open", title, filter);
+    if (UserObserver* observer = userObserver()) observer->dialogShown(save ? "save" : "open", title, filter);
 
     for (;;) {
         if (waitFor(dialog) != QDialog::Accepted) return false;
@@ -207,19 +207,19 @@ bool fileDialog(const std::string& title, std::string& fileName, const std::stri
         if ((flags & (file::PathMustExist | file::MustExist)) && !info.absoluteDir().exists()) {
             messageBox(fromQt(info.absolutePath()) +
                            "|Path does not exist.|Please verify the correct path was given.",
-                       fromQt(caption), 3);
+                       fromQt(caption), icon::Exclamation);
             continue;
         }
         if ((flags & file::MustExist) && !info.exists()) {
             messageBox(fromQt(info.fileName()) +
                            "|File not found.|Please verify the correct file name was given.",
-                       fromQt(caption), 3);
+                       fromQt(caption), icon::Exclamation);
             continue;
         }
         if (save && (flags & file::AskOverwrite) && info.exists()) {
             unsigned answer =
                 messageBox(fromQt(info.fileName()) + " already exists.|Do you want to replace it?",
-                           fromQt(caption), 3, button::Yes | button::No, button::No);
+                           fromQt(caption), icon::Exclamation, button::Yes | button::No, button::No);
             if (answer != button::Yes) continue;
         }
         fileName = name;
@@ -230,7 +230,7 @@ bool fileDialog(const std::string& title, std::string& fileName, const std::stri
 bool fontDialog(const std::string& title, std::string& face, int& size, long& colour, int& style) {
     QFont start = dialogFont(face, size, style);
     FontChooser dialog(toQt(title), start, colour);
-    ScriptedUser::instance().recordDialog("font", title, face);
+    if (UserObserver* observer = userObserver()) observer->dialogShown("font", title, face);
     if (waitFor(dialog) != QDialog::Accepted) return false;
     QFont chosen = dialog.chosenFont();
     // A Windows face maps to the desktop's font; when the user kept that font, the program gets
@@ -248,7 +248,7 @@ bool colorDialog(const std::string& title, long& colour) {
     dialog.setWindowTitle(title.empty() ? QStringLiteral("Colour") : toQt(title));
     dialog.setOptions(QColorDialog::DontUseNativeDialog);
     dialog.setCurrentColor(colour < 0 ? QColor(Qt::black) : toColor(colour));
-    ScriptedUser::instance().recordDialog("colour", title, {});
+    if (UserObserver* observer = userObserver()) observer->dialogShown("colour", title, {});
     if (waitFor(dialog) != QDialog::Accepted) return false;
     colour = fromColor(dialog.currentColor());
     return true;

@@ -69,9 +69,10 @@ bool alignment(Reader& in, ColumnAlign& align, int& indent) {
     return true;
 }
 
-bool column(Reader& in, ListColumn& out) {
-    if (!in.number(out.width)) return false;
-    if (!alignment(in, out.align, out.indent)) return false;
+// Modifiers up to the next header, picture, field binding or column. A modifier may take an
+// argument in parentheses ("S(255)", a column's scroll width; "Z(2)", a style); the argument is
+// skipped, but it must close.
+bool modifiers(Reader& in, ListColumn& out) {
     while (!in.atEnd()) {
         char c = in.peek();
         if (c == '~' || c == '@' || c == '#' || std::isdigit(static_cast<unsigned char>(c))) break;
@@ -87,9 +88,21 @@ bool column(Reader& in, ListColumn& out) {
             out.underline = true;
             break;
         default:
-            break; // colour, icon and tree modifiers have no meaning here
+            break; // colour, icon, scroll, style and tree modifiers have no meaning here
+        }
+        if (c != '(' && in.peek() == '(') {
+            in.take();
+            std::string argument;
+            if (!in.until(')', argument)) return false;
         }
     }
+    return true;
+}
+
+bool column(Reader& in, ListColumn& out) {
+    if (!in.number(out.width)) return false;
+    if (!alignment(in, out.align, out.indent)) return false;
+    if (!modifiers(in, out)) return false;
     if (in.peek() == '~') {
         in.take();
         if (!in.until('~', out.header)) return false;
@@ -100,6 +113,8 @@ bool column(Reader& in, ListColumn& out) {
         if (c == 'L' || c == 'R' || c == 'C' || c == 'D') {
             if (!alignment(in, out.headerAlign, out.headerIndent)) return false;
         }
+        // Modifiers may follow the header too ("~Message~S(255)").
+        if (!modifiers(in, out)) return false;
     }
     if (in.peek() == '@') {
         in.take();

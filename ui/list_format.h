@@ -3,8 +3,9 @@
 //   width  alignment[(indent)]  modifiers  ["~" header "~" [alignment[(indent)]]]  ["@" picture "@"]  ["#"
 //   field "#"]
 // for example "35R(2)|M~Memo ID~C(0)@n-14@#1#". Alignment letters: L left, R right, C centre,
-// D decimal (shown right aligned). Modifiers: "|" a line on the right, "M" resizable, "_" a line
-// below, others are accepted and ignored. The field binding names the queue field the column shows
+// D decimal (shown right aligned). Modifiers, before or after the header: "|" a line on the right,
+// "M" resizable, "_" a line below; others are accepted and ignored, with their argument in
+// parentheses when they have one ("S(255)"). The field binding names the queue field the column shows
 // (1-based); without one a column shows the field after the previous column's.
 #include <string>
 #include <string_view>

@@ -3,7 +3,7 @@
 #include "runtime/core/fatal.h"
 #include "ui/menu_text.h"
 #include "ui/scheduler.h"
-#include "ui/scripted_user.h"
+#include "ui/observer.h"
 #include "ui/text.h"
 
 #include <QAbstractButton>
@@ -16,6 +16,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 namespace docket::ui {
 namespace {
@@ -66,18 +67,20 @@ unsigned messageBox(const std::string& text, const std::string& caption, int ico
     box->setWindowTitle(toQt(caption));
     box->setText(shown);
     switch (icon) {
-    case 1:
-        box->setIcon(QMessageBox::Information);
+    case icon::Application:
+        box->setIconPixmap(makeIcon("docket.ico").pixmap(32));
         break;
-    case 2:
+    case icon::Hand:
+        box->setIcon(QMessageBox::Critical);
+        break;
+    case icon::Question:
         box->setIcon(QMessageBox::Question);
         break;
-    case 3:
+    case icon::Exclamation:
         box->setIcon(QMessageBox::Warning);
         break;
-    case 4:
-    case 5:
-        box->setIcon(QMessageBox::Critical);
+    case icon::Asterisk:
+        box->setIcon(QMessageBox::Information);
         break;
     default:
         break;
@@ -102,7 +105,7 @@ unsigned messageBox(const std::string& text, const std::string& caption, int ico
     box->setWindowModality(Qt::ApplicationModal);
     QMessageBox* previous = gBox;
     gBox = box.get();
-    ScriptedUser::instance().recordBox(caption, text, buttons);
+    if (UserObserver* observer = userObserver()) observer->boxShown(caption, text, buttons, icon);
     box->show();
     Scheduler::instance().waitUntil([&answer] { return answer != 0; });
     gBox = previous;
@@ -116,7 +119,7 @@ void setStopHandler(std::function<void()> handler) {
 
 void stopBox(const std::string& text) {
     const std::string& caption = runtime::fatalCaption();
-    unsigned answer = messageBox(text, caption.empty() ? "Stop" : caption, 5, button::Abort | button::Ignore,
+    unsigned answer = messageBox(text, caption.empty() ? "Stop" : caption, icon::Hand, button::Abort | button::Ignore,
                                  button::Abort);
     if (answer != button::Abort) return;
     if (gStop) {
@@ -127,7 +130,15 @@ void stopBox(const std::string& text) {
 }
 
 void installFatalHook() {
-    runtime::setFatalHook([](const std::string& message) { stopBox(message); });
+    runtime::setFatalHook([](const std::string& message) {
+        const std::string& caption = runtime::fatalCaption();
+        messageBox(message, caption.empty() ? "Stop" : caption, icon::Hand, button::Abort, button::Abort);
+        if (gStop) {
+            gStop();
+        } else {
+            std::exit(1);
+        }
+    });
 }
 
 int popupMenu(const std::string& menuText, int x, int y) {
@@ -139,7 +150,7 @@ int popupMenu(const std::string& menuText, int x, int y) {
     QObject::connect(menu.get(), &QMenu::aboutToHide, [&done] { done = true; });
     QMenu* previous = gMenu;
     gMenu = menu.get();
-    ScriptedUser::instance().recordMenu(menuText);
+    if (UserObserver* observer = userObserver()) observer->menuShown(menuText);
     menu->popup(x == 0 && y == 0 ? QCursor::pos() : QPoint(x, y));
     // QMenu hides itself before it emits triggered, in the same call, so both have happened when
     // the thread resumes.
@@ -156,7 +167,33 @@ QMenu* openMenu() {
 }
 
 void beep() {
+    if (UserObserver* observer = userObserver()) observer->beeped();
     QApplication::beep();
+}
+
+namespace {
+int gBusy = 0;
+UserObserver* gObserver = nullptr;
+} // namespace
+
+UserObserver* setUserObserver(UserObserver* observer) {
+    return std::exchange(gObserver, observer);
+}
+UserObserver* userObserver() {
+    return gObserver;
+}
+
+void showBusyCursor() {
+    if (gBusy++ == 0) QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void restoreCursor() {
+    if (gBusy == 0) return;
+    if (--gBusy == 0) QApplication::restoreOverrideCursor();
+}
+
+bool busyCursorShown() {
+    return gBusy > 0;
 }
 
 } // namespace docket::ui

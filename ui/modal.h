@@ -16,7 +16,18 @@ inline constexpr unsigned Ok = 1, Yes = 2, No = 4, Abort = 8, Retry = 16, Ignore
                           Help = 128;
 } // namespace button
 
-// Stock icons by number: 1 information, 2 question, 3 exclamation, 4 and 5 stop (hand); others none.
+// The message icons by number. This is the one vocabulary of icons: the error reporter names its
+// icons by the same numbers (3 for its questions, 4 for its messages), and its message hook passes
+// them through unchanged. Other numbers show no icon.
+namespace icon {
+inline constexpr int None = 0;
+inline constexpr int Application = 1; // the program's own icon
+inline constexpr int Hand = 2;        // stop
+inline constexpr int Question = 3;
+inline constexpr int Exclamation = 4; // warning
+inline constexpr int Asterisk = 5;    // information
+} // namespace icon
+
 // `text` breaks lines at "|". Returns the bit of the button pressed; closing the box answers with
 // Cancel when the set holds it, else with the default button. An empty set means Ok.
 unsigned messageBox(const std::string& text, const std::string& caption = {}, int icon = 0,
@@ -27,7 +38,8 @@ void stopBox(const std::string& text);
 // What Abort does; the default exits with code 1. Tests replace it.
 void setStopHandler(std::function<void()> handler);
 
-// Installs the "Stop" box as the runtime's fatal-error hook.
+// Installs the runtime's fatal-error hook: the message in a box whose only button is Abort, then
+// the stop handler. A fatal error offers no way to carry on.
 void installFatalHook();
 
 // Shows a popup menu from a menu text at (x, y) in screen pixels, or at the mouse when both are
@@ -38,6 +50,21 @@ int popupMenu(const std::string& menuText, int x = 0, int y = 0);
 QMessageBox* openBox();
 QMenu* openMenu();
 
+// The system's default beep.
 void beep();
+
+// The busy cursor over every window of the program while long work runs. Calls nest: the normal
+// cursor returns when every showBusyCursor has had its restoreCursor; a restore without a show
+// does nothing.
+void showBusyCursor();
+void restoreCursor();
+bool busyCursorShown();
+class BusyCursor {
+public:
+    BusyCursor() { showBusyCursor(); }
+    ~BusyCursor() { restoreCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
 
 } // namespace docket::ui

@@ -33,6 +33,7 @@ ScriptedUser& ScriptedUser::instance() {
 void ScriptedUser::attach() {
     Scheduler::instance().setScriptedMode(true);
     Scheduler::instance().setIdleAction([this] { return act(); });
+    setUserObserver(this);
 }
 
 void ScriptedUser::clear() {
@@ -59,16 +60,17 @@ Window* ScriptedUser::target(int thread) {
     return Scheduler::instance().topWindow(thread);
 }
 
-void ScriptedUser::recordBox(const std::string& caption, const std::string& text, unsigned buttons) {
-    shown_.push_back({"box", caption, text, buttons});
+void ScriptedUser::boxShown(const std::string& caption, const std::string& text, unsigned buttons, int icon) {
+    shown_.push_back({"box", caption, text, buttons, icon});
 }
-void ScriptedUser::recordMenu(const std::string& text) {
+void ScriptedUser::menuShown(const std::string& text) {
     shown_.push_back({"menu", {}, text, 0});
 }
-
-void ScriptedUser::recordDialog(const std::string& kind, const std::string& caption,
-                                const std::string& text) {
+void ScriptedUser::dialogShown(const std::string& kind, const std::string& caption, const std::string& text) {
     shown_.push_back({kind, caption, text, 0});
+}
+void ScriptedUser::beeped() {
+    shown_.push_back({"beep", {}, {}, 0});
 }
 
 void ScriptedUser::custom(std::function<void()> action) {

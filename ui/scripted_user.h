@@ -1,6 +1,9 @@
 #pragma once
 // The scripted user of tests: queued actions are carried out through the real widgets, one at a
-// time, whenever every program thread waits. Every box and menu shown is recorded.
+// time, whenever every program thread waits. Every box, menu and dialog shown, and every beep, is
+// recorded: attach() installs it as the window system's observer.
+#include "ui/observer.h"
+
 #include <deque>
 #include <functional>
 #include <string>
@@ -10,11 +13,12 @@ namespace docket::ui {
 
 class Window;
 
-class ScriptedUser {
+class ScriptedUser final : public UserObserver {
 public:
     static ScriptedUser& instance();
 
-    // Installs itself as the scheduler's idle action and turns scripted mode on.
+    // Installs itself as the scheduler's idle action and as the observer, and turns scripted mode
+    // on.
     void attach();
     void clear();
 
@@ -36,19 +40,21 @@ public:
     void custom(std::function<void()> action);
 
     struct Shown {
-        std::string kind; // "box", "menu", "open", "save", "font" or "colour"
+        std::string kind; // "box", "menu", "open", "save", "font", "colour" or "beep"
         std::string caption;
         std::string text; // the box's text, menu text, file filter or starting face
         unsigned buttons = 0;
+        int icon = 0; // boxes: the icon number
     };
     const std::vector<Shown>& shown() const { return shown_; }
     std::size_t pending() const { return actions_.size(); }
     // Failures of actions (no such control, no box open): kept for the test to check.
     const std::vector<std::string>& failures() const { return failures_; }
 
-    void recordBox(const std::string& caption, const std::string& text, unsigned buttons);
-    void recordMenu(const std::string& text);
-    void recordDialog(const std::string& kind, const std::string& caption, const std::string& text);
+    void boxShown(const std::string& caption, const std::string& text, unsigned buttons, int icon) override;
+    void menuShown(const std::string& text) override;
+    void dialogShown(const std::string& kind, const std::string& caption, const std::string& text) override;
+    void beeped() override;
 
 private:
     bool act();

@@ -167,15 +167,35 @@ Window::Window(const WindowDefinition& definition, Bindings bindings) : bindings
     face_ = definition.font;
     icon_ = definition.icon;
     post(event::OpenWindow);
-    if (firstControl() != 0) {
-        for (auto& c : controls_) {
-            if (c->widget != nullptr && c->widget->focusPolicy() != Qt::NoFocus && c->widget->isEnabled() &&
-                !c->hidden) {
-                c->widget->setFocus();
-                break;
-            }
+    for (auto& c : controls_) {
+        QWidget* target = c->kind != nullptr ? c->kind->focusWidget(*c) : nullptr;
+        if (target != nullptr && target->focusPolicy() != Qt::NoFocus && target->isEnabled() &&
+            visibleByParents(*c)) {
+            target->setFocus();
+            focusReported_ = c->number;
+            break;
         }
     }
+    // The user moving the focus to another control selects it. The control the window opens with
+    // (or gets back when it is activated again) was not moved to.
+    QObject::connect(qApp, &QApplication::focusChanged, widget_.get(),
+                     [this](QWidget*, QWidget* now) { focusMoved(now); });
+}
+
+void Window::focusMoved(QWidget* now) {
+    if (closed_ || now == nullptr || now->window() != widget_.get()) return;
+    int control = controlOf(now);
+    if (control == 0 || control == focusReported_) return;
+    focusReported_ = control;
+    raise(event::Selected, control);
+}
+
+int Window::controlOf(QWidget* focus) const {
+    for (const auto& c : controls_) {
+        if (c->destroyed || c->widget == nullptr) continue;
+        if (focus == c->widget || c->widget->isAncestorOf(focus)) return c->number;
+    }
+    return 0;
 }
 
 Window::~Window() {
@@ -334,23 +354,43 @@ void Window::update(int control) {
     }
 }
 
+// The window's own focus: the control that has it, or gets it back when the window is active again.
 int Window::focusControl() const {
-    QWidget* focus = QApplication::focusWidget();
-    for (const auto& c : controls_) {
-        if (c->destroyed || c->widget == nullptr) continue;
-        if (focus == c->widget || (focus != nullptr && c->widget->isAncestorOf(focus))) return c->number;
-    }
-    return 0;
+    QWidget* focus = widget_->focusWidget();
+    return focus == nullptr ? 0 : controlOf(focus);
 }
 
+// Selecting a control on a tab other than the chosen one brings its tab forward first, as the
+// user's choice of that tab would (EVENT:TabChanging and EVENT:NewSelection for the sheet), so
+// that a control the program sends the user to is always one the user can see.
 void Window::select(int control) {
     Control* c = controlData(control);
     if (c == nullptr || c->widget == nullptr) return;
+    bringForward(*c);
     QWidget* target = c->kind != nullptr ? c->kind->focusWidget(*c) : c->widget;
     if (target == nullptr) return;
+    focusReported_ = control;
     target->setFocus(Qt::OtherFocusReason);
     if (auto* edit = qobject_cast<QLineEdit*>(target)) edit->selectAll();
     post(event::Selected, control);
+}
+
+void Window::bringForward(const Control& control) {
+    const Control* c = &control;
+    for (int steps = 0; steps <= controlCount(); ++steps) {
+        Control* parent = controlData(c->def.parent);
+        if (parent == nullptr || parent == c) return;
+        if (parent->def.type == ControlType::Tab) {
+            Control* sheet = controlData(parent->def.parent);
+            int ordinal = tabOrdinal(*this, *parent);
+            if (sheet != nullptr && sheet->kind != nullptr && sheet->selectedTab != ordinal && !parent->hidden) {
+                sheet->kind->set(*this, *sheet, "Choice", std::to_string(ordinal));
+                raise(event::TabChanging, sheet->number);
+                raise(event::NewSelection, sheet->number);
+            }
+        }
+        c = parent;
+    }
 }
 
 void Window::alert(int control, int code, int slot) {
@@ -437,6 +477,24 @@ void Window::defaultAction() {
     }
 }
 
+// Handlers may add and remove handlers, themselves included. The event goes to the handlers that
+// matched it when it arrived, in the order they were added, each only if it is still there when
+// its turn comes; a handler added meanwhile sees the events after this one. The handler runs from
+// a copy, so removing it while it runs leaves the running code alone.
+bool Window::runHandlers() {
+    std::vector<int> matching;
+    for (const Handler& h : handlers_) {
+        if ((h.event == 0 || h.event == event_) && (h.control == 0 || h.control == control_)) matching.push_back(h.id);
+    }
+    for (int id : matching) {
+        auto found = std::find_if(handlers_.begin(), handlers_.end(), [id](const Handler& h) { return h.id == id; });
+        if (found == handlers_.end()) continue;
+        std::function<Action()> run = found->run;
+        if (run() == Action::Skip) return true;
+    }
+    return false;
+}
+
 bool Window::takeEvent() {
     if (turnTaken_) {
         turnTaken_ = false;
@@ -456,17 +514,7 @@ bool Window::takeEvent() {
         control_ = next.control;
         if (next.keyCode >= 0) keyCode_ = next.keyCode;
         action_ = Action::Default;
-        bool handled = false;
-        for (const Handler& h : handlers_) {
-            if ((h.event == 0 || h.event == event_) && (h.control == 0 || h.control == control_)) {
-                Action result = h.run();
-                if (result == Action::Skip) {
-                    handled = true;
-                    break;
-                }
-            }
-        }
-        if (handled) continue;
+        if (runHandlers()) continue;
         turnTaken_ = true;
         return true;
     }

@@ -73,7 +73,9 @@ public:
     void destroyControl(int control);
     bool exists(int control) const;
 
-    void select(int control);      // gives it the focus (EVENT:Selected is posted)
+    // Gives the control the focus (EVENT:Selected is posted); a control on a tab not chosen brings
+    // its tab forward. The user moving the focus raises EVENT:Selected too.
+    void select(int control);
     void display(int control = 0); // shows the use variables again (0: every control)
     void update(int control = 0);  // writes entries back into their use variables
     int focusControl() const;
@@ -146,6 +148,10 @@ private:
 
     void build(const ControlDefinition& definition, int number);
     void defaultAction();
+    bool runHandlers(); // true when a handler skipped the event
+    void focusMoved(QWidget* now);
+    int controlOf(QWidget* focus) const;
+    void bringForward(const Control& control);
     bool nextAcceptAll();
     void place(Control& control);
     void setEnabledAll(bool enabled);
@@ -166,6 +172,7 @@ private:
     bool left_ = false;
     int thread_ = 0;
     int acceptAll_ = 0; // next control of the pass, 0 when none runs
+    int focusReported_ = 0; // the control last selected, by the program or the user
     bool pixels_ = false;
     double unitX_ = 1, unitY_ = 1;
     int timerId_ = 0;

@@ -47,6 +47,32 @@ TEST(ListFormat, FieldsDefaultToTheNextOneAndBadTextStops) {
     EXPECT_EQ(columns.size(), 1u);
 }
 
+TEST(ListFormat, ModifiersWithArgumentsAfterTheHeader) {
+    // The message history window's list: a scroll modifier with its width follows the header.
+    bool ok = false;
+    auto columns = parseListFormat("217L(2)|M~Message~S(255)@s255@42L(2)|M~Category~L(1)@s255@", &ok);
+    ASSERT_TRUE(ok);
+    ASSERT_EQ(columns.size(), 2u);
+    EXPECT_EQ(columns[0].width, 217);
+    EXPECT_EQ(columns[0].header, "Message");
+    EXPECT_EQ(columns[0].picture, "s255");
+    EXPECT_EQ(columns[0].field, 1);
+    EXPECT_TRUE(columns[0].resizable);
+    EXPECT_EQ(columns[1].width, 42);
+    EXPECT_EQ(columns[1].header, "Category");
+    EXPECT_EQ(columns[1].headerAlign, ColumnAlign::Left);
+    EXPECT_EQ(columns[1].headerIndent, 1);
+    EXPECT_EQ(columns[1].field, 2);
+    // Arguments before the header too, and an argument that never closes stops the parse.
+    columns = parseListFormat("30L(2)Z(3)S(40)|~A~@s5@20R~B~", &ok);
+    ASSERT_TRUE(ok);
+    ASSERT_EQ(columns.size(), 2u);
+    EXPECT_TRUE(columns[0].rightBorder);
+    EXPECT_EQ(columns[1].header, "B");
+    parseListFormat("30L~A~S(255", &ok);
+    EXPECT_FALSE(ok);
+}
+
 TEST(MenuText, OrdinalsSkipSeparatorsAndTitles) {
     auto entries = parseMenuText("File{Open|Close}|-|Exit");
     ASSERT_EQ(entries.size(), 3u);
