@@ -40,10 +40,10 @@
 #include <vector>
 
 #include "drivers/driver.h"
-#include "files/view_filter.h"
-#include "files/view_order.h"
-#include "files/view_sort.h"
-#include "files/view_trace.h"
+#include "files/internal/view_filter.h"
+#include "files/internal/view_order.h"
+#include "files/internal/view_sort.h"
+#include "files/internal/view_trace.h"
 #include "runtime/core/error_codes.h"
 
 namespace docket::runtime {

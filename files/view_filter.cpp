@@ -1,4 +1,4 @@
-#include "files/view_filter.h"
+#include "files/internal/view_filter.h"
 
 #include <functional>
 

@@ -1,4 +1,4 @@
-#include "files/view_order.h"
+#include "files/internal/view_order.h"
 
 #include <cstdlib>
 #include <string>

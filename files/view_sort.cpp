@@ -1,4 +1,4 @@
-#include "files/view_sort.h"
+#include "files/internal/view_sort.h"
 
 #include <cerrno>
 #include <cstdio>

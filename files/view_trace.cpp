@@ -1,4 +1,4 @@
-#include "files/view_trace.h"
+#include "files/internal/view_trace.h"
 
 #include <cstdio>
 

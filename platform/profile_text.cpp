@@ -1,4 +1,4 @@
-#include "platform/profile_text.h"
+#include "platform/internal/profile_text.h"
 
 #include <cstddef>
 #include <vector>

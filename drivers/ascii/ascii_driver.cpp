@@ -4,7 +4,7 @@
 #include <ctime>
 #include <tuple>
 
-#include "drivers/ascii/ascii_file.h"
+#include "drivers/ascii/internal/ascii_file.h"
 #include "drivers/platform_result.h"
 #include "platform/charset.h"
 #include "platform/clock.h"

@@ -1,4 +1,4 @@
-#include "drivers/ascii/ascii_file.h"
+#include "drivers/ascii/internal/ascii_file.h"
 #include "runtime/core/char_tables.h"
 
 #include <cstdlib>

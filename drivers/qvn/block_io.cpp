@@ -1,4 +1,4 @@
-#include "drivers/qvn/block_io.h"
+#include "drivers/qvn/internal/block_io.h"
 
 #include <unistd.h>
 
@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "drivers/platform_result.h"
-#include "drivers/qvn/fault.h"
-#include "drivers/qvn/format.h"
+#include "drivers/qvn/internal/fault.h"
+#include "drivers/qvn/internal/format.h"
 
 namespace docket::drivers::qvn {
 

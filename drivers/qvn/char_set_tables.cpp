@@ -1,4 +1,4 @@
-#include "drivers/qvn/char_set_tables.h"
+#include "drivers/qvn/internal/char_set_tables.h"
 
 #include <algorithm>
 #include <numeric>

@@ -10,7 +10,7 @@
 #include <unordered_map>
 
 #include "drivers/platform_result.h"
-#include "drivers/qvn/fault.h"
+#include "drivers/qvn/internal/fault.h"
 #include "drivers/qvn/qvn_file.h"
 #include "platform/error.h"
 #include "runtime/core/error_codes.h"

@@ -1,8 +1,8 @@
-#include "drivers/qvn/entry_tree.h"
+#include "drivers/qvn/internal/entry_tree.h"
 
 #include <algorithm>
 
-#include "drivers/qvn/fault.h"
+#include "drivers/qvn/internal/fault.h"
 #include "runtime/core/error_codes.h"
 
 namespace docket::drivers::qvn {

@@ -1,4 +1,4 @@
-#include "drivers/qvn/fault.h"
+#include "drivers/qvn/internal/fault.h"
 
 #include "runtime/core/fatal.h"
 

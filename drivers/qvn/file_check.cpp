@@ -4,9 +4,9 @@
 #include <optional>
 #include <set>
 
-#include "drivers/qvn/block_io.h"
+#include "drivers/qvn/internal/block_io.h"
 #include "runtime/core/fatal.h"
-#include "drivers/qvn/table_entries.h"
+#include "drivers/qvn/internal/table_entries.h"
 
 namespace docket::drivers::qvn {
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "drivers/qvn/format.h"
+#include "drivers/qvn/internal/format.h"
 
 namespace docket::drivers::qvn {
 

@@ -1,4 +1,4 @@
-#include "drivers/qvn/format.h"
+#include "drivers/qvn/internal/format.h"
 
 #include <algorithm>
 #include <cstring>

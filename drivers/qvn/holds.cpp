@@ -4,9 +4,9 @@
 #include <chrono>
 #include <thread>
 
-#include "drivers/qvn/entry_tree.h"
+#include "drivers/qvn/internal/entry_tree.h"
 #include "drivers/qvn/qvn_table.h"
-#include "drivers/qvn/table_entries.h"
+#include "drivers/qvn/internal/table_entries.h"
 #include "drivers/qvn/transactions.h"
 #include "platform/clock.h"
 #include "platform/error.h"

@@ -1,4 +1,4 @@
-#include "drivers/qvn/key_encoding.h"
+#include "drivers/qvn/internal/key_encoding.h"
 #include "runtime/core/error_codes.h"
 
 #include <algorithm>

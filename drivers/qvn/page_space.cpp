@@ -3,8 +3,8 @@
 // keeps a position too (first == end), so that the order holds for every class.
 #include <algorithm>
 
-#include "drivers/qvn/fault.h"
-#include "drivers/qvn/page_store.h"
+#include "drivers/qvn/internal/fault.h"
+#include "drivers/qvn/internal/page_store.h"
 
 namespace docket::drivers::qvn {
 

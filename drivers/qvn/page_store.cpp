@@ -1,9 +1,9 @@
-#include "drivers/qvn/page_store.h"
+#include "drivers/qvn/internal/page_store.h"
 
 #include <algorithm>
 #include <bit>
 
-#include "drivers/qvn/fault.h"
+#include "drivers/qvn/internal/fault.h"
 
 namespace docket::drivers::qvn {
 

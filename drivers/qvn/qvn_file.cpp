@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "drivers/platform_result.h"
-#include "drivers/qvn/fault.h"
+#include "drivers/qvn/internal/fault.h"
 #include "drivers/qvn/physical_name.h"
 #include "platform/clock.h"
 #include "runtime/core/error_codes.h"

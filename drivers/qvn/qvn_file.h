@@ -15,10 +15,10 @@
 #include <string_view>
 #include <vector>
 
-#include "drivers/qvn/block_io.h"
-#include "drivers/qvn/entry_tree.h"
-#include "drivers/qvn/page_store.h"
-#include "drivers/qvn/station_locks.h"
+#include "drivers/qvn/internal/block_io.h"
+#include "drivers/qvn/internal/entry_tree.h"
+#include "drivers/qvn/internal/page_store.h"
+#include "drivers/qvn/internal/station_locks.h"
 
 namespace docket::drivers::qvn {
 

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "drivers/qvn/table_driver.h"
+#include "drivers/qvn/internal/table_driver.h"
 
 namespace docket::drivers::qvn {
 namespace {

@@ -5,8 +5,8 @@
 #include <new>
 
 #include "drivers/qvn/definition_stream.h"
-#include "drivers/qvn/fault.h"
-#include "drivers/qvn/table_entries.h"
+#include "drivers/qvn/internal/fault.h"
+#include "drivers/qvn/internal/table_entries.h"
 #include "drivers/qvn/transactions.h"
 #include "platform/charset.h"
 #include "runtime/core/error_codes.h"

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "drivers/driver.h"
-#include "drivers/qvn/char_set_tables.h"
-#include "drivers/qvn/key_encoding.h"
+#include "drivers/qvn/internal/char_set_tables.h"
+#include "drivers/qvn/internal/key_encoding.h"
 #include "drivers/qvn/qvn_file.h"
-#include "drivers/qvn/table_entries.h"
+#include "drivers/qvn/internal/table_entries.h"
 #include "runtime/core/error_codes.h"
 
 namespace docket::runtime {

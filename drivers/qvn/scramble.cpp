@@ -1,6 +1,6 @@
-#include "drivers/qvn/scramble.h"
+#include "drivers/qvn/internal/scramble.h"
 
-#include "drivers/qvn/format.h"
+#include "drivers/qvn/internal/format.h"
 
 namespace docket::drivers::qvn {
 

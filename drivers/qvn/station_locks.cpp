@@ -1,4 +1,4 @@
-#include "drivers/qvn/station_locks.h"
+#include "drivers/qvn/internal/station_locks.h"
 
 #include <chrono>
 #include <thread>

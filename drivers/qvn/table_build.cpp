@@ -12,9 +12,9 @@
 #include <cstring>
 #include <new>
 
-#include "drivers/qvn/fault.h"
+#include "drivers/qvn/internal/fault.h"
 #include "drivers/qvn/qvn_table.h"
-#include "drivers/qvn/table_entries.h"
+#include "drivers/qvn/internal/table_entries.h"
 #include "runtime/expression/binding_scopes.h"
 #include "runtime/core/char_tables.h"
 #include "runtime/expression/expression.h"

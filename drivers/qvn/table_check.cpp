@@ -4,7 +4,7 @@
 #include <set>
 
 #include "drivers/qvn/qvn_table.h"
-#include "drivers/qvn/table_entries.h"
+#include "drivers/qvn/internal/table_entries.h"
 #include "drivers/qvn/transactions.h"
 #include "runtime/core/error_codes.h"
 

@@ -1,4 +1,4 @@
-#include "drivers/qvn/table_driver.h"
+#include "drivers/qvn/internal/table_driver.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,7 +12,7 @@
 #include "drivers/qvn/definition_stream.h"
 #include "drivers/qvn/physical_name.h"
 #include "drivers/qvn/qvn_table.h"
-#include "drivers/qvn/table_entries.h"
+#include "drivers/qvn/internal/table_entries.h"
 #include "drivers/qvn/transactions.h"
 #include "runtime/core/char_tables.h"
 #include "runtime/core/error_codes.h"

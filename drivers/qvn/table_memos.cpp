@@ -17,9 +17,9 @@
 #include <cstring>
 #include <new>
 
-#include "drivers/qvn/fault.h"
+#include "drivers/qvn/internal/fault.h"
 #include "drivers/qvn/qvn_table.h"
-#include "drivers/qvn/table_entries.h"
+#include "drivers/qvn/internal/table_entries.h"
 #include "platform/charset.h"
 #include "runtime/core/error_codes.h"
 

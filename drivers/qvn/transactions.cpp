@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "drivers/qvn/qvn_table.h"
-#include "drivers/qvn/table_entries.h"
+#include "drivers/qvn/internal/table_entries.h"
 #include "runtime/core/error_codes.h"
 
 namespace docket::drivers::qvn {

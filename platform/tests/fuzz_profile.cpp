@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/profile_text.h"
+#include "platform/internal/profile_text.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "platform/file.h"
-#include "platform/profile_text.h"
+#include "platform/internal/profile_text.h"
 
 namespace docket::platform {
 namespace {

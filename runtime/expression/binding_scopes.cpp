@@ -6,7 +6,7 @@
 
 #include "runtime/core/char_tables.h"
 #include "runtime/core/error_state.h"
-#include "runtime/expression/expr_scanner.h"
+#include "runtime/expression/internal/expr_scanner.h"
 #include "runtime/core/thread_hook.h"
 #include "runtime/core/error_codes.h"
 #include "runtime/core/thread_state.h"

@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "runtime/expression/bound_variable.h"
-#include "runtime/expression/expr_builtins.h"
+#include "runtime/expression/internal/expr_builtins.h"
 
 namespace docket::runtime {
 

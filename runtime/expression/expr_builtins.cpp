@@ -1,4 +1,4 @@
-#include "runtime/expression/expr_builtins.h"
+#include "runtime/expression/internal/expr_builtins.h"
 
 #include <unistd.h>
 

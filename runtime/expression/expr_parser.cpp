@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "runtime/expression/expr_scanner.h"
+#include "runtime/expression/internal/expr_scanner.h"
 
 namespace docket::runtime {
 namespace {

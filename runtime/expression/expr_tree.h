@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "runtime/expression/bound_variable.h"
-#include "runtime/expression/expr_builtins.h"
+#include "runtime/expression/internal/expr_builtins.h"
 #include "runtime/core/value.h"
 
 namespace docket::runtime {

@@ -15,7 +15,7 @@
 
 #include "runtime/core/char_tables.h"
 #include "runtime/core/dates.h"
-#include "runtime/picture/picture_internal.h"
+#include "runtime/picture/internal/picture_internal.h"
 #include "runtime/picture/picture_regional.h"
 
 namespace docket::runtime::picture_detail {

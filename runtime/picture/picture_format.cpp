@@ -6,7 +6,7 @@
 
 #include "runtime/core/char_tables.h"
 #include "runtime/picture/picture.h"
-#include "runtime/picture/picture_internal.h"
+#include "runtime/picture/internal/picture_internal.h"
 
 namespace docket::runtime {
 namespace picture_detail {

@@ -1,4 +1,4 @@
-#include "runtime/expression/expr_scanner.h"
+#include "runtime/expression/internal/expr_scanner.h"
 
 #include <gtest/gtest.h>
 

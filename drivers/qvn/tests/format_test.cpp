@@ -4,8 +4,8 @@
 
 #include <random>
 
-#include "drivers/qvn/format.h"
-#include "drivers/qvn/scramble.h"
+#include "drivers/qvn/internal/format.h"
+#include "drivers/qvn/internal/scramble.h"
 
 namespace docket::drivers::qvn {
 namespace {

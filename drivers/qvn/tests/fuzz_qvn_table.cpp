@@ -10,6 +10,7 @@
 // Patch format, repeated to the end of the input: offset (3 bytes little-endian, taken modulo the
 // image size), count n (1 byte), then n bytes written at the offset (cut at the image's end).
 #include <unistd.h>
+#include <cstdlib>
 
 #include <algorithm>
 #include <cstdint>
@@ -35,6 +36,7 @@ void readEverything(DriverFile& file) {
     open.openMode = 0x40;
     if (callDriver(OperationCode::OPEN, file, open) != 0) return;
     auto* table = static_cast<QvnTable*>(file.state.get());
+    const bool held = getenv("E1") && table->file().beginAccess(false) == 0;
     for (int k = -1; k < static_cast<int>(table->declaration().keys.size()); ++k) {
         DriverArguments args;
         if (k < 0) {
@@ -44,10 +46,12 @@ void readEverything(DriverFile& file) {
             callDriver(OperationCode::SETkey, file, args);
         }
         for (int steps = 0; steps < 10000; ++steps) {
+            if (getenv("E2") && k >= 0) { DriverArguments nm; callDriver(OperationCode::NOMEMO, file, nm); }
             DriverArguments next;
             if (callDriver(OperationCode::NEXT, file, next) != 0) break;
         }
     }
+    if (held) table->file().endAccess();
     DriverArguments close;
     callDriver(OperationCode::CLOSE, file, close);
 }

@@ -7,7 +7,7 @@
 #include <functional>
 #include <random>
 
-#include "drivers/qvn/key_encoding.h"
+#include "drivers/qvn/internal/key_encoding.h"
 #include "runtime/core/char_tables.h"
 #include "runtime/core/type_code.h"
 

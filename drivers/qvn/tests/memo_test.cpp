@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "drivers/qvn/qvn_table.h"
-#include "drivers/qvn/table_entries.h"
+#include "drivers/qvn/internal/table_entries.h"
 #include "drivers/qvn/tests/qvn_test_util.h"
 #include "drivers/qvn/tests/table_test_util.h"
 
@@ -183,23 +183,71 @@ TEST_F(MemoTest, APutAfterAnotherStationChangedOnlyTheMemoStoresThisBuffer) {
     ASSERT_EQ(t.add(1, "one", "mine"), 0);
     const std::uint32_t r = t.pointer();
     ASSERT_EQ(t.get(r), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        Notes station(path);
-        int rc = 0;
-        while ((rc = station.call(OPEN)) == 5) ::usleep(1000);
-        if (rc == 0) rc = station.get(r);
-        station.setMemo(0, "theirs");
-        if (rc == 0) rc = station.call(PUT);
-        ::_exit(rc == 0 ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ChildStation station([&] {
+        Notes other(path);
+        int rc = retryWhileBusy([&] { return other.call(OPEN); });
+        if (rc == 0) rc = other.get(r);
+        other.setMemo(0, "theirs");
+        if (rc == 0) rc = other.call(PUT);
+        return rc == 0 ? 0 : 1;
+    });
+    ASSERT_EQ(station.finish(), 0);
     EXPECT_EQ(segmentsOf(path, r, 0), (std::map<int, std::string>{{0, "theirs"}}));
     // Without WATCH the last writer wins: this station's buffer, memo included.
     ASSERT_EQ(t.call(PUT), 0);
     EXPECT_EQ(segmentsOf(path, r, 0), (std::map<int, std::string>{{0, "mine"}}));
+}
+
+// WATCH compares every stored segment of the memo, not only the first: another station that
+// changes one byte in a later segment of an eight-segment memo makes the PUT fail with 89, and
+// leaves that station's memo stored. Rewriting the same text changes nothing and the PUT goes
+// through.
+TEST_F(MemoTest, PutAfterWatchFailsWhenAnotherStationChangedOnlyALaterSegment) {
+    const std::string original = text(2000, 'w');
+    ASSERT_EQ(t.add(1, "one", original), 0);
+    const std::uint32_t r = t.pointer();
+    const auto before = segmentsOf(path, r, 0);
+    ASSERT_EQ(before.size(), 8u);
+    auto otherStores = [&](const std::string& memo) {
+        ChildStation station([&] {
+            Notes other(path);
+            int rc = retryWhileBusy([&] { return other.call(OPEN); });
+            if (rc == 0) rc = other.get(r);
+            other.setMemo(0, memo);
+            if (rc == 0) rc = other.call(PUT);
+            return rc == 0 ? 0 : 1;
+        });
+        return station.finish();
+    };
+
+    // The same text stored again: nothing changed, the watched PUT goes through.
+    ASSERT_EQ(t.call(WATCH), 0);
+    ASSERT_EQ(t.get(r), 0);
+    ASSERT_EQ(otherStores(original), 0);
+    t.setText(2, "unchanged");
+    EXPECT_EQ(t.call(PUT), 0);
+
+    for (const std::size_t changed : {3u, 7u}) {
+        SCOPED_TRACE(changed);
+        std::string theirs = t.note();
+        const std::size_t at = changed * 256 + 200; // inside segment `changed` only
+        theirs[at] = theirs[at] == 'Z' ? 'Y' : 'Z';
+        ASSERT_EQ(t.call(WATCH), 0);
+        ASSERT_EQ(t.get(r), 0);
+        const auto watched = segmentsOf(path, r, 0);
+        ASSERT_EQ(otherStores(theirs), 0);
+        // Only that segment differs in the file now.
+        auto stored = segmentsOf(path, r, 0);
+        ASSERT_EQ(stored.size(), watched.size());
+        for (const auto& [segment, data] : watched)
+            EXPECT_EQ(stored.at(segment) == data, segment != static_cast<int>(changed)) << segment;
+        t.setText(2, "mine");
+        EXPECT_EQ(t.call(PUT), 89);
+        EXPECT_EQ(segmentsOf(path, r, 0), stored);
+        ASSERT_EQ(t.get(r), 0);
+        EXPECT_EQ(t.getText(2), "unchanged");
+        EXPECT_EQ(t.note(), theirs);
+    }
 }
 
 TEST_F(MemoTest, AfterARollbackThePutStillWritesTheBuffer) {

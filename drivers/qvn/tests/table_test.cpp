@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "drivers/qvn/qvn_table.h"
-#include "drivers/qvn/table_entries.h"
+#include "drivers/qvn/internal/table_entries.h"
 #include "drivers/qvn/tests/qvn_test_util.h"
 #include "drivers/qvn/tests/table_test_util.h"
 #include "runtime/core/error_state.h"

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "drivers/qvn/block_io.h"
+#include "drivers/qvn/internal/block_io.h"
 #include "drivers/qvn/file_check.h"
 #include "drivers/qvn/tests/qvn_test_util.h"
 #include "drivers/qvn/tests/table_test_util.h"

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "drivers/qvn/block_io.h"
-#include "drivers/qvn/format.h"
+#include "drivers/qvn/internal/block_io.h"
+#include "drivers/qvn/internal/format.h"
 
 namespace docket::drivers::qvn {
 

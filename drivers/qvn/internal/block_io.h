@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "drivers/qvn/scramble.h"
+#include "drivers/qvn/internal/scramble.h"
 #include "platform/file.h"
 
 namespace docket::drivers::qvn {

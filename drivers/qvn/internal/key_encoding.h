@@ -6,7 +6,7 @@
 #include <string>
 
 #include "drivers/declaration.h"
-#include "drivers/qvn/char_set_tables.h"
+#include "drivers/qvn/internal/char_set_tables.h"
 
 namespace docket::drivers::qvn {
 

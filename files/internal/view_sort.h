@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "runtime/core/value.h"
-#include "files/view_order.h"
+#include "files/internal/view_order.h"
 
 namespace docket::runtime {
 

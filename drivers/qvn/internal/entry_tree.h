@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "drivers/qvn/page_store.h"
+#include "drivers/qvn/internal/page_store.h"
 
 namespace docket::drivers::qvn {
 
