@@ -63,11 +63,13 @@ std::string ListNumbering::next(const ListFormat& list) {
         return {};
     }
     const int level = list.level < 0 ? 0 : list.level >= kLevels ? kLevels - 1 : list.level;
-    for (int deeper = level + 1; deeper < kLevels; ++deeper) styles_[deeper] = ListStyle::None;
-    if (styles_[level] == list.style && counts_[level] < 1000000) {
+    for (int deeper = level + 1; deeper < kLevels; ++deeper) lists_[deeper].style = ListStyle::None;
+    ListFormat& running = lists_[level];
+    if (running.style == list.style && running.start == list.start && running.textBefore == list.textBefore &&
+        running.textAfter == list.textAfter && counts_[level] < 1000000) {
         ++counts_[level];
     } else {
-        styles_[level] = list.style;
+        running = list;
         counts_[level] = list.start;
     }
     if (list.style != ListStyle::Bullet) lastNumber_ = counts_[level];
@@ -76,7 +78,7 @@ std::string ListNumbering::next(const ListFormat& list) {
 
 void ListNumbering::reset() {
     for (int level = 0; level < kLevels; ++level) {
-        styles_[level] = ListStyle::None;
+        lists_[level].style = ListStyle::None;
         counts_[level] = 0;
     }
 }

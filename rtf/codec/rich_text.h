@@ -148,8 +148,10 @@ std::string listMarker(const ListFormat& list, int number);
 
 // Numbers the list paragraphs of a document in order: feed every paragraph's list format, list or
 // not, and get its marker text. A paragraph that is not in a list ends every running list; a list
-// paragraph continues the count of the preceding items of the same style at its level, or starts
-// at its list's start; items at a deeper level do not end the count at a shallower one.
+// paragraph continues the count of the preceding items at its level with the same list format
+// (style, start and texts), or starts at its list's start; items at a deeper level do not end
+// the count at a shallower one. The RTF writer starts a list of its own wherever this starts
+// counting again, so that other readers number alike.
 class ListNumbering {
 public:
     std::string next(const ListFormat& list);
@@ -159,7 +161,7 @@ public:
 
 private:
     static constexpr int kLevels = 9;
-    ListStyle styles_[kLevels] = {};
+    ListFormat lists_[kLevels] = {};
     int counts_[kLevels] = {};
     int lastNumber_ = 0;
 };

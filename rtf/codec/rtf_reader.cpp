@@ -481,10 +481,12 @@ ReadResult Reader::run(std::string_view rtf) {
         result_.truncated = true;
         warn("the document ends before its last closing brace");
     }
-    if (!stopped_ || !text_.empty()) {
+    // Input that ends inside the document's group (or a stop at a limit) leaves the last
+    // paragraph unfinished: it still counts.
+    if (!stack_.empty() && !text_.empty()) {
         const bool wasStopped = stopped_;
         stopped_ = false;
-        if (!text_.empty()) emitParagraph();
+        emitParagraph();
         stopped_ = wasStopped;
     }
     if (!begun_) sink_.beginDocument(document_);
@@ -520,6 +522,8 @@ void Reader::groupEnd() {
         return;
     }
     if (stack_.empty()) return;
+    // The document's own group ends: its last paragraph takes the properties in force here.
+    if (stack_.size() == 1 && !text_.empty()) emitParagraph();
     const GroupState closing = stack_.back();
     stack_.pop_back();
     switch (closing.destination) {

@@ -34,6 +34,7 @@ struct RtfWriter::State {
     ParagraphFormat previous;          // the paragraph properties in force
     bool firstParagraph = true;
     ListNumbering numbering;
+    std::vector<ListFormat> lists; // one per run of list paragraphs; run i is list i + 1, \ls i + 1
     bool inParagraph = false;
     std::string result;
 
@@ -155,57 +156,84 @@ struct RtfWriter::State {
         word(stop.kind == TabKind::Bar ? "tb" : "tx", stop.position);
     }
 
-    // The legacy list words: {\pntext marker\tab}{\*\pn\pnlvlblt{\pntxtb\'95}} for bullets,
-    // {\pntext 1.\tab}{\*\pn\pnlvlbody\pndec{\pntxta .}} for numbers. The marker is written out
-    // for readers that do not number paragraphs themselves; readers that do skip it.
-    void listWords(const ListFormat& list) {
+    // A list paragraph's marker, for readers that do not number lists themselves (readers that
+    // do skip it): {\listtext 1.\tab}.
+    void listText(const ListFormat& list) {
         const std::string marker = numbering.next(list);
         raw("{");
-        word("pntext");
+        word("listtext");
         text(marker, kCodePageAnsi);
         word("tab");
-        raw("}{\\*");
-        if (list.style == ListStyle::Bullet) {
-            word("pn");
-            word("pnlvlblt");
-            raw("{");
-            word("pntxtb");
-            hex(0x95); // the bullet of Windows-1252
-            raw("}}");
-            return;
-        }
-        word("pn");
-        word("pnlvlbody");
-        switch (list.style) {
-        case ListStyle::LowerLetter: word("pnlcltr"); break;
-        case ListStyle::UpperLetter: word("pnucltr"); break;
-        case ListStyle::LowerRoman: word("pnlcrm"); break;
-        case ListStyle::UpperRoman: word("pnucrm"); break;
-        default: word("pndec"); break;
-        }
-        if (list.start != 1) word("pnstart", list.start);
-        if (!list.textBefore.empty()) {
-            raw("{");
-            word("pntxtb");
-            text(list.textBefore, kCodePageAnsi);
-            raw("}");
-        }
-        if (!list.textAfter.empty()) {
-            raw("{");
-            word("pntxta");
-            text(list.textAfter, kCodePageAnsi);
-            raw("}");
-        }
         raw("}");
     }
 
-    void paragraph(const ParagraphFormat& format) {
+    // The list table's entry of one run of list paragraphs: one level, its number format, its
+    // start, and its marker text with the number's place, "\'02\'00." for "1.".
+    static std::string listDefinition(const ListFormat& list, int id) {
+        State out;
+        out.raw("{");
+        out.word("list");
+        out.raw("{");
+        out.word("listlevel");
+        int format = 0;
+        switch (list.style) {
+        case ListStyle::Bullet: format = 23; break;
+        case ListStyle::UpperRoman: format = 1; break;
+        case ListStyle::LowerRoman: format = 2; break;
+        case ListStyle::UpperLetter: format = 3; break;
+        case ListStyle::LowerLetter: format = 4; break;
+        default: format = 0; break;
+        }
+        out.word("levelnfc", format);
+        out.word("levelstartat", list.start);
+        out.raw("{");
+        out.word("leveltext");
+        if (list.style == ListStyle::Bullet) {
+            out.hex(1);
+            out.text(listMarker(list, 1), kCodePageAnsi);
+            out.raw(";}");
+        } else {
+            const std::size_t before = utf16Length(list.textBefore);
+            const std::size_t length = std::min<std::size_t>(before + 1 + utf16Length(list.textAfter), 0xFF);
+            out.hex(static_cast<int>(length));
+            out.text(list.textBefore, kCodePageAnsi);
+            out.hex(0);
+            out.text(list.textAfter, kCodePageAnsi);
+            out.raw(";}{");
+            out.word("levelnumbers");
+            out.hex(static_cast<int>(std::min<std::size_t>(before + 1, 0xFF)));
+            out.raw(";}");
+        }
+        out.raw("}");
+        out.word("listid", id);
+        out.raw("}");
+        return out.body;
+    }
+
+    static std::size_t utf16Length(std::string_view utf8) {
+        std::size_t length = 0;
+        for (std::size_t pos = 0; pos < utf8.size();) length += nextUtf8(utf8, &pos) > 0xFFFF ? 2 : 1;
+        return length;
+    }
+
+    void paragraph(const ParagraphFormat& given) {
+        ParagraphFormat format = given;
+        format.list.level = 0; // one level: see the header
         const bool list = format.list.active();
-        if (!list) numbering.next(format.list);
         const bool same = firstParagraph ? format == ParagraphFormat{} : format == previous;
+        // A run of list paragraphs ends where the list format changes; each run is a list of its
+        // own, so that its numbers start again as ListNumbering starts them.
+        if (list && (firstParagraph || !(format.list == previous.list))) lists.push_back(format.list);
         firstParagraph = false;
         previous = format;
-        if (same && !list) return;
+        if (!same) paragraphWords(format);
+        if (list)
+            listText(format.list);
+        else
+            numbering.next(format.list);
+    }
+
+    void paragraphWords(const ParagraphFormat& format) {
         word("pard");
         switch (format.alignment) {
         case Alignment::Right: word("qr"); break;
@@ -219,7 +247,7 @@ struct RtfWriter::State {
         if (format.spaceBefore != 0) word("sb", format.spaceBefore);
         if (format.spaceAfter != 0) word("sa", format.spaceAfter);
         for (const TabStop& stop : format.tabs) tabStop(stop);
-        if (list) listWords(format.list);
+        if (format.list.active()) word("ls", static_cast<long>(lists.size()));
     }
 
     void header() {
@@ -250,6 +278,14 @@ struct RtfWriter::State {
             for (std::uint32_t rgb : colors)
                 result += "\\red" + std::to_string((rgb >> 16) & 0xFF) + "\\green" + std::to_string((rgb >> 8) & 0xFF) +
                           "\\blue" + std::to_string(rgb & 0xFF) + ';';
+            result += '}';
+        }
+        if (!lists.empty()) {
+            result += "{\\*\\listtable";
+            for (std::size_t i = 0; i < lists.size(); ++i) result += listDefinition(lists[i], static_cast<int>(i + 1));
+            result += "}{\\*\\listoverridetable";
+            for (std::size_t i = 0; i < lists.size(); ++i)
+                result += "{\\listoverride\\listid" + std::to_string(i + 1) + "\\ls" + std::to_string(i + 1) + '}';
             result += '}';
         }
         result += '\n';

@@ -16,11 +16,14 @@
 // - Text is 7-bit: characters the font's code page holds (Windows-1252 for the usual fonts) as
 //   \'hh, others as \uN? (with \uc1, '?' is what readers without Unicode show), characters beyond
 //   the Basic Multilingual Plane as a surrogate pair of \u words.
-// - Lists use the legacy form {\pntext marker\tab}{\*\pn ...}: it is what simple word processors
-//   (and the platform rich-edit control that wrote the bodies stored so far) read, LibreOffice
-//   reads it as a real list, and it costs nothing up front where \listtable costs a few hundred
-//   bytes before the first word. Its cost is one level: deeper levels are written at level 0 with
-//   their indents.
+// - Lists use the list table: \listtable and \listoverridetable in the header, one list of one
+//   level for each run of list paragraphs (consecutive paragraphs with the same list format), and
+//   \lsN among the paragraph words; each item also carries its marker as {\listtext 1.\tab},
+//   which readers that number lists themselves skip and simpler readers show. Not the legacy
+//   {\*\pn ...} form: LibreOffice reads that as a list but loses every number style but 1, 2, 3,
+//   and it repeats some sixty bytes on every item where \listtext costs about twenty. A separate
+//   list per run makes every reader start the numbers again after a paragraph outside the list.
+//   One level only: deeper levels are written at level 0 with their own indents.
 //
 // The same document always gives the same bytes. A one-line memo stays well under 300 bytes.
 // Runs on any thread; it keeps no state between calls.

@@ -93,7 +93,7 @@ TEST(RtfWriter, CyrillicFontUsesItsCodePage) {
                                   "Times New Roman;}}\n\\'c4\\'e0 \\'88\\par\n}");
 }
 
-TEST(RtfWriter, ListsUseThePnForm) {
+TEST(RtfWriter, ListsUseTheListTableOneListPerRun) {
     RichDocument document;
     ParagraphFormat bullets;
     bullets.leftIndent = 360;
@@ -108,11 +108,22 @@ TEST(RtfWriter, ListsUseThePnForm) {
     document.addText("two");
     document.addParagraph(numbers);
     document.addText("three");
+    document.addParagraph();
+    document.addText("out");
+    document.addParagraph(numbers); // after a paragraph outside: a new list, counting from 3 again
+    document.addText("four");
     EXPECT_EQ(writeRtf(document),
-              "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n"
-              "\\pard\\li360\\fi-360{\\pntext\\'95\\tab}{\\*\\pn\\pnlvlblt{\\pntxtb\\'95}}one\\par\n"
-              "\\pard\\li360\\fi-360{\\pntext III.\\tab}{\\*\\pn\\pnlvlbody\\pnucrm\\pnstart3{\\pntxta.}}two\\par\n"
-              "\\pard\\li360\\fi-360{\\pntext IV.\\tab}{\\*\\pn\\pnlvlbody\\pnucrm\\pnstart3{\\pntxta.}}three\\par\n}");
+              "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1{\\*\\listtable"
+              "{\\list{\\listlevel\\levelnfc23\\levelstartat1{\\leveltext\\'01\\'95;}}\\listid1}"
+              "{\\list{\\listlevel\\levelnfc1\\levelstartat3{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}}\\listid2}"
+              "{\\list{\\listlevel\\levelnfc1\\levelstartat3{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}}\\listid3}}"
+              "{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}{\\listoverride\\listid2\\ls2}"
+              "{\\listoverride\\listid3\\ls3}}\n"
+              "\\pard\\li360\\fi-360\\ls1{\\listtext\\'95\\tab}one\\par\n"
+              "\\pard\\li360\\fi-360\\ls2{\\listtext III.\\tab}two\\par\n"
+              "{\\listtext IV.\\tab}three\\par\n"
+              "\\pard out\\par\n"
+              "\\pard\\li360\\fi-360\\ls3{\\listtext III.\\tab}four\\par\n}");
 }
 
 TEST(RtfWriter, SameDocumentSameBytes) {
