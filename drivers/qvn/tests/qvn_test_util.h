@@ -42,10 +42,14 @@ class FaultRecorder {
 public:
     FaultRecorder() {
         previous_ =
-            runtime::setFatalHook([this](const std::string& message) { messages.push_back(message); });
+            runtime::setFatalHook([this](const std::string& message) {
+                messages.push_back(message);
+                captions.push_back(runtime::fatalCaption());
+            });
     }
     ~FaultRecorder() { runtime::setFatalHook(std::move(previous_)); }
     std::vector<std::string> messages;
+    std::vector<std::string> captions; // the caption each stop asked for
 
 private:
     runtime::FatalHook previous_;

@@ -235,6 +235,8 @@ TEST(QvnTree, ChangesNeedAWriteAccess) {
     EXPECT_EQ(faults.messages, (std::vector<std::string>{"Possible data corruption in file (231)",
                                                          "Possible data corruption in file (1203)",
                                                          "Possible data corruption in file (1163)"}));
+    // The box that shows an integrity stop names the driver.
+    EXPECT_EQ(faults.captions, std::vector<std::string>(3, "Quorvane File Driver Error"));
     auto reader = openFile(dir.file("access.QVN"), kReadOnlyShared);
     EXPECT_EQ(reader->beginAccess(true), 5);
 }
