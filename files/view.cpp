@@ -156,6 +156,7 @@ int View::setOrder(std::string_view text) {
     listStale_ = true;
     current_.clear();
     beforeFirst_ = true;
+    afterLast_ = false;
     return finish("ORDER", orderText_, 0);
 }
 
@@ -170,6 +171,7 @@ int View::setFilter(std::string_view text) {
     listStale_ = true;
     current_.clear();
     beforeFirst_ = true;
+    afterLast_ = false;
     return finish("FILTER", filterText_, 0);
 }
 
@@ -330,6 +332,7 @@ bool View::stopsHere(bool viewForward) {
 
 int View::stepKeyed(bool viewForward) {
     if (!viewForward && beforeFirst_) return error::kRecordNotAvailable;
+    if (viewForward && afterLast_) return error::kRecordNotAvailable;
     const bool driverForward = viewForward != (mode_ == Mode::Key && match_.backwards);
     std::string skip;
     skip.swap(skipOnPrevious_);
@@ -357,7 +360,7 @@ int View::stepKeyed(bool viewForward) {
         bool passes = false;
         if (int arc = accept(&passes)) return arc;
         if (!passes) continue;
-        beforeFirst_ = false;
+        beforeFirst_ = afterLast_ = false;
         return driverPosition(&current_);
     }
 }
@@ -462,7 +465,7 @@ int View::stepSorted(bool viewForward) {
         if (int rc = loadListEntry(static_cast<std::size_t>(i), &passes)) return rc;
         loadedOther = true;
         if (!passes) continue;
-        beforeFirst_ = false;
+        beforeFirst_ = afterLast_ = false;
         current_ = encodeSortPosition(list_[static_cast<std::size_t>(i)]);
         return 0;
     }
@@ -637,6 +640,7 @@ int View::fetchJoin(JoinState& join, bool* found) {
 int View::set() {
     if (!open_) return finish("SET", "", error::kFileNotOpen);
     beforeFirst_ = true;
+    afterLast_ = false;
     current_.clear();
     skipOnPrevious_.clear();
     lastReset_.clear();
@@ -651,6 +655,51 @@ int View::set() {
         if (rc == 0 && !started) rc = driverSet();
     }
     return finish("SET", "", rc);
+}
+
+int View::setToEnd() {
+    if (!open_) return finish("SET", "end", error::kFileNotOpen);
+    beforeFirst_ = false;
+    afterLast_ = true;
+    current_.clear();
+    skipOnPrevious_.clear();
+    lastReset_.clear();
+    int rc = 0;
+    if (mode_ == Mode::Sort) {
+        rc = readList();
+        nextIndex_ = static_cast<std::ptrdiff_t>(list_.size());
+        previousIndex_ = nextIndex_ - 1;
+    } else {
+        // The driver's SET leaves its backward reading at the end of the key or file, whichever
+        // way the view reads it.
+        rc = driverSet();
+    }
+    return finish("SET", "end", rc);
+}
+
+int View::setFromBuffer() {
+    if (!open_) return finish("SET", "buffer", error::kFileNotOpen);
+    beforeFirst_ = afterLast_ = false;
+    current_.clear();
+    skipOnPrevious_.clear();
+    lastReset_.clear();
+    int rc = 0;
+    if (mode_ == Mode::Sort) {
+        // Record 0 sorts before every record of the same values.
+        const SortEntry at = sortEntry(order_, 0);
+        rc = readList();
+        const std::size_t i = rc == 0 ? lowerBound(list_, order_, at) : 0;
+        nextIndex_ = static_cast<std::ptrdiff_t>(i);
+        previousIndex_ = static_cast<std::ptrdiff_t>(i) - 1;
+    } else if (mode_ == Mode::Key) {
+        DriverFile& file = *declaration_.primary;
+        const KeyDeclaration& key = file.declaration->keys[std::size_t(match_.key)];
+        rc = fileOp("SET", file, runtime::set(KeyRef{file, key}, key));
+    } else {
+        beforeFirst_ = true;
+        rc = driverSet();
+    }
+    return finish("SET", "buffer", rc);
 }
 
 int View::next() {
@@ -686,7 +735,7 @@ int View::reset(const std::string& position) {
     std::string part;
     if (!driverPart(position, modePrefix(), &part)) return finish("RESET", position, error::kInvalidIndexString);
     current_.clear();
-    beforeFirst_ = false;
+    beforeFirst_ = afterLast_ = false;
     if (mode_ == Mode::Sort) {
         SortEntry at;
         if (!decodeSortPosition(position, order_.size(), &at)) return finish("RESET", position, error::kInvalidIndexString);
@@ -728,7 +777,7 @@ int View::reget(const std::string& position) {
         bool passes = false;
         rc = fetchJoins(joins_, &passes);
         current_ = position;
-        beforeFirst_ = false;
+        beforeFirst_ = afterLast_ = false;
         skipOnPrevious_.clear();
     }
     return finish("REGET", position, rc);

@@ -92,6 +92,17 @@ public:
     bool quickScan() const { return quickScan_; }
 
     int set();
+    // SET to the end: positions after the last record of the current order, so that PREVIOUS
+    // reads the last record that passes and NEXT gives 33.
+    int setToEnd();
+    // SET from the key values in the buffer: positions so that NEXT reads the first record (that
+    // passes) whose order values are at or after the values the primary table's record buffer
+    // holds now, as the order compares them. Reading through a key, the key's components are
+    // taken from the buffer, those after the order's included, so a caller wanting the first
+    // record of a value puts the lowest value of the order into them. PREVIOUS right after it
+    // reads backwards from the same values (records equal to them may come either way). Without
+    // an order it is SET.
+    int setFromBuffer();
     int next();
     int previous();
     int position(std::string& out);
@@ -165,6 +176,7 @@ private:
 
     // Where reading stands.
     bool beforeFirst_ = true;    // after SET: PREVIOUS gives 33
+    bool afterLast_ = false;     // after setToEnd: NEXT gives 33
     std::string skipOnPrevious_; // after RESET: the reset record, which PREVIOUS passes over
     std::string current_;        // the view position of the last record returned, empty for none
     std::string lastReset_;      // the position of the last RESET, until the next SET

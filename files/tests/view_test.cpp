@@ -221,6 +221,47 @@ TEST_F(ViewTest, EveryOrderAndFilterReadsLikeASortOfTheModel) {
     }
 }
 
+// SET to the end reads the view backwards from its last record; SET from the buffer starts at the
+// first record whose order values are at or after the buffer's, in keyed and sorted orders alike.
+TEST_F(ViewTest, SetToTheEndAndFromTheBufferStartWhereTheModelSays) {
+    for (bool inner : {true, false}) {
+        View view(declaration(inner));
+        ASSERT_EQ(view.open(), 0);
+        for (const OrderCase& order : orderCases()) {
+            ASSERT_EQ(view.setOrder(order.text), 0) << order.text;
+            for (const FilterCase& filter : filterCases()) {
+                SCOPED_TRACE(std::string(order.text) + " / " + filter.text + (inner ? " inner" : " outer"));
+                ASSERT_EQ(view.setFilter(filter.text), 0);
+                const auto all = expected(order.less, filter.keep, inner);
+                ASSERT_EQ(view.setToEnd(), 0);
+                std::vector<std::int32_t> back;
+                while (view.previous() == 0) back.push_back(memo.getLong(1));
+                EXPECT_EQ(back, std::vector<std::int32_t>(all.rbegin(), all.rend()));
+                ASSERT_EQ(view.setToEnd(), 0);
+                EXPECT_EQ(view.next(), 33);
+                // From the values of every seventh memo (passing or not): the records not before it.
+                for (std::size_t k = 0; k < model.size(); k += 7) {
+                    const Memo at = model[k];
+                    memo.setLong(1, at.id);
+                    memo.setText(2, at.no);
+                    memo.setLong(3, at.date);
+                    memo.setLong(4, at.type);
+                    memo.setText(5, at.subject);
+                    type.setLong(1, at.type);
+                    type.setText(2, typeName(at.type));
+                    std::vector<std::int32_t> want;
+                    for (std::int32_t id : all)
+                        if (!order.less(model[std::size_t(id - 1)], at)) want.push_back(id);
+                    ASSERT_EQ(view.setFromBuffer(), 0);
+                    std::vector<std::int32_t> got;
+                    while (view.next() == 0) got.push_back(memo.getLong(1));
+                    EXPECT_EQ(got, want) << "from memo " << at.id;
+                }
+            }
+        }
+    }
+}
+
 TEST_F(ViewTest, EdgeCasesOfSetAndFilters) {
     View view(declaration(true));
     ASSERT_EQ(view.open(), 0);
