@@ -42,6 +42,7 @@ int encodeChar(int codePage, char32_t ch) {
 
 int codePageOfCharset(int charset, int ansiCodePage) {
     switch (charset) {
+    case 0: return kCodePageAnsi;
     case 2: return kCodePageSymbol;
     case 77: return 10000;
     case 128: return 932;

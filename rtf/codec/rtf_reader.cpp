@@ -99,7 +99,7 @@ struct GroupState {
 
 struct Font {
     int number = 0;
-    int charset = 0;
+    int charset = -1; // -1: the entry names none, its bytes are in the document's code page
     std::string name;
 };
 
@@ -341,6 +341,9 @@ private:
     void emitParagraph();
     void flushUtf8Bytes();
     int codePageOfFont(int fontNumber);
+    int fontNameCodePage() const {
+        return font_.charset >= 0 ? codePageOfCharset(font_.charset, ansiCodePage_) : ansiCodePage_;
+    }
     const Font* fontNumbered(int number) const;
     const CharFormat& charFormatOf(const CharState& state);
     Color colorAt(int index) const;
@@ -600,7 +603,7 @@ int Reader::codePageOfFont(int fontNumber) {
     if (fontNumber != cachedFontNumber_) {
         const Font* font = fontNumbered(fontNumber);
         cachedFontNumber_ = fontNumber;
-        cachedCodePage_ = codePageOfCharset(font ? font->charset : 0, ansiCodePage_);
+        cachedCodePage_ = font && font->charset >= 0 ? codePageOfCharset(font->charset, ansiCodePage_) : ansiCodePage_;
     }
     return cachedCodePage_;
 }
@@ -617,7 +620,7 @@ const CharFormat& Reader::charFormatOf(const CharState& state) {
     const Font* font = fontNumbered(state.font == -1 ? defaultFont_ : state.font);
     if (font) {
         cachedFormat_.font = font->name;
-        cachedFormat_.charset = static_cast<std::uint8_t>(font->charset);
+        cachedFormat_.charset = static_cast<std::uint8_t>(std::max(font->charset, 0));
     } else {
         cachedFormat_.font.clear();
         cachedFormat_.charset = 0;
@@ -652,7 +655,7 @@ void Reader::textBytes(std::string_view bytes) {
                 finishFont();
             } else if (fontOpen_ && font_.name.size() < kMaxNameBytes) {
                 const auto byte = static_cast<unsigned char>(bytes[i]);
-                appendUtf8(font_.name, decodeByte(codePageOfCharset(font_.charset, ansiCodePage_), byte));
+                appendUtf8(font_.name, decodeByte(fontNameCodePage(), byte));
             }
         }
         return;
@@ -680,7 +683,7 @@ void Reader::hexByte(unsigned char byte) {
     const Destination destination = top().destination;
     if (destination == Destination::FontTable) {
         if (fontOpen_ && font_.name.size() < kMaxNameBytes)
-            appendUtf8(font_.name, decodeByte(codePageOfCharset(font_.charset, ansiCodePage_), byte));
+            appendUtf8(font_.name, decodeByte(fontNameCodePage(), byte));
         return;
     }
     if (destination == Destination::LevelText) {
