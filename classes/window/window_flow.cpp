@@ -483,7 +483,9 @@ void WindowFlow::saveThroughOk() {
 }
 
 void WindowFlow::Finish(std::uint8_t response) {
-    RESPONSE = response;
+    // Mend: a record this window has already inserted stays reported (Cancel after an insert that
+    // left the window open must not tell the caller that nothing was written).
+    if (!(response == Cancelled && RESPONSE == Completed)) RESPONSE = response;
     if (window_) window_->post(ui::event::CloseWindow);
     // Mend: VCRREQUEST may be unset (a window without tool-bar navigation): never write through null.
     if (response == Cancelled && TOOLBAR && VCRREQUEST) *VCRREQUEST = 0;
