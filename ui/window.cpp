@@ -73,6 +73,13 @@ protected:
         case QEvent::KeyPress: {
             auto* k = static_cast<QKeyEvent*>(e);
             int code = keyCode(k->key(), k->modifiers());
+            // Events raised while the key is handled carry its character.
+            const bool printable = !k->text().isEmpty() && k->text().at(0).isPrint();
+            window_->setPressedChar(printable ? fromQt(k->text()) : std::string());
+            struct Forget {
+                Window* w;
+                ~Forget() { w->setPressedChar({}); }
+            } forget{window_};
             if (code != 0 && window_->keyPressed(control_, code)) return true;
             if (c->kind != nullptr && c->kind->input(*window_, *c, *e, code)) return true;
             if (code == key::Escape) {
@@ -413,7 +420,7 @@ bool Window::keyPressed(int control, int code) {
 
 void Window::raise(std::uint32_t eventNumber, int control, int code) {
     if (closed_) return;
-    queue_.push_back({messageCode(eventNumber), control, code});
+    queue_.push_back({messageCode(eventNumber), control, code, code >= 0 ? pressedChar_ : std::string()});
 }
 
 void Window::post(std::uint32_t eventNumber, int control) {
@@ -470,7 +477,7 @@ void Window::defaultAction() {
         close();
         break;
     case event::PreAlert:
-        queue_.push_front({messageCode(event::AlertKey), control_, keyCode_});
+        queue_.push_front({messageCode(event::AlertKey), control_, keyCode_, keyChar_});
         break;
     default:
         break;
@@ -512,7 +519,10 @@ bool Window::takeEvent() {
         queue_.pop_front();
         event_ = eventNumber(next.code);
         control_ = next.control;
-        if (next.keyCode >= 0) keyCode_ = next.keyCode;
+        if (next.keyCode >= 0) {
+            keyCode_ = next.keyCode;
+            keyChar_ = next.keyChar;
+        }
         action_ = Action::Default;
         if (runHandlers()) continue;
         turnTaken_ = true;

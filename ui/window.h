@@ -45,6 +45,9 @@ public:
     std::uint32_t event() const { return event_; }
     int control() const { return control_; } // 0 for window events
     int keyCode() const { return keyCode_; }
+    // The character the key of the current event typed (Windows-1252), empty for keys without one
+    // (arrows, function keys, mouse buttons).
+    const std::string& keyChar() const { return keyChar_; }
     void setKeyCode(int code) { keyCode_ = code; }
     void setAction(Action action) { action_ = action; }
     bool closed() const { return closed_; }
@@ -120,6 +123,8 @@ public:
     void refreshVisibility();
     bool visibleByParents(const Control& control) const;
     bool keyPressed(int control, int code); // true when an alert took the key
+    // The character of the key press being handled; events raised meanwhile carry it.
+    void setPressedChar(std::string character) { pressedChar_ = std::move(character); }
     void userResized();
     void moved();
     void stateChanged(int oldState); // Qt::WindowStates of before the change
@@ -133,6 +138,7 @@ private:
         std::uint32_t code;
         int control;
         int keyCode;
+        std::string keyChar{}; // of the key press that raised it
     };
     struct Handler {
         int id;
@@ -166,6 +172,8 @@ private:
     std::uint32_t event_ = 0;
     int control_ = 0;
     int keyCode_ = 0;
+    std::string keyChar_;
+    std::string pressedChar_; // the character of the key press being handled
     Action action_ = Action::Default;
     bool turnTaken_ = false;
     bool closed_ = false;

@@ -2,6 +2,10 @@
 // another row raises EVENT:NewSelection. A list with Immediate is filled and scrolled by the
 // program: it has a thumb of its own (0-100) in place of the table's scroll bar, and moving past
 // the rows shown, paging, the wheel and the thumb raise the scroll events instead of scrolling.
+// Such a list holds only the screenful its program gives it; typed letters are the program's (its
+// locator's), never Qt's own keyboard search, and its thumb shows or hides by VScroll.
+// Columns draw the format's lines ("|" on the right, "_" below) and indents; the right button's
+// release (130) goes through the alert keys like a press.
 #include "ui/control.h"
 #include "ui/controls/builtin.h"
 #include "ui/events.h"
@@ -11,6 +15,9 @@
 
 #include <QEvent>
 #include <QFontMetrics>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -108,6 +115,41 @@ bool scrollKey(Window& window, Control& c, int code) {
     return true;
 }
 
+// Paints a column's lines and indent as its format says.
+class ColumnDelegate final : public QStyledItemDelegate {
+public:
+    ColumnDelegate(Window& window, int control, QObject* parent)
+        : QStyledItemDelegate(parent), window_(window), control_(control) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const ListColumn* col = column(index.column());
+        QStyleOptionViewItem o(option);
+        if (col != nullptr && col->indent > 0) {
+            const int indent = static_cast<int>(col->indent * window_.unitX());
+            if (col->align == ColumnAlign::Right || col->align == ColumnAlign::Decimal)
+                o.rect.adjust(0, 0, -indent, 0);
+            else if (col->align == ColumnAlign::Left)
+                o.rect.adjust(indent, 0, 0, 0);
+        }
+        QStyledItemDelegate::paint(painter, o, index);
+        if (col == nullptr || !(col->rightBorder || col->underline)) return;
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Mid));
+        if (col->rightBorder) painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
+        if (col->underline) painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+        painter->restore();
+    }
+
+private:
+    const ListColumn* column(int i) const {
+        const Control* c = window_.controlData(control_);
+        if (c == nullptr || i < 0 || static_cast<std::size_t>(i) >= c->columns.size()) return nullptr;
+        return &c->columns[static_cast<std::size_t>(i)];
+    }
+    Window& window_;
+    int control_;
+};
+
 class ListKind final : public ControlKind {
 public:
     void create(Window& window, Control& c, QWidget* parent) const override {
@@ -119,6 +161,7 @@ public:
         table->verticalHeader()->hide();
         table->setShowGrid(false);
         table->setAlternatingRowColors(false);
+        table->setItemDelegate(new ColumnDelegate(window, c.number, table));
         c.table = table;
         const int number = c.number;
         if (c.def.attributes & attr::Immediate) {
@@ -177,8 +220,17 @@ public:
     }
 
     bool input(Window& window, Control& c, QEvent& e, int code) const override {
+        if (e.type() == QEvent::MouseButtonRelease && code == key::MouseRightUp) {
+            window.setKeyCode(code);
+            return window.keyPressed(c.number, code);
+        }
         if (c.thumb == nullptr) return false;
-        if (e.type() == QEvent::KeyPress) return scrollKey(window, c, code);
+        if (e.type() == QEvent::KeyPress) {
+            if (scrollKey(window, c, code)) return true;
+            // A typed character is the program's: no keyboard search through the rows shown.
+            const QString text = static_cast<QKeyEvent&>(e).text();
+            return !text.isEmpty() && text.at(0).isPrint();
+        }
         if (e.type() == QEvent::Wheel) {
             auto& wheel = static_cast<QWheelEvent&>(e);
             window.raise(wheel.angleDelta().y() > 0 ? event::ScrollUp : event::ScrollDown, c.number);
@@ -192,7 +244,7 @@ public:
     // Columns in pixels; the thumb of a program-filled list sits at the right edge.
     void placed(Window&, Control& c) const override {
         QWidget* frame = c.widget;
-        int bar = c.thumb != nullptr ? c.thumb->sizeHint().width() : 0;
+        int bar = c.thumb != nullptr && !c.thumb->isHidden() ? c.thumb->sizeHint().width() : 0;
         c.table->setGeometry(0, 0, frame->width() - bar, frame->height());
         if (c.thumb != nullptr) c.thumb->setGeometry(frame->width() - bar, 0, bar, frame->height());
     }
@@ -204,12 +256,17 @@ public:
             return propertyNumber(std::max(0, (c.table->height() - header - 2 * c.table->frameWidth()) / row));
         }
         if (isProperty(name, "ScrollPos")) return propertyNumber(c.thumb != nullptr ? c.thumb->value() : 0);
+        if (isProperty(name, "VScroll") && c.thumb != nullptr) return propertyNumber(c.thumb->isHidden() ? 0 : 1);
         return std::nullopt;
     }
 
-    PropertyResult set(Window&, Control& c, std::string_view name, const std::string& value) const override {
+    PropertyResult set(Window& window, Control& c, std::string_view name, const std::string& value) const override {
         const long n = std::strtol(value.c_str(), nullptr, 10);
-        if (isProperty(name, "ScrollPos")) {
+        if (isProperty(name, "VScroll") && c.thumb != nullptr) {
+            // The thumb of a program-filled list shows only while the program says so.
+            c.thumb->setHidden(n == 0);
+            placed(window, c);
+        } else if (isProperty(name, "ScrollPos")) {
             if (c.thumb == nullptr) return PropertyResult::Refused;
             c.thumb->setValue(std::clamp(static_cast<int>(n), 0, 100));
         } else if (isProperty(name, "Choice") || isProperty(name, "Selected")) {
