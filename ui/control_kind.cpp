@@ -67,7 +67,8 @@ std::string shownValue(const Control& c) {
     if (!c.use.bound()) return {};
     if (c.use.numeric) {
         double value = c.use.getNumber();
-        return c.hasPicture ? runtime::formatNumber(value, c.picture) : std::to_string(static_cast<long>(value));
+        return c.hasPicture ? runtime::formatNumber(value, c.picture)
+                            : std::to_string(static_cast<long>(value));
     }
     return c.hasPicture ? runtime::formatText(c.use.getText(), c.picture) : c.use.getText();
 }
@@ -78,7 +79,11 @@ std::string columnText(const std::string& raw, const std::string& picture) {
     if (!compiled.valid()) return raw;
     if (runtime::isNumericPicture(compiled))
         return runtime::formatNumber(std::strtod(raw.c_str(), nullptr), compiled);
-    return runtime::formatText(raw, compiled);
+    // A text picture pads to its width; in a cell the blanks would only make the view elide text
+    // that fits.
+    std::string text = runtime::formatText(raw, compiled);
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
 }
 
 // deformatNumber gives 0 for text it cannot read, so a zero result counts as a failure unless the

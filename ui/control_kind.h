@@ -92,7 +92,8 @@ std::string propertyNumber(long value);
 // The use variable as the control shows it: through its picture when it has one, numbers in plain
 // form otherwise. Empty when no variable is bound.
 std::string shownValue(const Control& control);
-// A list column's text of a raw queue value through the column's picture (without "@").
+// A list column's text of a raw queue value through the column's picture (without "@"); a text
+// picture's trailing blanks are dropped.
 std::string columnText(const std::string& raw, const std::string& picture);
 // Whether typed text can be read through a picture.
 bool readableThrough(const std::string& text, const Control& control);

@@ -58,6 +58,23 @@ void fill(QMenu* menu, const std::vector<MenuEntry>& entries, int* chosen) {
 
 } // namespace
 
+std::string messageIconName(int number) {
+    switch (number) {
+    case icon::Application:
+        return "docket.ico";
+    case icon::Hand:
+        return "icon:hand";
+    case icon::Question:
+        return "icon:question";
+    case icon::Exclamation:
+        return "icon:exclamation";
+    case icon::Asterisk:
+        return "icon:asterisk";
+    default:
+        return {};
+    }
+}
+
 unsigned messageBox(const std::string& text, const std::string& caption, int icon, unsigned buttons,
                     unsigned defaultButton) {
     if ((buttons & 0xFF) == 0) buttons = button::Ok;

@@ -28,6 +28,10 @@ inline constexpr int Exclamation = 4; // warning
 inline constexpr int Asterisk = 5;    // information
 } // namespace icon
 
+// The icon resource name of an icon number, for image controls that show a message icon
+// ("icon:question" for 3); empty for none.
+std::string messageIconName(int icon);
+
 // `text` breaks lines at "|". Returns the bit of the button pressed; closing the box answers with
 // Cancel when the set holds it, else with the default button. An empty set means Ok.
 unsigned messageBox(const std::string& text, const std::string& caption = {}, int icon = 0,

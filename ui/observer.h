@@ -11,10 +11,12 @@ class UserObserver {
 public:
     virtual ~UserObserver() = default;
     // A message box; `icon` is its icon number (see modal.h).
-    virtual void boxShown(const std::string& caption, const std::string& text, unsigned buttons, int icon) = 0;
+    virtual void boxShown(const std::string& caption, const std::string& text, unsigned buttons,
+                          int icon) = 0;
     virtual void menuShown(const std::string& menuText) = 0;
     // `kind` is "open", "save", "font" or "colour"; `text` the file filter or the starting face.
-    virtual void dialogShown(const std::string& kind, const std::string& caption, const std::string& text) = 0;
+    virtual void dialogShown(const std::string& kind, const std::string& caption,
+                             const std::string& text) = 0;
     virtual void beeped() = 0;
 };
 

@@ -265,8 +265,8 @@ Severity ErrorReporter::Dispatch(std::uint16_t id) {
 Severity ErrorReporter::ReportMissing(std::uint16_t id) {
     current_ = ERRORS.size();
     missingId_ = id;
-    Report("Message " + std::to_string(id) + " not found.", "Unknown Message", 4, button::kOk, button::kOk,
-           0);
+    Report("Message " + std::to_string(id) + " not found.", "Unknown Message", icon::kExclamation, button::kOk,
+           button::kOk, 0);
     return Severity::Inform;
 }
 
@@ -277,7 +277,7 @@ ButtonSet ErrorReporter::Confirm(std::uint16_t id, ButtonSet buttons, ButtonSet 
         return defaultButton;
     }
     const std::string title(Current()->TITLE);
-    return ShowBox(ExpandText(), title, 3, buttons, defaultButton, 0);
+    return ShowBox(ExpandText(), title, icon::kQuestion, buttons, defaultButton, 0);
 }
 
 std::string ErrorReporter::ExpandText() {
@@ -393,7 +393,7 @@ ButtonSet ErrorReporter::ShowWithHistory(const std::string& caption, int icon, B
 
 ButtonSet ErrorReporter::ShowHistory() {
     if (SILENT) return button::kOk;
-    return ShowWithHistory("Errors History", 0, button::kOk | button::kHelp, button::kOk);
+    return ShowWithHistory("Errors History", icon::kNone, button::kOk | button::kHelp, button::kOk);
 }
 
 void ErrorReporter::ClearHistory() {
@@ -408,13 +408,13 @@ Severity ErrorReporter::OnProceed() {
 
 Severity ErrorReporter::OnQuestion() {
     const std::string title(Current() ? Current()->TITLE : std::string_view{});
-    const ButtonSet pressed = Report(ExpandText(), title, 3, button::kYes | button::kNo, button::kYes, 0);
+    const ButtonSet pressed = Report(ExpandText(), title, icon::kQuestion, button::kYes | button::kNo, button::kYes, 0);
     return pressed == button::kYes ? Severity::Proceed : Severity::Declined;
 }
 
 Severity ErrorReporter::OnInform() {
     const std::string title(Current() ? Current()->TITLE : std::string_view{});
-    Report(ExpandText(), title, 4, button::kOk, button::kOk, 0);
+    Report(ExpandText(), title, icon::kExclamation, button::kOk, button::kOk, 0);
     return Severity::Inform;
 }
 
@@ -423,7 +423,7 @@ Severity ErrorReporter::OnInform() {
 // (exit code 0). Only a hook that returns (tests) brings control back here.
 Severity ErrorReporter::OnFatal() {
     const std::string title(Current() ? Current()->TITLE : std::string_view{});
-    Report(ExpandText() + kFatalSuffix, title, 4, button::kOk, button::kOk, 0);
+    Report(ExpandText() + kFatalSuffix, title, icon::kExclamation, button::kOk, button::kOk, 0);
     runtime::fatal(title);
     return Severity::Fatal;
 }

@@ -19,10 +19,17 @@ struct HistoryEntry {
     std::uint16_t ID = 0;
 };
 
+// The icons of messages, numbered as the window system numbers its message icons.
+namespace icon {
+inline constexpr int kNone = 0;
+inline constexpr int kQuestion = 3;
+inline constexpr int kExclamation = 4;
+} // namespace icon
+
 struct MessageRequest {
     std::string text;  // empty for the history window
     std::string title; // the caption
-    int icon = 0;      // 0 none; 3 question; 4 exclamation
+    int icon = icon::kNone;
     ButtonSet buttons = button::kOk;
     ButtonSet defaultButton = button::kOk;
     std::uint32_t style = 0;

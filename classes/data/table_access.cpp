@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "classes/data/link_field_pairs.h"
 #include "classes/data/table_registry.h"
@@ -16,6 +17,7 @@
 #include "files/record_fields.h"
 #include "runtime/core/error_codes.h"
 #include "runtime/core/thread_state.h"
+#include "drivers/qvn/qvn_table.h"
 
 namespace docket::classes {
 
@@ -280,6 +282,33 @@ Severity TableAccess::RequireOpen(std::uint8_t kind) {
     return result;
 }
 
+namespace {
+
+std::mutex rebuildMutex;
+RebuildProgress rebuildHook;
+
+// BUILD of the whole file, through the progress hook when one is installed.
+int rebuildKeys(DriverFile& file, const std::string& fileName) {
+    RebuildProgress progress;
+    {
+        std::lock_guard lock(rebuildMutex);
+        progress = rebuildHook;
+    }
+    if (progress.start) progress.start(fileName);
+    if (progress.step) drivers::qvn::setBuildProgress(progress.step);
+    const int rc = runtime::build(file);
+    if (progress.step) drivers::qvn::setBuildProgress(nullptr);
+    if (progress.finish) progress.finish();
+    return rc;
+}
+
+} // namespace
+
+RebuildProgress setRebuildProgress(RebuildProgress progress) {
+    std::lock_guard lock(rebuildMutex);
+    return std::exchange(rebuildHook, std::move(progress));
+}
+
 Severity TableAccess::OpenFile(bool report) {
     if (!FILE || !FILE->declaration) return Severity::Fatal;
     touch();
@@ -318,7 +347,7 @@ Severity TableAccess::OpenFile(bool report) {
             NoteError(27);
             if (!report) return Severity::Inform;
             PostLastError();
-            if (runtime::build(*FILE) == 0) continue;
+            if (rebuildKeys(*FILE, FileName()) == 0) continue;
             return PostError(26);
         }
         break;

@@ -22,6 +22,7 @@
 // usage log.
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -110,6 +111,19 @@ struct UsageEntry {
     std::uint16_t SCOPELEVEL = 0;
     std::uint16_t NESTEDOPEN = 0;
 };
+
+// Shown while a table's keys are rebuilt because its key file must be rebuilt (46): `start` with
+// the file's name before the build, `step` once per record walked with the count so far (false
+// cancels the build, which then fails with 93 and leaves the table as it was), `finish` after it.
+// The window side installs a progress window with a Cancel button; without one the build asks
+// nothing. Process-wide; it runs on the thread that opens the table and must not call the driver.
+struct RebuildProgress {
+    std::function<void(const std::string& fileName)> start;
+    std::function<bool(std::uint64_t records)> step;
+    std::function<void()> finish;
+};
+// Replaces the hook and returns the previous one.
+RebuildProgress setRebuildProgress(RebuildProgress progress);
 
 class TableAccess {
 public:
