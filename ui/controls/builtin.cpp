@@ -6,13 +6,13 @@ namespace docket::ui {
 std::vector<std::pair<ControlType, const ControlKind*>> builtInControlKinds() {
     using T = ControlType;
     return {
-        {T::Button, &buttonKind()},    {T::Check, &checkKind()},       {T::Radio, &radioKind()},
-        {T::Option, &groupKind()},     {T::Group, &groupKind()},       {T::Entry, &entryKind()},
-        {T::TextBox, &textBoxKind()},  {T::Prompt, &labelKind()},      {T::Text, &labelKind()},
-        {T::Spin, &spinKind()},        {T::List, &listKind()},         {T::Combo, &dropKind()},
-        {T::DropList, &dropKind()},    {T::Sheet, &sheetKind()},       {T::Tab, &tabKind()},
-        {T::Panel, &frameKind()},      {T::Box, &frameKind()},         {T::Line, &frameKind()},
-        {T::ToolBar, &frameKind()},    {T::Image, &imageKind()},       {T::Region, &regionKind()},
+        {T::Button, &buttonKind()},   {T::Check, &checkKind()},  {T::Radio, &radioKind()},
+        {T::Option, &groupKind()},    {T::Group, &groupKind()},  {T::Entry, &entryKind()},
+        {T::TextBox, &textBoxKind()}, {T::Prompt, &labelKind()}, {T::Text, &labelKind()},
+        {T::Spin, &spinKind()},       {T::List, &listKind()},    {T::Combo, &dropKind()},
+        {T::DropList, &dropKind()},   {T::Sheet, &sheetKind()},  {T::Tab, &tabKind()},
+        {T::Panel, &frameKind()},     {T::Box, &frameKind()},    {T::Line, &frameKind()},
+        {T::ToolBar, &frameKind()},   {T::Image, &imageKind()},  {T::Region, &regionKind()},
     };
 }
 

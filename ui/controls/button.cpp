@@ -17,7 +17,8 @@ std::optional<std::string> ButtonBaseKind::get(const Window&, const Control& c, 
     return std::nullopt;
 }
 
-PropertyResult ButtonBaseKind::set(Window&, Control& c, std::string_view name, const std::string& value) const {
+PropertyResult ButtonBaseKind::set(Window&, Control& c, std::string_view name,
+                                   const std::string& value) const {
     auto* button = qobject_cast<QAbstractButton*>(c.widget);
     if (button == nullptr) return PropertyResult::NotMine;
     const long n = std::strtol(value.c_str(), nullptr, 10);
@@ -47,18 +48,21 @@ public:
         button->setFlat((c.def.attributes & attr::Flat) != 0);
         Window* self = &window;
         int number = c.number;
-        QObject::connect(button, &QPushButton::clicked, [self, number] { self->raise(event::Accepted, number); });
+        QObject::connect(button, &QPushButton::clicked,
+                         [self, number] { self->raise(event::Accepted, number); });
         c.widget = button;
     }
 
-    std::optional<std::string> get(const Window& window, const Control& c, std::string_view name) const override {
+    std::optional<std::string> get(const Window& window, const Control& c,
+                                   std::string_view name) const override {
         auto* button = static_cast<QPushButton*>(c.widget);
         if (isProperty(name, "Default")) return propertyNumber(button->isDefault() ? 1 : 0);
         if (isProperty(name, "Flat")) return propertyNumber(button->isFlat() ? 1 : 0);
         return ButtonBaseKind::get(window, c, name);
     }
 
-    PropertyResult set(Window& window, Control& c, std::string_view name, const std::string& value) const override {
+    PropertyResult set(Window& window, Control& c, std::string_view name,
+                       const std::string& value) const override {
         auto* button = static_cast<QPushButton*>(c.widget);
         const bool on = std::strtol(value.c_str(), nullptr, 10) != 0;
         if (isProperty(name, "Default")) {

@@ -20,7 +20,8 @@ namespace {
 // Qt has no notification before the list part opens, so both events are raised here.
 class DropCombo : public QComboBox {
 public:
-    DropCombo(Window* window, int control, QWidget* parent) : QComboBox(parent), window_(window), control_(control) {}
+    DropCombo(Window* window, int control, QWidget* parent)
+        : QComboBox(parent), window_(window), control_(control) {}
     void showPopup() override {
         window_->raise(event::DroppingDown, control_);
         QComboBox::showPopup();
@@ -78,7 +79,8 @@ public:
             for (int r = 0; r < c.source->rowCount(); ++r) combo->addItem(toQt(c.source->field(r, field)));
         }
         if (c.use.bound()) {
-            std::string value = c.use.numeric ? std::to_string(static_cast<long>(c.use.getNumber())) : c.use.getText();
+            std::string value =
+                c.use.numeric ? std::to_string(static_cast<long>(c.use.getNumber())) : c.use.getText();
             int index = combo->findText(toQt(value));
             if (combo->isEditable())
                 combo->setEditText(toQt(value));

@@ -17,7 +17,8 @@ public:
     void create(Window& window, Control& c, QWidget* parent) const override {
         auto* label = new QLabel(parent);
         label->setAlignment(Qt::AlignCenter);
-        int side = std::min(static_cast<int>(c.def.width * window.unitX()), static_cast<int>(c.def.height * window.unitY()));
+        int side = std::min(static_cast<int>(c.def.width * window.unitX()),
+                            static_cast<int>(c.def.height * window.unitY()));
         label->setPixmap(makeIcon(c.def.text).pixmap(std::max(16, side)));
         label->setProperty("docketIcon", QString::fromStdString(c.def.text));
         c.widget = label;

@@ -27,7 +27,8 @@ public:
                 Control* opt = self->controlData(optionNumber);
                 Control* me = self->controlData(number);
                 if (opt != nullptr && me != nullptr && opt->use.bound()) {
-                    int ordinal = opt->radios->buttons().indexOf(static_cast<QAbstractButton*>(me->widget)) + 1;
+                    int ordinal =
+                        opt->radios->buttons().indexOf(static_cast<QAbstractButton*>(me->widget)) + 1;
                     if (opt->use.numeric)
                         opt->use.setNumber(ordinal);
                     else

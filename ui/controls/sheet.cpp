@@ -46,7 +46,8 @@ public:
         return std::nullopt;
     }
 
-    PropertyResult set(Window& window, Control& c, std::string_view name, const std::string& value) const override {
+    PropertyResult set(Window& window, Control& c, std::string_view name,
+                       const std::string& value) const override {
         if (!isProperty(name, "Choice") && !isProperty(name, "Selected")) return PropertyResult::NotMine;
         c.selectedTab = static_cast<int>(std::strtol(value.c_str(), nullptr, 10));
         show(window, c);

@@ -16,7 +16,8 @@ int tabOrdinal(const Window& window, const Control& tab) {
     int index = 0;
     for (int n = 1; n < tab.number; ++n) {
         const Control* other = window.controlData(n);
-        if (other != nullptr && other->def.type == ControlType::Tab && other->def.parent == tab.def.parent) ++index;
+        if (other != nullptr && other->def.type == ControlType::Tab && other->def.parent == tab.def.parent)
+            ++index;
     }
     return index + 1;
 }
@@ -40,16 +41,19 @@ public:
         sheet->dirty = false;
     }
 
-    std::optional<std::string> get(const Window& window, const Control& c, std::string_view name) const override {
+    std::optional<std::string> get(const Window& window, const Control& c,
+                                   std::string_view name) const override {
         if (isProperty(name, "Visible")) {
             const Control* sheet = window.controlData(c.def.parent);
-            bool shown = sheet != nullptr && sheet->selectedTab == tabOrdinal(window, c) && window.visibleByParents(c);
+            bool shown =
+                sheet != nullptr && sheet->selectedTab == tabOrdinal(window, c) && window.visibleByParents(c);
             return propertyNumber(shown ? 1 : 0);
         }
         return std::nullopt;
     }
 
-    PropertyResult set(Window& window, Control& c, std::string_view name, const std::string& value) const override {
+    PropertyResult set(Window& window, Control& c, std::string_view name,
+                       const std::string& value) const override {
         QTabWidget* tabs = sheetTabs(window, c);
         if (isProperty(name, "Text")) {
             c.def.text = value;

@@ -39,18 +39,21 @@ public:
     void show(Window& window, Control& c) const override {
         if (singleLine(c)) return entryKind().show(window, c);
         if (!c.use.bound()) return;
-        static_cast<QPlainTextEdit*>(c.widget)->setPlainText(toQt(c.use.numeric ? shownValue(c) : c.use.getText()));
+        static_cast<QPlainTextEdit*>(c.widget)->setPlainText(
+            toQt(c.use.numeric ? shownValue(c) : c.use.getText()));
     }
 
     bool take(Window& window, Control& c, bool all) const override {
         if (singleLine(c)) return entryKind().take(window, c, all);
-        if (c.use.bound() && !c.use.numeric) c.use.setText(fromQt(static_cast<QPlainTextEdit*>(c.widget)->toPlainText()));
+        if (c.use.bound() && !c.use.numeric)
+            c.use.setText(fromQt(static_cast<QPlainTextEdit*>(c.widget)->toPlainText()));
         return true;
     }
 
     bool validated(const Control& c) const override { return singleLine(c); }
 
-    std::optional<std::string> get(const Window& window, const Control& c, std::string_view name) const override {
+    std::optional<std::string> get(const Window& window, const Control& c,
+                                   std::string_view name) const override {
         if (singleLine(c)) return entryKind().get(window, c, name);
         auto* plain = static_cast<QPlainTextEdit*>(c.widget);
         if (isProperty(name, "Text")) return fromQt(plain->toPlainText());
@@ -58,7 +61,8 @@ public:
         return std::nullopt;
     }
 
-    PropertyResult set(Window& window, Control& c, std::string_view name, const std::string& value) const override {
+    PropertyResult set(Window& window, Control& c, std::string_view name,
+                       const std::string& value) const override {
         if (singleLine(c)) return entryKind().set(window, c, name, value);
         auto* plain = static_cast<QPlainTextEdit*>(c.widget);
         const long n = std::strtol(value.c_str(), nullptr, 10);
