@@ -42,7 +42,8 @@ void BlockIo::close() {
     unflushed_.clear();
 }
 
-void BlockIo::event() {
+void BlockIo::event(bool isFlush) {
+    if (plan.flushesOnly && !isFlush) return;
     ++events;
     if (plan.mode == FaultPlan::Mode::None || events != plan.stopAt) return;
     if (plan.mode == FaultPlan::Mode::PowerLoss) powerLoss();
@@ -53,7 +54,39 @@ void BlockIo::powerLoss() {
     for (auto it = unflushed_.rbegin(); it != unflushed_.rend(); ++it)
         file_.writeAt(it->offset, it->old.data(), it->old.size());
     file_.resize(flushedSize_);
-    if (!unflushed_.empty()) {
+    if (plan.subsetSeed != 0) {
+        // Each 512-byte sector of each write reaches the disk or not, independently: writes are
+        // reordered and torn at sector boundaries, as a disk without a flush may do.
+        constexpr std::uint64_t kSector = 512;
+        std::uint64_t state = plan.subsetSeed;
+        auto next = [&state] {
+            state ^= state << 13;
+            state ^= state >> 7;
+            state ^= state << 17;
+            return state;
+        };
+        // The seed also picks how much is lost: about half, about one sector in eight, or
+        // exactly one sector (the loss most likely to go unseen).
+        std::uint64_t sectors = 0;
+        for (const Undo& write : unflushed_)
+            sectors += (write.offset + write.written.size() + kSector - 1) / kSector - write.offset / kSector;
+        const std::uint64_t style = next() % 3;
+        const std::uint64_t onlyLost = sectors ? next() % sectors : 0;
+        std::uint64_t index = 0;
+        for (const Undo& write : unflushed_) {
+            std::uint64_t at = write.offset;
+            const std::uint64_t end = write.offset + write.written.size();
+            while (at < end) {
+                const std::uint64_t pieceEnd = std::min(end, (at / kSector + 1) * kSector);
+                const bool kept = style == 0 ? (next() & 1) != 0 : style == 1 ? next() % 8 != 0 : index != onlyLost;
+                if (kept)
+                    file_.writeAt(at, write.written.data() + (at - write.offset),
+                                  static_cast<std::size_t>(pieceEnd - at));
+                at = pieceEnd;
+                ++index;
+            }
+        }
+    } else if (!unflushed_.empty()) {
         // The first lost write is left torn: its first half reached the disk.
         const Undo& torn = unflushed_.front();
         if (!torn.tornHalf.empty()) file_.writeAt(torn.offset, torn.tornHalf.data(), torn.tornHalf.size());
@@ -80,7 +113,7 @@ int BlockIo::readFull(std::uint64_t offset, std::uint8_t* buffer, std::size_t le
 
 int BlockIo::write(std::uint64_t offset, const std::uint8_t* buffer, std::size_t length) {
     if (length % kIoUnit != 0) return internalFault(2286);
-    event();
+    event(false);
     const std::uint8_t* data = buffer;
     if (key_) {
         scratch_.assign(buffer, buffer + length);
@@ -90,6 +123,7 @@ int BlockIo::write(std::uint64_t offset, const std::uint8_t* buffer, std::size_t
     if (plan.mode == FaultPlan::Mode::PowerLoss) {
         Undo undo{offset, std::vector<std::uint8_t>(length), {}};
         if (unflushed_.empty()) undo.tornHalf.assign(data, data + length / 2 / kIoUnit * kIoUnit);
+        if (plan.subsetSeed != 0) undo.written.assign(data, data + length);
         std::size_t got = 0;
         file_.readAt(offset, undo.old.data(), length, &got);
         undo.old.resize(got);
@@ -101,7 +135,7 @@ int BlockIo::write(std::uint64_t offset, const std::uint8_t* buffer, std::size_t
 }
 
 int BlockIo::flush() {
-    event();
+    event(true);
     const int rc = file_.flush();
     if (rc == 0) {
         unflushed_.clear();

@@ -18,10 +18,17 @@ namespace docket::drivers::qvn {
 // - Kill: as a killed process; everything written so far stays (the system keeps it).
 // - PowerLoss: as a power failure; the writes since the last flush are undone, except that the
 //   first of them is left torn (its first half written, the rest as before).
+// - PowerLoss with a `subsetSeed`: as a power failure on a disk that reorders and tears its
+//   writes; any subset of the 512-byte sectors written since the last flush reaches the disk,
+//   chosen from the seed. A later write can survive an earlier one's loss.
+// With `flushesOnly` only flushes count as events, so `stopAt` names the n-th flush: the moment
+// with the most writes in flight.
 struct FaultPlan {
     enum class Mode { None, Kill, PowerLoss };
     Mode mode = Mode::None;
     long stopAt = 0;
+    std::uint64_t subsetSeed = 0;
+    bool flushesOnly = false;
 };
 inline constexpr int kCrashExitCode = 75;
 
@@ -59,8 +66,9 @@ private:
         std::uint64_t offset;
         std::vector<std::uint8_t> old;      // what the bytes held before (shorter past the end)
         std::vector<std::uint8_t> tornHalf; // the first half of the first lost write
+        std::vector<std::uint8_t> written;  // what was written (only for a subset power loss)
     };
-    void event();
+    void event(bool isFlush);
     void powerLoss();
 
     platform::File file_;
