@@ -194,6 +194,22 @@ TEST_F(Reporter, PlaceholderRules) {
     EXPECT_EQ(reporter->MESSAGETEXT.size(), 255u);
 }
 
+// A value that holds its own placeholder behind other text ("x%File"): the pass goes on after the
+// inserted value, so the placeholder inside it stays, and every later occurrence in the text, even
+// right behind the value, is still expanded.
+TEST_F(Reporter, ExpansionGoesOnAfterAnInsertedValueHoldingThePlaceholder) {
+    reporter->SetFileName("x%File");
+    EXPECT_EQ(expand("<%File>"), "<x%File>");
+    EXPECT_EQ(expand("[%File] and [%File]"), "[x%File] and [x%File]");
+    EXPECT_EQ(expand("%File%File%File"), "x%Filex%Filex%File");
+    // The placeholder further into the value than the placeholder is long.
+    reporter->SetFileName("MEMO.DB x%File");
+    EXPECT_EQ(expand("%File, %File."), "MEMO.DB x%File, MEMO.DB x%File.");
+    // A value that completes a placeholder with the text behind it: "%Fi" + "le" is not read again.
+    reporter->SetFileName("%Fi");
+    EXPECT_EQ(expand("%Filele %File"), "%File %Fi");
+}
+
 TEST_F(Reporter, PreviousAndLaterTablesWin) {
     add({{9, 1, "Confirm Delete", "%Previous Really?"}});
     answers = {button::kNo};
