@@ -214,6 +214,8 @@ TEST(HistoryWindow, AFatalMessageOpensItWithEveryEntryAndThenHalts) {
         rows = w->controlData(kMessageList)->table->rowCount();
         imageVisible = w->getInt(kMessageImage, "Visible");
         okDefault = w->getInt(kMessageButton1 + 7, "Default");
+        QDir().mkpath(QStringLiteral(DOCKET_SCREENSHOT_DIR));
+        w->widget()->grab().save(QStringLiteral(DOCKET_SCREENSHOT_DIR "/history-window-fatal.png"));
     });
     screen.user.closeWindow(); // closing answers with the default, Ok
     Severity result = Severity::Proceed;
