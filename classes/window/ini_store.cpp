@@ -10,6 +10,7 @@
 #include <optional>
 #include <tuple>
 
+#include "classes/window/sector_names.h"
 #include "platform/profile.h"
 #include "ui/window.h"
 
@@ -17,7 +18,6 @@ namespace docket::classes {
 namespace {
 
 constexpr std::size_t kFileNameLimit = 260;
-constexpr std::size_t kPartLimit = 100;
 // A catalogue count beyond this is not a count the program wrote: reading that many entries (one
 // file read each) would only stall the start.
 constexpr long kCatalogueLimit = 10000;
@@ -54,15 +54,6 @@ std::optional<long> strictNumber(const std::string& text) {
     return value;
 }
 
-std::string replaceAll(const std::string& text, const std::string& from, const std::string& to) {
-    std::string out;
-    std::size_t at = 0;
-    for (std::size_t hit; (hit = text.find(from, at)) != std::string::npos; at = hit + from.size())
-        out.append(text, at, hit - at).append(to);
-    out.append(text, at, std::string::npos);
-    return out;
-}
-
 bool resizable(const QWidget& widget) {
     return widget.minimumSize() != widget.maximumSize();
 }
@@ -89,77 +80,8 @@ QSize largestScreen() {
 
 } // namespace
 
-// ---- Sector names ------------------------------------------------------------------------------------
-
-std::string escapeSectorItem(const std::string& item) {
-    return replaceAll(item, "$", "$$$");
-}
-
-std::string unescapeSectorItem(const std::string& item) {
-    return replaceAll(item, "$$$", "$");
-}
-
-SectorEntry parseSectorName(const std::string& name) {
-    SectorEntry entry;
-    const std::size_t first = name.find('$');
-    if (first == std::string::npos) {
-        entry.FAMILY = cut(name, kPartLimit);
-        return entry;
-    }
-    entry.FAMILY = cut(name.substr(0, first), kPartLimit);
-    // ITEM ends at the first "$$" not followed by "$"; a "$$$" is an escaped "$" and is skipped.
-    std::size_t at = first + 1;
-    for (;;) {
-        const std::size_t hit = name.find("$$", at);
-        if (hit == std::string::npos) {
-            entry.ITEM = cut(name.substr(first + 1), kPartLimit);
-            return entry;
-        }
-        if (hit + 2 < name.size() && name[hit + 2] == '$') {
-            at = hit + 3;
-            continue;
-        }
-        entry.ITEM = cut(name.substr(first + 1, hit - first - 1), kPartLimit);
-        entry.TYPE = cut(name.substr(hit + 2), kPartLimit);
-        return entry;
-    }
-}
-
 std::string IniStore::SectorName(const std::string& family, const std::string& item, const std::string& type) {
-    return family + "$" + escapeSectorItem(item) + "$$" + type;
-}
-
-// ---- Catalogue lines ---------------------------------------------------------------------------------
-
-// Mend: the fields used to be joined with bare commas and read back by position, so a query named
-// "a,b" came back as item "a" of type "b,...". A "\" escape keeps every field whole; a line
-// written before has no escapes (a "\" not followed by "," or "\" stays as it is).
-std::string catalogueLine(const SectorEntry& entry) {
-    auto escaped = [](const std::string& field) {
-        std::string out;
-        for (char c : field) {
-            if (c == ',' || c == '\\') out += '\\';
-            out += c;
-        }
-        return out;
-    };
-    return escaped(entry.FAMILY) + "," + escaped(entry.ITEM) + "," + escaped(entry.TYPE);
-}
-
-SectorEntry parseCatalogueLine(const std::string& line) {
-    std::vector<std::string> fields(1);
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (c == '\\' && i + 1 < line.size() && (line[i + 1] == ',' || line[i + 1] == '\\')) {
-            fields.back() += line[++i];
-        } else if (c == ',' && fields.size() < 3) {
-            fields.emplace_back();
-        } else {
-            fields.back() += c;
-        }
-    }
-    fields.resize(3);
-    return {cut(fields[0], kPartLimit), cut(fields[1], kPartLimit), cut(fields[2], kPartLimit)};
+    return sectorName(family, item, type);
 }
 
 // ---- Reading and writing -------------------------------------------------------------------------------

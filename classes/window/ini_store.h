@@ -21,17 +21,13 @@
 #include <string>
 #include <vector>
 
+#include "classes/window/sector_names.h"
+
 namespace docket::ui {
 class Window;
 }
 
 namespace docket::classes {
-
-struct SectorEntry {
-    std::string FAMILY; // each at most 100 characters
-    std::string ITEM;
-    std::string TYPE;
-};
 
 // What ReadRequired gives for a missing entry.
 inline constexpr const char* kIniUnknown = "---Unknown---";
@@ -81,15 +77,5 @@ private:
     void writeCatalogue();
     void insertSorted(SectorEntry entry);
 };
-
-// The parts of a sector name (ITEM still escaped), each cut to 100 characters.
-SectorEntry parseSectorName(const std::string& name);
-std::string escapeSectorItem(const std::string& item);
-std::string unescapeSectorItem(const std::string& item);
-
-// A catalogue line and back. Fields are joined by ","; a "," or "\" inside a field is written
-// with a "\" before it, so that a name holding commas reads back whole.
-std::string catalogueLine(const SectorEntry& entry);
-SectorEntry parseCatalogueLine(const std::string& line);
 
 } // namespace docket::classes
