@@ -7,8 +7,8 @@
 
 #include "app/dictionary.h"
 #include "app/memo_tables.h"
+#include "classes/window/reporter_screen.h"
 #include "platform/settings.h"
-#include "runtime/core/fatal.h"
 #include "ui/scheduler.h"
 
 namespace docket::app {
@@ -31,6 +31,11 @@ struct Objects {
     std::unique_ptr<classes::IniStore> ini;
     bool dictionary = false;
     bool endOfRunDone = false;
+    // Objects already shut down, kept until the next start-up: on the fatal path the shut-down
+    // runs while the reporter that reported the halt is still on the stack.
+    std::unique_ptr<classes::ErrorReporter> retiredErrors;
+    std::unique_ptr<classes::TextMatcher> retiredMatcher;
+    std::unique_ptr<classes::IniStore> retiredIni;
 };
 
 Objects& objects() {
@@ -92,6 +97,9 @@ bool startup(const ProgramOptions& options) {
     Objects& o = objects();
     if (o.errors) return true; // started already
 
+    o.retiredErrors.reset();
+    o.retiredMatcher.reset();
+    o.retiredIni.reset();
     const std::string folder = dataFolder(options);
     std::error_code error;
     std::filesystem::create_directories(folder, error);
@@ -101,6 +109,10 @@ bool startup(const ProgramOptions& options) {
     step("errors");
     o.errors = std::make_unique<classes::ErrorReporter>(); // constructing it runs its Init
     GlobalErrors = o.errors.get();
+    // Its messages reach the screen; a fatal stop from inside a window runs the shut-down below
+    // (once) before it halts, instead of skipping it.
+    classes::installReporterScreen(GlobalErrors);
+    classes::setShutdownHook([] { shutdown(); });
 
     step("dictionary");
     dictionaryStartup(*GlobalErrors);
@@ -137,14 +149,14 @@ void shutdown() {
     if (o.ini) {
         step("ini shutdown");
         INIMgr = nullptr;
-        auto ini = std::move(o.ini); // gone before its Shutdown runs: a second call finds nothing
-        ini->Shutdown();
+        o.retiredIni = std::move(o.ini); // gone before its Shutdown runs: a second call finds nothing
+        o.retiredIni->Shutdown();
     }
     if (o.matcher) {
         step("matcher shutdown");
         GlobalMatcher = nullptr;
-        auto matcher = std::move(o.matcher);
-        matcher->Shutdown();
+        o.retiredMatcher = std::move(o.matcher);
+        o.retiredMatcher->Shutdown();
     }
     if (o.dictionary) {
         step("dictionary shutdown");
@@ -154,35 +166,19 @@ void shutdown() {
     if (o.errors) {
         step("errors shutdown");
         GlobalErrors = nullptr;
-        auto errors = std::move(o.errors);
-        errors->Shutdown();
+        o.retiredErrors = std::move(o.errors);
+        o.retiredErrors->Shutdown();
     }
-}
-
-runtime::FatalHook installShutdownOnFatal() {
-    runtime::FatalHook previous = runtime::setFatalHook({});
-    runtime::setFatalHook([previous](const std::string& message) {
-        // The halt skips the regular shut-down after Main: run it now, so that the INI store's
-        // catalogue is written and the tables are closed, then halt as before.
-        shutdown();
-        const std::string caption = runtime::fatalCaption();
-        auto mine = runtime::setFatalHook(previous);
-        runtime::fatal(message, caption);
-        // Only a hook that returns (tests) comes back here.
-        runtime::setFatalHook(std::move(mine));
-    });
-    return previous;
 }
 
 int runProgram(const ProgramOptions& options) {
     if (!startup(options)) return 1;
-    runtime::FatalHook previous = installShutdownOnFatal();
     ui::startThread([] {
         if (Main) Main();
     });
     ui::Scheduler::instance().run();
-    shutdown();
-    runtime::setFatalHook(std::move(previous));
+    classes::runShutdownOnce();
+    shutdown(); // nothing left to do unless the hook was replaced meanwhile
     return 0;
 }
 

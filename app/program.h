@@ -10,8 +10,9 @@
 // the INI store (it writes its catalogue back), the text matcher, the dictionary, the reporter.
 //
 // Every object that was started is shut down exactly once, also when a fatal message halts the
-// program from inside a window: the runtime's fatal path runs the shut-down first (see
-// installShutdownOnFatal), and the later regular shut-down finds nothing left to do.
+// program from inside a window: start-up gives shutdown() to the reporter's screen as its shut-down
+// hook (classes/window/reporter_screen.h), whose fatal stop runs it before the halt, and the
+// regular shut-down after Main then finds nothing left to do.
 //
 // The data files live in the data folder: --data DIR on the command line, else $DOCKET_DATA_DIR,
 // else $XDG_DATA_HOME/docket, else ~/.local/share/docket. It is created when missing.
@@ -24,7 +25,6 @@
 #include "classes/data/error_reporter.h"
 #include "classes/window/ini_store.h"
 #include "classes/window/text_matcher.h"
-#include "runtime/core/fatal.h"
 
 namespace docket::app {
 
@@ -59,9 +59,6 @@ void setStepObserver(std::function<void(const std::string& step)> observer);
 bool startup(const ProgramOptions& options);
 // Shuts down whatever startup started, in reverse order; each step runs once. Safe to call again.
 void shutdown();
-// Makes the runtime's fatal path run shutdown() before the hook that was in force (which halts).
-// Returns that hook, for putting it back.
-runtime::FatalHook installShutdownOnFatal();
 
 // The whole program: startup, `Main` on a program thread until every window has closed,
 // shutdown. Needs the Qt application object. Returns the exit code.
