@@ -13,7 +13,12 @@
 #include "ui/text.h"
 #include "ui/window.h"
 
+#include <QAbstractButton>
 #include <QFontDatabase>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+#include <QStandardPaths>
 #include <QWidget>
 
 #include <algorithm>
@@ -69,6 +74,58 @@ const char* iconOf(int control) {
         nullptr,       nullptr,      nullptr,     "bold.ico",    "italic.ico",   "undrline.ico",
         "color.ico",   nullptr,      "justlft.ico", "justctr.ico", "justrt.ico", "bullets.ico"};
     return control >= 0 && control <= container::Bullets ? kIcons[control] : nullptr;
+}
+
+// The bars' pictures: the desktop theme's icon for each command, drawn here where themes have
+// none (the colour and the bullets).
+QIcon barIcon(int control) {
+    static const char* const kThemeNames[] = {
+        nullptr,          nullptr,         "document-new",  "document-open", "document-save", "document-print",
+        "edit-find",      "edit-cut",      "edit-copy",     "edit-paste",    "edit-undo",     "edit-redo",
+        nullptr,          nullptr,         nullptr,         "format-text-bold", "format-text-italic",
+        "format-text-underline", nullptr,  nullptr,         "format-justify-left", "format-justify-center",
+        "format-justify-right", nullptr};
+    // Where the platform names no icon theme (the offscreen and bare X11 platforms), the desktop's
+    // usual one is asked.
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
+        QStringList paths = QIcon::themeSearchPaths();
+        for (const QString& folder :
+             QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                       QStandardPaths::LocateDirectory)) {
+            if (!paths.contains(folder)) paths.append(folder);
+        }
+        QIcon::setThemeSearchPaths(paths);
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
+    }
+    const char* name = control >= 0 && control <= container::Bullets ? kThemeNames[control] : nullptr;
+    if (name != nullptr) {
+        QIcon themed = QIcon::fromTheme(QString::fromLatin1(name));
+        if (!themed.isNull()) return themed;
+    }
+    QPixmap picture(24, 24);
+    picture.fill(Qt::transparent);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor ink(0x2E, 0x34, 0x36);
+    if (control == container::FontColor) {
+        QFont font = p.font();
+        font.setPixelSize(15);
+        font.setBold(true);
+        p.setFont(font);
+        p.setPen(ink);
+        p.drawText(QRect(0, 0, 24, 18), Qt::AlignCenter, QStringLiteral("A"));
+        p.fillRect(QRect(4, 18, 16, 4), QColor(0xD0, 0x20, 0x20));
+    } else if (control == container::Bullets) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(ink);
+        for (int row = 0; row < 3; ++row) {
+            p.drawEllipse(QPointF(5, 6 + row * 6), 2, 2);
+            p.fillRect(QRectF(10, 5 + row * 6, 11, 2), ink);
+        }
+    } else {
+        return ui::makeIcon(iconOf(control) != nullptr ? iconOf(control) : "");
+    }
+    return QIcon(picture);
 }
 
 // Waits while the container is not finished; false when waiting is impossible (not on a program
@@ -225,7 +282,11 @@ void kwRTF::EditorContainer() {
     for (const char* size : kSizes) lists_->sizes.rows.push_back({size});
     // The list of faces: each name at most 32 characters, once, in ascending order.
     std::set<std::string> faces;
-    for (const QString& family : QFontDatabase::families()) faces.insert(ui::fromQt(family.left(32)));
+    for (QString family : QFontDatabase::families()) {
+        // "Name [Foundry]" is the same face from another foundry.
+        if (const qsizetype bracket = family.indexOf(QLatin1String(" ["));  bracket > 0) family.truncate(bracket);
+        faces.insert(ui::fromQt(family.left(32)));
+    }
     for (const std::string& face : faces) lists_->fonts.rows.push_back({face});
 
     ui::Window container(*definition, std::move(bindings));
@@ -368,8 +429,22 @@ void kwRTF::LayOutBars(ui::Window& c) {
         c.setInt(control, "Height", h);
     };
     for (int n = container::ButtonNew; n <= container::Bullets; ++n) {
-        if (const char* icon = iconOf(n)) c.set(n, "Icon", icon);
+        const char* icon = iconOf(n);
+        if (icon == nullptr) continue;
+        c.set(n, "Icon", icon); // the property keeps the resource name
+        if (auto* b = qobject_cast<QAbstractButton*>(c.controlWidget(n))) {
+            b->setIcon(barIcon(n));
+            b->setIconSize(QSize(18, 18));
+        }
     }
+    // The check boxes and radio buttons of the format bar look like the tool buttons beside them:
+    // an icon that stays pressed while it is on.
+    c.widget()->setStyleSheet(QStringLiteral(
+        "QCheckBox, QRadioButton { padding: 2px; spacing: 0px; border: 1px solid transparent; border-radius: 3px; }"
+        "QCheckBox::indicator, QRadioButton::indicator { image: none; border: none; width: 0px; height: 0px; }"
+        "QCheckBox:checked, QRadioButton:checked { background: palette(midlight); border-color: palette(mid); }"
+        "QCheckBox:hover, QRadioButton:hover { border-color: palette(mid); }"
+        "QGroupBox { border: none; margin: 0px; padding: 0px; }"));
     // The tool bar on top; the format bar below it, or in its place when it is hidden.
     place(container::ToolBar, 0, 0, width, kBar - 2);
     for (int n = container::ButtonNew; n <= container::ButtonRedo; ++n)
@@ -408,6 +483,11 @@ void kwRTF::CreateRuler(ui::Window& c) {
         c.setInt(n, "YPos", barHeight_);
         c.setInt(n, "Width", width - 8);
         c.setInt(n, "Height", kRulerGroup);
+    }
+    if (QWidget* strip = c.controlWidget(CTRLGROUP)) {
+        strip->setObjectName(QStringLiteral("docketRuler"));
+        strip->setStyleSheet(QStringLiteral(
+            "QGroupBox#docketRuler { background: palette(base); border: 1px solid palette(mid); border-radius: 2px; }"));
     }
     // The scale and the tab-stop markers come with the ruler's commands.
     CTRLTABSSTART = c.controlCount() + 1;
@@ -613,7 +693,13 @@ void kwRTF::SyncFormatState() {
 }
 
 void kwRTF::ShowFormatState() {
-    if (RCONTAINER != nullptr) RCONTAINER->display();
+    if (RCONTAINER == nullptr || lists_ == nullptr) return;
+    // A face the desktop lacks (the document names it) is listed too, so that the list shows it.
+    auto& rows = lists_->fonts.rows;
+    const std::vector<std::string> face{SZFONT};
+    if (!SZFONT.empty() && std::find(rows.begin(), rows.end(), face) == rows.end())
+        rows.insert(std::lower_bound(rows.begin(), rows.end(), face), face);
+    RCONTAINER->display();
 }
 
 bool kwRTF::Command(int control) {

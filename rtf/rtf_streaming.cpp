@@ -217,6 +217,7 @@ bool kwRTF::LoadFromField(std::size_t size, char* field, runtime::TypeCode type)
     RFIELD = ref;
     HRTFWINDOW->emptyUndoBuffer();
     HRTFWINDOW->setModified(false);
+    SyncFormatState(); // the format bar shows the loaded text's format
     return true;
 }
 
@@ -287,6 +288,7 @@ bool kwRTF::LoadFromFile(const std::string& name) {
     RFIELD = {};
     HRTFWINDOW->emptyUndoBuffer();
     HRTFWINDOW->setModified(false);
+    SyncFormatState();
     return true;
 }
 
