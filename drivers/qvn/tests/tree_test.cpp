@@ -91,6 +91,24 @@ TEST(QvnTree, FindSeekAndStep) {
     f->endAccess();
 }
 
+// The split rule decides the shape of every stored tree; these are its boundaries.
+TEST(QvnTree, SplitRuleBoundaries) {
+    // A crowded page: 21 entries or more split from 4,097 bytes of entries on; 20 do not.
+    EXPECT_FALSE(EntryTree::needsSplit(20, 4097, false));
+    EXPECT_TRUE(EntryTree::needsSplit(21, 4097, false));
+    EXPECT_FALSE(EntryTree::needsSplit(21, 4096, false));
+    EXPECT_TRUE(EntryTree::needsSplit(200, 9000, false));
+    // Otherwise a page splits when its worst-case image (13-byte header, 5 bytes per entry, 4 more
+    // per entry of an interior page) would pass the largest page, 15,104 bytes. That comes before
+    // the 15,095-byte full size for any page with an entry, so the full size never decides alone.
+    EXPECT_FALSE(EntryTree::needsSplit(1, 15104 - 13 - 5, false));
+    EXPECT_TRUE(EntryTree::needsSplit(1, 15104 - 13 - 5 + 1, false));
+    EXPECT_FALSE(EntryTree::needsSplit(20, 15104 - 13 - 100, false));
+    EXPECT_TRUE(EntryTree::needsSplit(20, 15104 - 13 - 100 + 1, false));
+    EXPECT_FALSE(EntryTree::needsSplit(2, 15104 - 13 - 18, true));
+    EXPECT_TRUE(EntryTree::needsSplit(2, 15104 - 13 - 18 + 1, true));
+}
+
 TEST(QvnTree, SplitsKeepTheRootNumberAndDeletesShrinkTheFile) {
     ScratchDir dir;
     const std::string path = dir.file("split.QVN");
