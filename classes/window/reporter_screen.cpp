@@ -7,6 +7,7 @@
 
 #include "classes/data/message_hook.h"
 #include "classes/window/message_window.h"
+#include "classes/window/rebuild_progress.h"
 #include "runtime/core/fatal.h"
 #include "ui/modal.h"
 
@@ -72,6 +73,7 @@ void installReporterScreen(ErrorReporter* reporter) {
         return answer;
     });
     runtime::setFatalHook(fatalStop);
+    installRebuildProgress();
 }
 
 void setShutdownHook(std::function<void()> steps) {

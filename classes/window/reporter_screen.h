@@ -6,7 +6,8 @@
 // runtime's fatal path: a fatal stop runs the program's shut-down steps, exactly once, and ends the
 // program with exit code 1. A stop the reporter has already shown (its message ends with "Press OK
 // to end this application") is not shown again; any other stop is shown first in a "Stop" box whose
-// only button is Abort. Nothing offers to carry on.
+// only button is Abort. Nothing offers to carry on. Table access's rebuild of a key file shows its
+// progress with Cancel (rebuild_progress.h), installed here too.
 //
 // The program's main calls installReporterScreen() at start-up, before the first report, and gives
 // its shut-down steps to setShutdownHook(); at a normal end it runs them through runShutdownOnce()

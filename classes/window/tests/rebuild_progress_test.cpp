@@ -70,8 +70,7 @@ struct Fixture {
 
         ScriptedUser::instance().clear();
         ScriptedUser::instance().attach();
-        installReporterScreen(&reporter);
-        installRebuildProgress();
+        installReporterScreen(&reporter); // with the rebuild's progress window
         setShutdownHook([this] { ++shutdowns; });
         setHaltHandler([this](int code) { halts.push_back(code); });
     }

@@ -12,6 +12,7 @@
 #include <QTableWidget>
 
 #include "classes/data/error_reporter.h"
+#include "classes/data/table_access.h"
 #include "classes/window/message_window.h"
 #include "classes/window/reporter_screen.h"
 #include "runtime/core/error_codes.h"
@@ -41,6 +42,7 @@ struct Screen {
     ~Screen() {
         setMessageHook(nullptr);
         runtime::setFatalHook(nullptr);
+        setRebuildProgress({});
         setShutdownHook(nullptr);
         setHaltHandler(nullptr);
         ScriptedUser::instance().clear();
