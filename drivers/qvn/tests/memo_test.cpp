@@ -243,10 +243,10 @@ TEST_F(MemoTest, PutAfterWatchFailsWhenAnotherStationChangedOnlyALaterSegment) {
             EXPECT_EQ(stored.at(segment) == data, segment != static_cast<int>(changed)) << segment;
         t.setText(2, "mine");
         EXPECT_EQ(t.call(PUT), 89);
-        EXPECT_EQ(segmentsOf(path, r, 0), stored);
+        EXPECT_TRUE(segmentsOf(path, r, 0) == stored) << "the other station's memo was overwritten";
         ASSERT_EQ(t.get(r), 0);
         EXPECT_EQ(t.getText(2), "unchanged");
-        EXPECT_EQ(t.note(), theirs);
+        EXPECT_TRUE(t.note() == theirs) << "the memo read back is not the other station's";
     }
 }
 
