@@ -6,9 +6,9 @@
 // resets and redisplays it, lets it write its value into the record and shuts it down when the
 // window ends. A component reads the event it is offered from the window itself.
 //
-// The navigation tool bar, its targets, the resizer and the translator come with their own files;
-// the flow needs only the few operations below from them, so it is built and tested without them.
-// All of them run on the program thread of their window.
+// The navigation tool bar with its targets (navigation_toolbar.h) and the resizer
+// (window_resizer.h) come with their own files; the translator is only an interface here. All of
+// them run on the program thread of their window.
 #include <cstdint>
 
 #include "classes/data/severity.h"
@@ -30,33 +30,11 @@ public:
     virtual void Redisplay() = 0; // shows the component again
 };
 
-// A tool-bar target: a form or a record list that owns the tool bar's buttons while it is current.
-class NavigationTarget {
-public:
-    virtual ~NavigationTarget() = default;
-    // Told before Init whether ditto is available and the request the form was opened for.
-    virtual void SetFlowState(bool dittoAvailable, std::uint8_t originalRequest) = 0;
-    virtual void Init() = 0;
-};
-
-class NavigationToolbar {
-public:
-    virtual ~NavigationToolbar() = default;
-    virtual void Init() = 0;
-    virtual void Shutdown() = 0;
-    // Offered every accepted event first, with the pending-navigation variable (may be null).
-    virtual void OnEvent(std::int32_t* vcrRequest) = 0;
-    // -1 registers the target for every control.
-    virtual void RegisterTarget(NavigationTarget& target, std::int32_t control) = 0;
-    // 0 offers the tool bar to every target afresh.
-    virtual void SetCurrentTarget(std::int32_t control) = 0;
-};
-
-class WindowResizer {
-public:
-    virtual ~WindowResizer() = default;
-    virtual void Shutdown() = 0;
-};
+// The navigation tool bar with its targets, and the resizer, have their own headers (included at
+// the end of this one); the flow holds them by reference.
+class NavigationTarget;
+class NavigationToolbar;
+class WindowResizer;
 
 class WindowTranslator {
 public:
@@ -75,3 +53,6 @@ public:
 };
 
 } // namespace docket::classes
+
+#include "classes/window/navigation_toolbar.h"
+#include "classes/window/window_resizer.h"
