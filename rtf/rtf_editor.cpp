@@ -6,6 +6,7 @@
 #include "rtf/text_document.h"
 #include "runtime/core/error_codes.h"
 #include "runtime/core/error_state.h"
+#include "ui/control.h"
 #include "ui/definition.h"
 #include "ui/events.h"
 #include "ui/modal.h"
@@ -239,6 +240,11 @@ bool kwRTF::Init(ui::Window* window, int textControl, bool showRuler, bool showF
     BSHOWTABS = showRuler ? 1 : 0;
     FBACTIVE = showFormatBar ? 1 : 0;
     TBACTIVE = showToolBar ? 1 : 0;
+    // The field is the editor's from now on (see the header).
+    if (ui::Control* text = RWINDOW->controlData(textControl)) {
+        textUse_ = text->use;
+        text->use = {};
+    }
     // The rich-text control takes the text control's scroll bars over.
     textScrollH_ = static_cast<std::uint8_t>(HostInt(textControl, "HScroll") != 0);
     textScrollV_ = static_cast<std::uint8_t>(HostInt(textControl, "VScroll") != 0);
@@ -609,6 +615,11 @@ void kwRTF::UndoOpening() {
             RWINDOW->setInt(ITXTBOX, "Visible", textWasVisible_);
             if (textScrollH_) RWINDOW->setInt(ITXTBOX, "HScroll", 1);
             if (textScrollV_) RWINDOW->setInt(ITXTBOX, "VScroll", 1);
+            if (ui::Control* text = RWINDOW->controlData(ITXTBOX); text != nullptr && textUse_.bound()) {
+                text->use = textUse_;
+                RWINDOW->display(ITXTBOX);
+            }
+            textUse_ = {};
         }
     }
     delete HRTFWINDOW.data();
@@ -645,6 +656,11 @@ void kwRTF::ClosingSequence() {
             RWINDOW->setInt(ITXTBOX, "Visible", textWasVisible_);
             if (textScrollH_) RWINDOW->setInt(ITXTBOX, "HScroll", 1);
             if (textScrollV_) RWINDOW->setInt(ITXTBOX, "VScroll", 1);
+            if (ui::Control* text = RWINDOW->controlData(ITXTBOX); text != nullptr && textUse_.bound()) {
+                text->use = textUse_;
+                RWINDOW->display(ITXTBOX);
+            }
+            textUse_ = {};
         }
     }
     OPENED = 0;

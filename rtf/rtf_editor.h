@@ -28,6 +28,9 @@
 //   expects); otherwise the field and the modified flag stay and the user sees "Stream Error".
 //   A failed load leaves the document as it was; files are written to a temporary file and
 //   renamed over the old one, so a failed save leaves the old file whole.
+// - While the editor stands on the text control, that control neither shows nor takes its use
+//   variable: the field belongs to LoadFromField/SaveToField, and the hidden control's stale text
+//   must never be written back over a body the editor has just saved.
 // - Platform failures land in ERRORCODE/ERROR with the runtime's error 95.
 #include "runtime/core/type_code.h"
 #include "ui/rich_text_control.h"
@@ -176,6 +179,7 @@ private:
     std::vector<int> hookHandlers_;
     std::uint8_t textScrollH_ = 0, textScrollV_ = 0;
     std::uint8_t textWasVisible_ = 1;
+    ui::UseVariable textUse_; // the text control's variable, held back while the editor stands on it
     std::string containerFont_;
     struct Lists;
     std::unique_ptr<Lists> lists_; // the format bar's font and size lists

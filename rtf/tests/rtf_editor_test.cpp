@@ -282,3 +282,33 @@ TEST(RtfEditor, Screenshot) {
     });
     ASSERT_TRUE(ui::Scheduler::instance().run());
 }
+
+TEST(RtfEditor, TheHiddenTextControlNeverWritesOverTheSavedBody) {
+    Harness h;
+    std::string body = "{\\rtf1 old body\\par}";
+    body.resize(8192, ' ');
+    ui::startThread([&] {
+        ui::WindowDefinition definition = hostWindow(false);
+        definition.controls[0].use = "BODY";
+        ui::Bindings bindings;
+        bindings.variables["BODY"] = ui::useText(body);
+        ui::Window host(definition, std::move(bindings));
+        kwRTF editor;
+        ASSERT_TRUE(editor.Init(&host, 1, true, true, true));
+        drain(host);
+        ASSERT_TRUE(editor.LoadFromField(body.size(), body.data()));
+        EXPECT_EQ(editor.HRTFWINDOW->toPlainText(), "old body");
+        editor.HRTFWINDOW->setPlainText("new body");
+        ASSERT_TRUE(editor.SaveToField(body.size(), body.data()));
+        const std::string saved = body;
+        // What the form does next: the window takes every control's value, then shows them again.
+        host.update();
+        host.acceptAll();
+        drain(host);
+        host.display();
+        EXPECT_EQ(body, saved);
+        EXPECT_EQ(body.size(), 8192u);
+        editor.Close(false);
+    });
+    ASSERT_TRUE(ui::Scheduler::instance().run());
+}
