@@ -21,9 +21,13 @@ public:
 };
 
 // The runtime's block for one declared file, passed to the driver on every call.
+struct DriverRegistration;
+
 struct DriverFile {
     FileDeclaration* declaration = nullptr;
     std::unique_ptr<DriverFileState> state; // null while the file is closed
+    // The driver an open file was opened with, so that its operations need not look it up by name.
+    const DriverRegistration* driver = nullptr;
 };
 
 // The arguments of one operation; each operation reads the members its argument forms name.

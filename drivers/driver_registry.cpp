@@ -67,13 +67,24 @@ int pendingPlatformError() {
     return lastPlatformError;
 }
 
+namespace {
+
+// An open file keeps the driver it was opened with; a closed one asks the registry by name.
+const DriverRegistration* driverOf(DriverFile& file) {
+    if (file.state && file.driver) return file.driver;
+    file.driver = file.declaration ? findDriver(file.declaration->driver) : nullptr;
+    return file.driver;
+}
+
+} // namespace
+
 int callDriver(OperationCode operation, DriverFile& file, DriverArguments& args) {
     int result = 0;
-    const DriverRegistration* driver = file.declaration ? findDriver(file.declaration->driver) : nullptr;
+    const DriverRegistration* driver = driverOf(file);
     if (!driver) {
-        result = 45;
+        result = runtime::error::kInvalidFilename;
     } else if (!driver->supports(operation)) {
-        result = 80;
+        result = runtime::error::kUnsupportedDriverFunction;
     } else if ((operation == OperationCode::OPEN || operation == OperationCode::CREATE) &&
                (result = checkRecordTypes(*driver, *file.declaration)) != 0) {
         // refused before the driver sees the declaration

@@ -123,5 +123,23 @@ TEST_F(DriverRegistry, FileSystemErrorsKeepThePlatformCode) {
     EXPECT_EQ(runtime::fileErrorText(), "Read Fault");
 }
 
+TEST_F(DriverRegistry, AnOpenFileKeepsItsDriverAndAClosedOneAsksAgain) {
+    FileDeclaration declaration = declarationWith(TypeCode::Long, "quorvane");
+    DriverFile file;
+    file.declaration = &declaration;
+    DriverArguments args;
+    EXPECT_EQ(callDriver(OperationCode::OPEN, file, args), 0);
+    // The counting stand-in opens nothing; an open file is one with a state.
+    file.state = std::make_unique<DriverFileState>();
+    declaration.driver = "NOSUCHDRIVER";
+    EXPECT_EQ(callDriver(OperationCode::NEXT, file, args), 0); // still the driver it opened with
+    EXPECT_EQ(calls, 2);
+    file.state.reset();
+    EXPECT_EQ(callDriver(OperationCode::NEXT, file, args), 45);
+    declaration.driver = "ASCII";
+    EXPECT_EQ(callDriver(OperationCode::BUILDkey, file, args), 80); // the text driver has no keys
+    EXPECT_EQ(calls, 2);
+}
+
 } // namespace
 } // namespace docket::drivers
