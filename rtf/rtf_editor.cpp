@@ -201,6 +201,7 @@ kwRTF::kwRTF() = default;
 kwRTF::~kwRTF() {
     // The container uses this object until its last step: ask it to end and wait for that.
     if (containerRunning() && canWait()) {
+        closeAsked_ = true;
         if (RCONTAINER != nullptr) RCONTAINER->post(ev::CloseWindow);
         ui::Scheduler::instance().waitUntil([this] { return containerDone_; });
     }
@@ -213,8 +214,14 @@ int kwRTF::HostInt(int control, const char* name) const {
 bool kwRTF::Init(ui::Window* window, int textControl, bool showRuler, bool showFormatBar, bool showToolBar) {
     registerContainerWindow();
     installRichTextCodec();
-    // A second Init on a running editor would leave the first container without its object.
+    // A second Init on a running editor would leave the first container without its object; and
+    // only a program thread can wait for the container to open.
     if (containerRunning()) return false;
+    if (!ui::Scheduler::instance().inProgramThread()) {
+        ReportFailure(1, "The editor must be opened by a procedure");
+        return false;
+    }
+    closeAsked_ = false;
     ERRORCODE = 0;
     ERROR.clear();
     RWINDOW = nullptr;
@@ -408,6 +415,10 @@ void kwRTF::EditorContainer() {
             // The context menu comes with find and print; until then a right-click only focuses.
             FocusEditor();
         } else if (e == ev::Move || e == ev::Moved) {
+            container.setAction(ui::Action::Skip);
+        } else if (e == ev::CloseWindow && !closeAsked_) {
+            // Escape in a bar asks the container window to close; the editor ends only when its
+            // host says so.
             container.setAction(ui::Action::Skip);
         } else if (e == ev::CloseWindow || e == ev::CloseDown) {
             ClosingSequence();
@@ -679,6 +690,7 @@ void kwRTF::FocusEditor() {
 std::uint8_t kwRTF::Close(bool askToSave) {
     if (!Ready()) return 1;
     if (askToSave) return CheckModified(true);
+    closeAsked_ = true;
     if (RCONTAINER != nullptr) RCONTAINER->post(ev::CloseWindow);
     return 1;
 }

@@ -172,6 +172,7 @@ private:
     int HostInt(int control, const char* name) const;
 
     int containerThread_ = 0;
+    bool closeAsked_ = false; // Close(0) or the destructor asked the container to end
     bool containerDone_ = false;
     int containerHeight_ = 0;
     int barHeight_ = 0;

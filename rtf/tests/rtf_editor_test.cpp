@@ -312,3 +312,19 @@ TEST(RtfEditor, TheHiddenTextControlNeverWritesOverTheSavedBody) {
     });
     ASSERT_TRUE(ui::Scheduler::instance().run());
 }
+
+TEST(RtfEditor, EscapeInABarDoesNotEndTheEditor) {
+    Harness h;
+    ui::startThread([&] {
+        ui::Window host(hostWindow(false));
+        kwRTF editor;
+        ASSERT_TRUE(editor.Init(&host, 1, true, true, true));
+        drain(host);
+        press(editor.RCONTAINER->controlWidget(container::Fonts), Qt::Key_Escape, QString());
+        drain(host);
+        EXPECT_TRUE(editor.containerRunning());
+        EXPECT_NE(editor.HRTFWINDOW, nullptr);
+        EXPECT_EQ(editor.Close(false), 1);
+    });
+    ASSERT_TRUE(ui::Scheduler::instance().run());
+}
