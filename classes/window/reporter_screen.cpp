@@ -1,5 +1,6 @@
 #include "classes/window/reporter_screen.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -38,11 +39,16 @@ bool announcesStop(const MessageRequest& request) {
            std::string_view(text).substr(text.size() - kFatalEnding.size()) == kFatalEnding;
 }
 
+// The stop usually comes on a program thread, a fiber that std::exit would have to unwind from
+// inside while it destroys the scheduler. The shut-down steps have released what the program
+// holds, so the process ends at once, with what is buffered for the standard streams written.
 void halt(int code) {
-    if (haltHandler)
+    if (haltHandler) {
         haltHandler(code);
-    else
-        std::exit(code);
+        return;
+    }
+    std::fflush(nullptr);
+    std::_Exit(code);
 }
 
 void fatalStop(const std::string& message) {

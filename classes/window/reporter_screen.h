@@ -27,7 +27,8 @@ void setShutdownHook(std::function<void()> steps);
 // Runs the shut-down steps unless they ran before (also when they are running now: a fatal stop
 // raised by a shut-down step does not start them again). True when this call ran them.
 bool runShutdownOnce();
-// What ends the program after a fatal stop; the default is std::exit. Tests install one that
+// What ends the program after a fatal stop; the default ends the process at once (std::_Exit, after
+// flushing the standard streams) with the code. Tests install one that
 // records the code and returns (the reporter then goes on with Fatal). An empty function restores
 // the default.
 void setHaltHandler(std::function<void(int exitCode)> halt);

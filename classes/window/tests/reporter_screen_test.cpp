@@ -3,6 +3,8 @@
 // run once, a stop nobody announced, and the history window with its list and buttons.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -142,6 +144,24 @@ TEST(ReporterScreen, AStopNobodyAnnouncedIsShownWithAbortOnly) {
     EXPECT_EQ(screen.user.shown()[0].icon, ui::icon::Hand);
     EXPECT_EQ(screen.shutdowns, 1);
     EXPECT_EQ(screen.halts, (std::vector<int>{1}));
+}
+
+// The real halt, in a process of its own: the shut-down steps run, then the program ends with 1.
+TEST(ReporterScreenDeathTest, AFatalMessageEndsTheProgramAfterItsShutDown) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ErrorReporter reporter;
+            Screen screen(&reporter);
+            setHaltHandler(nullptr);
+            setShutdownHook([] { std::fprintf(stderr, "shut down\n"); });
+            screen.user.answerBox(button::kOk);
+            ui::startThread([&] { reporter.Raise(23); });
+            ui::Scheduler::instance().run();
+            std::fprintf(stderr, "carried on\n");
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(1), "shut down");
 }
 
 TEST(ReporterScreen, TheShutDownRunsOnceEvenWhenAStepStops) {
