@@ -120,6 +120,14 @@ struct StubToolbar : NavigationToolbar {
 
 class WindowFlowTest;
 
+// The items table's access, with a switch that makes every record fail its validation.
+struct ItemsAccess : TableAccess {
+    bool refuse = false;
+    Severity ValidateFieldServer(int field, bool report) override {
+        return refuse ? Severity::Inform : TableAccess::ValidateFieldServer(field, report);
+    }
+};
+
 // The form procedure of the tests, written as a program's form is: its Init and Shutdown follow
 // the flow's conventions for a form over the ITEMS table.
 class ItemForm : public WindowFlow {
@@ -257,7 +265,7 @@ protected:
     Halts halts;
     ErrorReporter reporter;
     std::unique_ptr<Items> items;
-    TableAccess access;
+    ItemsAccess access;
     TableRelations relations;
     std::vector<std::uint8_t> historyCopy; // process-wide, like the program's HistoryCopy buffers
     MessageHook previousHook;
@@ -469,6 +477,37 @@ TEST_F(WindowFlowTest, OtherCancelActionsDiscardAskOrSaveSilently) {
     EXPECT_EQ(responses, (std::vector<std::uint8_t>{Cancelled, Cancelled, Completed}));
     EXPECT_EQ(boxes(), (std::vector<std::string>{"Changes will be lost!", "Changes will be lost!"}));
     EXPECT_EQ(stored(1), "one/10///0");
+}
+
+TEST_F(WindowFlowTest, AFailedUpdateOffersToTryAgainOrToStay) {
+    seed(1);
+    access.refuse = true;
+    user.type(cName, "refused");
+    user.click(cOk);
+    user.answerBox(ui::button::Yes);    // try again: refused again
+    user.answerBox(ui::button::Cancel); // back to the form
+    user.custom([&] { access.refuse = false; });
+    user.click(cOk);
+    run([&] {
+        readForChange(1);
+        EXPECT_EQ(form(RequestChange), Completed);
+    });
+    EXPECT_EQ(boxes(), (std::vector<std::string>{"Record Update Error", "Record Update Error"}));
+    EXPECT_EQ(stored(1), "refused/10///0");
+}
+
+TEST_F(WindowFlowTest, ADeleteFormDeletesOnOkWithoutAQuestion) {
+    seed(2);
+    user.click(cOk);
+    run([&] {
+        readForChange(2);
+        EXPECT_EQ(form(RequestDelete, [](ItemForm& f) { f.configure = [](ItemForm& g) { g.DELETEACTION = 1; }; }),
+                  Completed);
+        EXPECT_TRUE(lastFormOpened);
+    });
+    EXPECT_TRUE(boxes().empty());
+    EXPECT_EQ(count(), 1u);
+    EXPECT_EQ(stored(2), "");
 }
 
 TEST_F(WindowFlowTest, AWindowWithoutOkControlSavesAndCloses) {
