@@ -373,9 +373,19 @@ int Window::focusControl() const {
 void Window::select(int control) {
     Control* c = controlData(control);
     if (c == nullptr || c->widget == nullptr) return;
-    bringForward(*c);
     QWidget* target = c->kind != nullptr ? c->kind->focusWidget(*c) : c->widget;
-    if (target == nullptr) return;
+    if (target == nullptr || target->focusPolicy() == Qt::NoFocus) {
+        // A control that cannot take the focus (a prompt, a string) passes the selection on to the
+        // next control that can, as a prompt passes its mnemonic to the control after it.
+        for (int next = control + 1; next <= controlCount(); ++next) {
+            Control* n = controlData(next);
+            QWidget* w = n != nullptr && n->kind != nullptr ? n->kind->focusWidget(*n) : nullptr;
+            if (w != nullptr && w->focusPolicy() != Qt::NoFocus && w->isEnabled() && !n->hidden)
+                return select(next);
+        }
+        return;
+    }
+    bringForward(*c);
     focusReported_ = control;
     target->setFocus(Qt::OtherFocusReason);
     if (auto* edit = qobject_cast<QLineEdit*>(target)) edit->selectAll();

@@ -2,4 +2,7 @@
 # field is named) and its procedure. Paths relative to app/; app/CMakeLists.txt builds them into
 # the program's library.
 set(DOCKET_APP_WINDOWS
+  windows/about.cpp
+  windows/calendar_picker.cpp
+  windows/update_memo_jenis.cpp
 )
