@@ -202,11 +202,16 @@ public:
         table->horizontalHeader()->setStretchLastSection(true);
         int rows = c.source != nullptr ? c.source->rowCount() : 0;
         table->setRowCount(rows);
+        const QFontMetrics metrics(table->font());
         for (int r = 0; r < rows; ++r) {
             for (std::size_t i = 0; i < c.columns.size(); ++i) {
                 const ListColumn& col = c.columns[i];
-                auto* item = new QTableWidgetItem(toQt(columnText(c.source->field(r, col.field), col.picture)));
+                const QString text = toQt(columnText(c.source->field(r, col.field), col.picture));
+                auto* item = new QTableWidgetItem(text);
                 item->setTextAlignment(qtAlign(col.align));
+                // A text wider than its column is cut short in the cell: the tip shows all of it.
+                if (metrics.horizontalAdvance(text) > table->columnWidth(static_cast<int>(i)) - 8)
+                    item->setToolTip(text);
                 table->setItem(r, static_cast<int>(i), item);
             }
             table->setRowHeight(r, QFontMetrics(table->font()).height() + 4);

@@ -230,10 +230,13 @@ TEST(HistoryWindow, AFatalMessageOpensItWithEveryEntryAndThenHalts) {
     reporter.HISTORYTHRESHOLD = -1;
     Screen screen(&reporter);
     int rows = -1;
+    std::string fatalTip;
     long imageVisible = -1, okDefault = -1;
     screen.user.custom([&] {
         ui::Window* w = topWindow();
         rows = w->controlData(kMessageList)->table->rowCount();
+        // The fatal message is longer than its column: its tip shows the whole text.
+        fatalTip = w->controlData(kMessageList)->table->item(2, 0)->toolTip().toStdString();
         imageVisible = w->getInt(kMessageImage, "Visible");
         okDefault = w->getInt(kMessageButton1 + 7, "Default");
         QDir().mkpath(QStringLiteral(DOCKET_SCREENSHOT_DIR));
@@ -249,6 +252,7 @@ TEST(HistoryWindow, AFatalMessageOpensItWithEveryEntryAndThenHalts) {
     ASSERT_TRUE(ui::Scheduler::instance().run());
     EXPECT_TRUE(screen.user.failures().empty());
     EXPECT_EQ(rows, 3);
+    EXPECT_TRUE(fatalTip.ends_with("Press OK to end this application")) << fatalTip;
     EXPECT_EQ(imageVisible, 1);
     EXPECT_EQ(okDefault, 1);
     EXPECT_EQ(result, Severity::Fatal);
