@@ -577,9 +577,14 @@ void Reader::finishLevelText() {
     ListLevelDef& level = lists_.back().levels.back();
     std::u32string text = levelText_;
     if (!text.empty()) {
+        // The length counts UTF-16 units: a character beyond the first plane counts two.
         const std::size_t length = text.front();
         text.erase(0, 1);
-        if (text.size() > length) text.resize(length);
+        std::size_t units = 0;
+        std::size_t keep = 0;
+        while (keep < text.size() && units + (text[keep] > 0xFFFF ? 2 : 1) <= length)
+            units += text[keep++] > 0xFFFF ? 2 : 1;
+        text.resize(keep);
     }
     const std::size_t first = text.find_first_of(U"\u0000\u0001\u0002\u0003\u0004\u0005\u0006\u0007\u0008", 0,
                                                  9);
@@ -588,8 +593,11 @@ void Reader::finishLevelText() {
     level.textBefore.clear();
     level.textAfter.clear();
     if (first == std::u32string::npos) return;
-    for (std::size_t i = 0; i < first; ++i) appendUtf8(level.textBefore, text[i]);
-    for (std::size_t i = last + 1; i < text.size(); ++i) appendUtf8(level.textAfter, text[i]);
+    // Other control characters are no marker text.
+    for (std::size_t i = 0; i < first; ++i)
+        if (text[i] >= 0x20) appendUtf8(level.textBefore, text[i]);
+    for (std::size_t i = last + 1; i < text.size(); ++i)
+        if (text[i] >= 0x20) appendUtf8(level.textAfter, text[i]);
 }
 
 const Font* Reader::fontNumbered(int number) const {
@@ -653,7 +661,7 @@ void Reader::textBytes(std::string_view bytes) {
         for (; i < bytes.size(); ++i) {
             if (bytes[i] == ';') {
                 finishFont();
-            } else if (fontOpen_ && font_.name.size() < kMaxNameBytes) {
+            } else if (fontOpen_ && font_.name.size() < kMaxNameBytes && static_cast<unsigned char>(bytes[i]) >= 0x20) {
                 const auto byte = static_cast<unsigned char>(bytes[i]);
                 appendUtf8(font_.name, decodeByte(fontNameCodePage(), byte));
             }
@@ -682,7 +690,7 @@ void Reader::hexByte(unsigned char byte) {
     if (consumeSkip()) return;
     const Destination destination = top().destination;
     if (destination == Destination::FontTable) {
-        if (fontOpen_ && font_.name.size() < kMaxNameBytes)
+        if (fontOpen_ && font_.name.size() < kMaxNameBytes && byte >= 0x20)
             appendUtf8(font_.name, decodeByte(fontNameCodePage(), byte));
         return;
     }
@@ -744,13 +752,13 @@ void Reader::character(char32_t ch) {
     case Destination::Body: bodyCharacter(ch); break;
     case Destination::PnTextBefore:
     case Destination::PnTextAfter:
-        if (collected_.size() < kMarkerTextBytes) appendUtf8(collected_, ch);
+        if (collected_.size() < kMarkerTextBytes && ch >= 0x20) appendUtf8(collected_, ch);
         break;
     case Destination::LevelText:
         if (levelText_.size() < kMaxLevelText) levelText_.push_back(ch);
         break;
     case Destination::FontTable:
-        if (fontOpen_ && font_.name.size() < kMaxNameBytes) appendUtf8(font_.name, ch);
+        if (fontOpen_ && font_.name.size() < kMaxNameBytes && ch >= 0x20) appendUtf8(font_.name, ch);
         break;
     default: break;
     }
@@ -758,7 +766,8 @@ void Reader::character(char32_t ch) {
 
 void Reader::bodyCharacter(char32_t ch) {
     const CharState& state = top().chars;
-    if (state.hidden || ch == 0) return;
+    // Control characters other than tab and line break are no text (the writer drops them too).
+    if (state.hidden || (ch < 0x20 && ch != '\t' && ch != '\n')) return;
     if (textBytes_ >= limits_.maxTextBytes) {
         result_.limited = true;
         warn("the text is longer than the reader's limit and was cut");
@@ -876,7 +885,13 @@ void Reader::controlWord(const Token& token) {
     const bool on = !has || value != 0;
     const Destination destination = group.destination;
     const bool inBody = destination == Destination::Body;
-    const bool inLevel = destination == Destination::ListLevel;
+    // The level a \listlevel group describes: the last one read (a table inside a level cannot
+    // reach here: tables are destinations of the body only).
+    ListLevelDef* level =
+        destination == Destination::ListLevel && !lists_.empty() && !lists_.back().levels.empty()
+            ? &lists_.back().levels.back()
+            : nullptr;
+    const bool inLevel = level != nullptr;
 
     if (entry->word == Word::Unicode) {
         if (skipChars_ > 0) {
@@ -893,8 +908,12 @@ void Reader::controlWord(const Token& token) {
     switch (entry->word) {
     // Destinations.
     case Word::SkipDestination: setDestination(Destination::Skip); break;
-    case Word::FontTable: setDestination(Destination::FontTable); break;
+    case Word::FontTable: setDestination(inBody ? Destination::FontTable : Destination::Skip); break;
     case Word::ColorTable:
+        if (!inBody) {
+            setDestination(Destination::Skip);
+            break;
+        }
         setDestination(Destination::ColorTable);
         colors_.clear();
         color_ = Color::fromRgb(0);
@@ -922,7 +941,7 @@ void Reader::controlWord(const Token& token) {
         collected_.clear();
         setDestination(entry->word == Word::PnTextBefore ? Destination::PnTextBefore : Destination::PnTextAfter);
         break;
-    case Word::ListTable: setDestination(Destination::ListTable); break;
+    case Word::ListTable: setDestination(inBody ? Destination::ListTable : Destination::Skip); break;
     case Word::List:
         if (destination != Destination::ListTable || lists_.size() >= kMaxLists) {
             setDestination(Destination::Skip);
@@ -947,7 +966,9 @@ void Reader::controlWord(const Token& token) {
         levelText_.clear();
         setDestination(Destination::LevelText);
         break;
-    case Word::ListOverrideTable: setDestination(Destination::ListOverrideTable); break;
+    case Word::ListOverrideTable:
+        setDestination(inBody ? Destination::ListOverrideTable : Destination::Skip);
+        break;
     case Word::ListOverride:
         if (destination != Destination::ListOverrideTable || overrides_.size() >= kMaxLists) {
             setDestination(Destination::Skip);
@@ -1024,13 +1045,13 @@ void Reader::controlWord(const Token& token) {
     case Word::AlignJustify: para.alignment = Alignment::Justify; break;
     case Word::LeftIndent:
         if (inLevel)
-            lists_.back().levels.back().leftIndent = clampTwips(value);
+            level->leftIndent = clampTwips(value);
         else
             para.leftIndent = clampTwips(value), para.indentSet = true;
         break;
     case Word::FirstIndent:
         if (inLevel)
-            lists_.back().levels.back().firstLineIndent = clampTwips(value);
+            level->firstLineIndent = clampTwips(value);
         else
             para.firstLineIndent = clampTwips(value), para.indentSet = true;
         break;
@@ -1096,20 +1117,19 @@ void Reader::controlWord(const Token& token) {
     // List table.
     case Word::LevelFormat:
         if (inLevel) {
-            ListLevelDef& level = lists_.back().levels.back();
-            level.none = value == 255;
+            level->none = value == 255;
             switch (value) {
-            case 1: level.style = ListStyle::UpperRoman; break;
-            case 2: level.style = ListStyle::LowerRoman; break;
-            case 3: level.style = ListStyle::UpperLetter; break;
-            case 4: level.style = ListStyle::LowerLetter; break;
-            case 23: level.style = ListStyle::Bullet; break;
-            default: level.style = ListStyle::Arabic; break;
+            case 1: level->style = ListStyle::UpperRoman; break;
+            case 2: level->style = ListStyle::LowerRoman; break;
+            case 3: level->style = ListStyle::UpperLetter; break;
+            case 4: level->style = ListStyle::LowerLetter; break;
+            case 23: level->style = ListStyle::Bullet; break;
+            default: level->style = ListStyle::Arabic; break;
             }
         }
         break;
     case Word::LevelStart:
-        if (inLevel) lists_.back().levels.back().start = std::clamp(value, 0, 32767);
+        if (inLevel) level->start = std::clamp(value, 0, 32767);
         break;
     case Word::ListId:
         if (destination == Destination::List)

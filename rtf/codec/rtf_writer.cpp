@@ -210,9 +210,13 @@ struct RtfWriter::State {
         return out.body;
     }
 
+    // The length of a marker text in \leveltext's count, UTF-16 units of what text() writes.
     static std::size_t utf16Length(std::string_view utf8) {
         std::size_t length = 0;
-        for (std::size_t pos = 0; pos < utf8.size();) length += nextUtf8(utf8, &pos) > 0xFFFF ? 2 : 1;
+        for (std::size_t pos = 0; pos < utf8.size();) {
+            const char32_t ch = nextUtf8(utf8, &pos);
+            length += ch < 0x20 ? 0 : ch > 0xFFFF ? 2 : 1;
+        }
         return length;
     }
 
@@ -256,8 +260,8 @@ struct RtfWriter::State {
         if (document.defaultTabWidth != kDefaultTabWidth && document.defaultTabWidth > 0)
             result += "\\deftab" + std::to_string(document.defaultTabWidth);
         result += "\\uc1";
-        // A table that names only the reader's default font ("") says nothing.
-        if (!(fonts.empty() || (fonts.size() == 1 && fonts[0].name.empty()))) {
+        // A table that holds only the reader's default font ("", ANSI) says nothing.
+        if (!(fonts.empty() || (fonts.size() == 1 && fonts[0].name.empty() && fonts[0].charset == 0))) {
             result += "{\\fonttbl";
             for (std::size_t i = 0; i < fonts.size(); ++i) {
                 State name;

@@ -7,6 +7,7 @@
 #include "rtf/codec/plain_text.h"
 #include "rtf/codec/rich_document.h"
 #include "rtf/codec/rtf_reader.h"
+#include "rtf/codec/rtf_writer.h"
 
 namespace docket::rtf {
 namespace {
@@ -119,6 +120,45 @@ TEST(RtfHostile, RandomBytesAndMutationsNeverFailToEnd) {
         EXPECT_LE(sink.bytes, input.size() * 4 + 16);
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+} // namespace
+} // namespace docket::rtf
+
+namespace docket::rtf {
+namespace {
+
+// Written, read and written again, a document gives the same bytes (what the fuzz target checks).
+void expectFixedPoint(std::string_view rtf) {
+    RichDocument first;
+    ASSERT_TRUE(readRtf(rtf, first).ok);
+    const std::string written = writeRtf(first);
+    RichDocument second;
+    ASSERT_TRUE(readRtf(written, second).ok);
+    EXPECT_EQ(writeRtf(second), written);
+    EXPECT_EQ(second, first);
+}
+
+TEST(RtfHostile, FuzzFindingsStayFixed) {
+    // Control characters in a font name, in the text (\u1) and in list marker texts.
+    expectFixedPoint("{\\rtf1{\\fonttbl{\\f0\\fnil A\x01\x1e" "B;}}\\f0 x\\u1 y}");
+    expectFixedPoint("{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'04\\'00\\'0b.;}}\\listid1}}"
+                     "{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}\\ls1 a}");
+    // A font with a charset but no name, whose text must stay in that charset's encoding.
+    expectFixedPoint("{\\rtf1{\\fonttbl{\\f0\\fcharset128;}}\\f0 \\u228?}");
+    // A marker text with a character beyond the first plane, which \leveltext counts twice.
+    expectFixedPoint("{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'04\\'00\\u-10179?\\u-8704?.;}}"
+                     "\\listid1}}{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}\\ls1 a}");
+}
+
+TEST(RtfHostile, TablesInsideAListLevelAreSkipped) {
+    // A list table nested in a list level once left the level being read without a level.
+    RichDocument document;
+    EXPECT_TRUE(readRtf("{\\rtf1{\\*\\listtable{\\list{\\listlevel{\\listtable{\\list}}\\li5\\fi5\\levelnfc3"
+                        "\\levelstartat2}\\listid1}}x}",
+                        document)
+                    .ok);
+    EXPECT_EQ(document.plainText(), "x");
 }
 
 } // namespace
