@@ -77,6 +77,8 @@ public:
     View(const View&) = delete;
     View& operator=(const View&) = delete;
 
+    const ViewDeclaration& declaration() const { return declaration_; }
+
     int open(unsigned mode = 0x22);
     int close();
     bool isOpen() const { return open_; }
