@@ -574,6 +574,7 @@ TEST_F(WindowFlowTest, InsertCompletesAndInsertAnotherReportsCompletedAfterCance
                   Completed);
     });
     EXPECT_TRUE(boxes().empty());
+    EXPECT_TRUE(access.BUFFERS.empty()) << "every saved copy was released";
     EXPECT_EQ(count(), 3u);
     EXPECT_EQ(stored(2), "first/0///0");
     EXPECT_EQ(stored(3), "second/0///0");
@@ -610,6 +611,7 @@ TEST_F(WindowFlowTest, RecordAddedQuestionChoosesAnotherOrClose) {
                   Completed);
     });
     EXPECT_EQ(boxes(), (std::vector<std::string>{"Record Added", "Record Added"}));
+    EXPECT_TRUE(access.BUFFERS.empty()) << "every saved copy was released";
     EXPECT_EQ(count(), 2u);
 }
 
