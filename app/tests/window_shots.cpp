@@ -1,6 +1,6 @@
-// Pictures of the program's windows for a reviewer: the memo type form with a name typed, the
-// calendar on a month, and the About window, each saved as a PNG into the folder given on the
-// command line. Run it under a display (for example Xvfb); with QT_SCALE_FACTOR=2 the pictures are
+// Pictures of the program's windows for a reviewer: the memo type form with a name typed (also made
+// larger, to show the resizer at work), the calendar on a month, and the About window, each saved
+// as a PNG into the folder given on the command line. Run it under a display (for example Xvfb); with QT_SCALE_FACTOR=2 the pictures are
 // doubled and their names end in "@2x". The data live in a scratch folder that is removed again.
 #include <QApplication>
 #include <QPixmap>
@@ -20,6 +20,7 @@
 #include "classes/window/requests.h"
 #include "runtime/core/dates.h"
 #include "ui/keys.h"
+#include "ui/modal.h"
 #include "ui/scheduler.h"
 #include "ui/scripted_user.h"
 #include "ui/window.h"
@@ -60,7 +61,13 @@ int main(int argc, char** argv) {
     };
     user.type(6, "Surat Keputusan");
     shot("memo_type_form");
+    user.custom([] { // wider and taller by a third, as the user drags the frame
+        QWidget* w = top()->widget();
+        w->resize(w->width() * 4 / 3, w->height() * 4 / 3);
+    });
+    shot("memo_type_form_wide");
     user.click(8);
+    user.answerBox(ui::button::No); // "Save Record": the typed name is dropped
     shot("calendar");
     user.pressKey(10, ui::key::Escape);
     shot("about");
@@ -76,6 +83,8 @@ int main(int argc, char** argv) {
         app::About();
     });
     const bool finished = ui::Scheduler::instance().run();
+    if (!finished) std::fprintf(stderr, "the windows stalled\n");
+    for (const std::string& failure : user.failures()) std::fprintf(stderr, "failed: %s\n", failure.c_str());
     app::shutdown();
     std::error_code ignored;
     std::filesystem::remove_all(scratch, ignored);

@@ -24,17 +24,17 @@ ui::WindowDefinition aboutWindow() {
         .caption = "About",
         .font = "MS Sans Serif",
         .fontSize = 8,
-        .width = 196,
+        .width = 210,
         .height = 104,
         .attributes = ui::wattr::System | ui::wattr::Gray | ui::wattr::Center,
     };
     const char* lines[] = {
         "docket",
         "A memo register for the office.",
-        "Memos with their numbers, dates, types and subjects,",
-        "each with a rich-text body; memo types kept alongside.",
+        "Memos with their number, date, type and subject,",
+        "each with a rich-text body.",
         "Written by the docket developers.",
-        "Questions and reports: see the README that comes with it.",
+        "Questions and reports: see the README.",
     };
     // The name stands apart from the description, the credit and contact lines apart again.
     const int top[] = {8, 22, 32, 42, 58, 68};
@@ -44,12 +44,12 @@ ui::WindowDefinition aboutWindow() {
                               .text = lines[i],
                               .x = 10,
                               .y = top[i],
-                              .width = 176,
+                              .width = 190,
                               .height = 9});
     w.controls.push_back({.type = ControlType::Button,
                           .name = "?OKBUTTON",
                           .text = "Close",
-                          .x = 141,
+                          .x = 155,
                           .y = 84,
                           .width = 45,
                           .height = 14,
@@ -59,6 +59,10 @@ ui::WindowDefinition aboutWindow() {
 
 class AboutWindow : public WindowFlow {
 public:
+    // Left without Execute finishing, the window shuts down while its tool bar still exists.
+    ~AboutWindow() override {
+        if (CL && !DEAD) WindowFlow::Shutdown();
+    }
     Severity Init() override {
         REQUEST = PendingRequest;
         const Severity base = WindowFlow::Init();

@@ -100,6 +100,11 @@ ui::WindowDefinition memoJenisWindow() {
 
 class UpdateMemoJenisWindow : public WindowFlow {
 public:
+    // A form left without Execute finishing (its program thread unwound) shuts down while its tool
+    // bar, target and resizer still exist.
+    ~UpdateMemoJenisWindow() override {
+        if (CL && !DEAD) UpdateMemoJenisWindow::Shutdown();
+    }
     Severity Init() override;
     void EventLoop() override;
     Severity OnAccepted() override;

@@ -47,6 +47,10 @@ const std::vector<ToolTip>& listToolTips() {
 
 // ---- NavigationTarget -----------------------------------------------------------------------------------
 
+NavigationTarget::~NavigationTarget() {
+    if (toolbar_ != nullptr) toolbar_->forget(*this);
+}
+
 void NavigationTarget::SetFlowState(bool, std::uint8_t) {}
 
 void NavigationTarget::Init() {}
@@ -204,6 +208,20 @@ void ListNavTarget::HandleAction(std::int32_t*, WindowFlow* window) {
 }
 
 // ---- NavigationToolbar ----------------------------------------------------------------------------------
+
+NavigationToolbar::~NavigationToolbar() {
+    Shutdown();
+    if (window_ != nullptr && window_->TOOLBAR == this) window_->TOOLBAR = nullptr;
+}
+
+void NavigationToolbar::forget(NavigationTarget& target) {
+    if (!LIST) return;
+    NavigationTarget* const current = this->current();
+    std::erase_if(*LIST, [&target](const Entry& e) { return e.TARGET == &target; });
+    current_ = -1;
+    for (std::size_t i = 0; i < LIST->size(); ++i)
+        if ((*LIST)[i].TARGET == current) current_ = static_cast<std::ptrdiff_t>(i);
+}
 
 void NavigationToolbar::Init() {
     LIST = std::make_unique<std::vector<Entry>>();

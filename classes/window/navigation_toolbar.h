@@ -59,7 +59,11 @@ struct ToolTip {
 // role (0 = the window has none).
 class NavigationTarget {
 public:
-    virtual ~NavigationTarget() = default;
+    NavigationTarget() = default;
+    // A target destroyed while registered leaves its tool bar's list.
+    virtual ~NavigationTarget();
+    NavigationTarget(const NavigationTarget&) = delete;
+    NavigationTarget& operator=(const NavigationTarget&) = delete;
 
     // ---- Virtual operations, in slot order ----
     virtual void ShowButtons() = 0;
@@ -131,7 +135,8 @@ class NavigationToolbar {
 public:
     // `window` is the flow the tool bar belongs to; its window need not be open yet.
     explicit NavigationToolbar(WindowFlow* window = nullptr) : window_(window) {}
-    virtual ~NavigationToolbar() = default;
+    // Lets go of its targets, and of its flow when the flow still names it as its tool bar.
+    virtual ~NavigationToolbar();
     NavigationToolbar(const NavigationToolbar&) = delete;
     NavigationToolbar& operator=(const NavigationToolbar&) = delete;
 
@@ -167,6 +172,8 @@ public:
     void setWindow(WindowFlow* window) { window_ = window; }
 
 private:
+    friend class NavigationTarget;
+    void forget(NavigationTarget& target);
     static constexpr std::size_t kButtons =
         static_cast<std::size_t>(toolbar_button::Last - toolbar_button::First + 1);
     static bool inRange(std::int32_t button) {
