@@ -2,23 +2,39 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <string>
 
 #include "app/program.h"
 
+namespace {
+
+void usage(std::FILE* to) {
+    std::fprintf(to, "usage: docket [--data FOLDER]\n"
+                     "  --data FOLDER  keep MEMO.DB and JENIS.DB in FOLDER (default: $DOCKET_DATA_DIR,\n"
+                     "                 else $XDG_DATA_HOME/docket, else ~/.local/share/docket)\n");
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    // Help needs no display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
+            usage(stdout);
+            return 0;
+        }
+    }
+    // Qt takes its own options (-platform, -style, ...) out of argv; the rest are ours.
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("docket"));
     const docket::app::ProgramOptions options = docket::app::parseCommandLine(argc, argv);
     if (!options.error.empty()) {
-        std::fprintf(stderr, "docket: %s\nusage: docket [--data FOLDER]\n", options.error.c_str());
+        std::fprintf(stderr, "docket: %s\n", options.error.c_str());
+        usage(stderr);
         return 2;
     }
-    if (options.help) {
-        std::printf("usage: docket [--data FOLDER]\n"
-                    "  --data FOLDER  keep MEMO.DB and JENIS.DB in FOLDER (default: $DOCKET_DATA_DIR,\n"
-                    "                 else $XDG_DATA_HOME/docket, else ~/.local/share/docket)\n");
-        return 0;
-    }
+    if (docket::app::Main == nullptr)
+        std::fprintf(stderr, "docket: this build has no main window yet; scripts/run starts the qvn tool\n");
     const int code = docket::app::runProgram(options);
     if (code != 0)
         std::fprintf(stderr, "docket: cannot use the data folder %s\n", docket::app::dataFolder(options).c_str());
