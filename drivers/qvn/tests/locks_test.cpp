@@ -3,9 +3,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <thread>
+#include <future>
 
 #include "drivers/qvn/tests/qvn_test_util.h"
 #include "platform/clock.h"
@@ -66,48 +65,55 @@ TEST(QvnLocks, FlushWaitsForReaders) {
     ASSERT_EQ(writer->beginAccess(true), 0);
     bool existed = false;
     ASSERT_EQ(writer->replace(makeEntry("k", "v"), &existed), 0);
-    std::atomic<bool> flushed{false};
-    std::thread flusher([&] {
-        EXPECT_EQ(writer->flush(), 0);
-        flushed = true;
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_FALSE(flushed);
+    auto flushed = std::async(std::launch::async, [&] { return writer->flush(); });
+    EXPECT_EQ(flushed.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout)
+        << "the flush did not wait for the reader";
     reader->endAccess();
-    flusher.join();
-    EXPECT_TRUE(flushed);
+    ASSERT_EQ(flushed.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    EXPECT_EQ(flushed.get(), 0);
     writer->endAccess();
     EXPECT_EQ(readAll(*reader), (Model{{"k", "v"}}));
 }
 
 // The writer keeps pairs "a<i>" and "b<i>" equal within every commit; the reader in the other
-// process must never see them differ.
+// process must never see them differ. The writer sends a byte through a pipe after each commit
+// and the reader reads the file again at each one, while the next commit is being written; the
+// end of the pipe ends the reading, and a writer that stops sending fails the test in time.
 TEST(QvnLocks, ReaderInAnotherProcessSeesWholeCommits) {
     ScratchDir dir;
     const std::string path = dir.file("two.QVN");
     { station(path); }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
+    int commits[2] = {-1, -1};
+    ASSERT_EQ(::pipe(commits), 0);
+    ChildStation writer([&] {
+        ::close(commits[0]);
         std::unique_ptr<QvnFile> f;
-        if (QvnFile::openPrivate(path, kReadWriteShared, {}, &f) != 0) ::_exit(2);
+        if (QvnFile::openPrivate(path, kReadWriteShared, {}, &f) != 0) return 2;
         const auto until = platform::monotonicHundredths() + 150;
         for (int round = 1; platform::monotonicHundredths() < until; ++round) {
-            if (f->beginAccess(true, true) != 0) ::_exit(3);
+            if (f->beginAccess(true, true) != 0) return 3;
             for (int i = 0; i < 40; ++i) {
                 bool existed = false;
                 const std::string value(20 + (round * 7 + i) % 300, static_cast<char>('a' + round % 26));
                 if (f->replace(makeEntry("a" + std::to_string(i * 13 + round % 11), value), &existed) != 0 ||
                     f->replace(makeEntry("b" + std::to_string(i * 13 + round % 11), value), &existed) != 0)
-                    ::_exit(4);
+                    return 4;
             }
-            if (f->flush() != 0) ::_exit(5);
+            if (f->flush() != 0) return 5;
             f->endAccess();
+            const char c = 1;
+            if (::write(commits[1], &c, 1) != 1) return 6;
         }
-        ::_exit(0);
-    }
+        return 0;
+    });
+    ::close(commits[1]);
     auto reader = station(path, kReadOnlyShared);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     int checks = 0;
-    for (int status = 0; ::waitpid(pid, &status, WNOHANG) == 0; ++checks) {
+    for (;; ++checks) {
+        ASSERT_TRUE(waitReadable(commits[0], deadline)) << "the writer stopped committing";
+        char seen[512];
+        if (::read(commits[0], seen, sizeof seen) <= 0) break; // the writer has ended
         const Model all = readAll(*reader);
         for (const auto& [key, value] : all) {
             if (key[0] != 'a') continue;
@@ -115,8 +121,9 @@ TEST(QvnLocks, ReaderInAnotherProcessSeesWholeCommits) {
             ASSERT_NE(other, all.end()) << key;
             ASSERT_EQ(other->second, value) << key;
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(300));
     }
+    ::close(commits[0]);
+    EXPECT_EQ(writer.finish(), 0);
     EXPECT_GT(checks, 5);
     expectClean(path);
 }

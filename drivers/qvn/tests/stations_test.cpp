@@ -3,6 +3,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <future>
+#include <optional>
 #include <set>
 
 #include "drivers/qvn/tests/qvn_test_util.h"
@@ -23,29 +26,29 @@ struct Items : TestTable {
     }
 };
 
-// A child station that runs `body` and exits with its result; pipes let the parent step it.
+// A child station that runs `body` and exits with its result; pipes let the parent step it, and
+// every wait on a pipe or for the end of the child has a deadline.
 struct Station {
     int toChild[2]{}, toParent[2]{};
-    pid_t pid = 0;
+    std::optional<ChildStation> child;
     template <typename Body> explicit Station(Body body) {
         EXPECT_EQ(::pipe(toChild), 0);
         EXPECT_EQ(::pipe(toParent), 0);
-        pid = ::fork();
-        if (pid == 0) ::_exit(body(*this));
+        child.emplace([this, body] { return body(*this); });
     }
     void signal(int fd) {
         char c = 1;
         EXPECT_EQ(::write(fd, &c, 1), 1);
     }
-    void await(int fd) {
+    // Waits for the other side's byte; false (and a failure in the parent) when none comes in time.
+    bool await(int fd) {
         char c = 0;
-        EXPECT_EQ(::read(fd, &c, 1), 1);
+        const bool ready = waitReadable(fd, std::chrono::steady_clock::now() + std::chrono::seconds(60));
+        const bool got = ready && ::read(fd, &c, 1) == 1;
+        EXPECT_TRUE(got) << "no word from the other station";
+        return got;
     }
-    int finish() {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    int finish() { return child->finish(); }
 };
 
 class StationsTest : public ::testing::Test {
@@ -71,9 +74,7 @@ TEST_F(StationsTest, ConcurrentAddsGetDistinctRecordNumbers) {
         return [this, base](Station&) {
             Items t(path);
             // A read access refused during the other station's flush answers 5; a station retries.
-            int rc = 0;
-            while ((rc = t.call(OPEN)) == 5) ::usleep(1000);
-            if (rc) return 2;
+            if (retryWhileBusy([&] { return t.call(OPEN); }) != 0) return 2;
             for (int i = 0; i < 60; ++i) {
                 t.setLong(1, base + i);
                 if (t.call(ADD)) return 3;
@@ -169,6 +170,8 @@ TEST_F(StationsTest, AHeldRecordRefusesOtherHoldersUntilReleased) {
     EXPECT_EQ(holder.finish(), 0);
 }
 
+// The waiting read runs on a thread of its own: it must still be waiting while the holder keeps the
+// record, and must end with the holder's change once the holder's PUT gives the hold up.
 TEST_F(StationsTest, WaitingForAHoldEndsWhenTheHolderReleasesIt) {
     Station holder([&](Station& s) {
         Items o(path);
@@ -176,18 +179,23 @@ TEST_F(StationsTest, WaitingForAHoldEndsWhenTheHolderReleasesIt) {
         a.pointer = first;
         if (o.call(OPEN) || o.call(HOLDfile) || o.call(GETfileptr, a)) return 2;
         s.signal(s.toParent[1]);
-        ::usleep(300000);
+        if (!s.await(s.toChild[0])) return 4;
         o.setText(2, "by holder");
         return o.call(PUT) ? 3 : 0; // PUT gives the hold up
     });
-    holder.await(holder.toParent[0]);
+    ASSERT_TRUE(holder.await(holder.toParent[0]));
     Items t(path);
     ASSERT_EQ(t.call(OPEN), 0);
     DriverArguments args;
     args.seconds = -1;
     ASSERT_EQ(t.call(HOLDfilesec, args), 0);
     args.pointer = first;
-    EXPECT_EQ(t.call(GETfileptr, args), 0);
+    auto read = std::async(std::launch::async, [&] { return t.call(GETfileptr, args); });
+    EXPECT_EQ(read.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout)
+        << "the read did not wait for the held record";
+    holder.signal(holder.toChild[1]);
+    ASSERT_EQ(read.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    EXPECT_EQ(read.get(), 0);
     EXPECT_EQ(t.getText(2), "by holder");
     EXPECT_EQ(holder.finish(), 0);
 }
