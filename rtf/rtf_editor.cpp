@@ -320,6 +320,7 @@ void kwRTF::EditorContainer() {
     RCONTAINER = &container;
     // The container sits inside the host window, over the text control.
     box->setParent(host, Qt::Widget);
+    box->raise(); // above the sheet, whose pages lie under the window's controls
     container.setInt(0, "Pixels", 1);
     TOOLBOX = container::ToolBar;
     FORMATBOX = container::FormatBar;
@@ -341,9 +342,10 @@ void kwRTF::EditorContainer() {
     // shows them with their tab), so positions are the text control's own.
     box->setGeometry(HostInt(ITXTBOX, "XPos"), HostInt(ITXTBOX, "YPos"), HostInt(ITXTBOX, "Width"), containerHeight_);
 
-    auto* editor = new ui::RichTextControl(host);
+    ui::RichTextControl* editor = NewTextWindow(host);
     HRTFWINDOW = editor;
     editor->setObjectName(QStringLiteral("docketRichText"));
+    editor->raise();
     editor->setVisible(false);
     editor->setScrollBars(textScrollV_ != 0, textScrollH_ != 0);
     editor->setSingleLine(HostInt(ITXTBOX, "SingleLine") != 0);
@@ -369,6 +371,7 @@ void kwRTF::EditorContainer() {
 
     LayOutBars(container);
     CreateRuler(container);
+    InstallCommands(container);
     Relayout();
     editor->setTextLimit(0);
     editor->emptyUndoBuffer();
@@ -543,14 +546,17 @@ void kwRTF::Relayout() {
                 RCONTAINER->setInt(FORMATBOX, "Width", w);
             }
         }
-        const bool shown = OPENED != 0 || box->isVisible();
-        if (shown && !box->isVisible() && OPENED) box->show();
-        box->raise();
+        if (OPENED && !box->isVisible()) {
+            box->show();
+            box->raise();
+        }
     }
     const QRect editorBox(x, y + ch, w, std::max(h - ch, 0));
     if (HRTFWINDOW->geometry() != editorBox) HRTFWINDOW->setGeometry(editorBox);
-    if (BSHOWONSTART && OPENED && !HRTFWINDOW->isVisible()) HRTFWINDOW->show();
-    HRTFWINDOW->raise();
+    if (BSHOWONSTART && OPENED && !HRTFWINDOW->isVisible()) {
+        HRTFWINDOW->show();
+        HRTFWINDOW->raise();
+    }
 }
 
 void kwRTF::ShowForTab() {
@@ -792,6 +798,7 @@ bool kwRTF::Command(int control) {
     }
     if (Ready()) {
         Relayout();
+        SyncFormatState();
         FocusEditor();
     }
     return true;
