@@ -33,6 +33,7 @@
 //   must never be written back over a body the editor has just saved.
 // - Platform failures land in ERRORCODE/ERROR with the runtime's error 95.
 #include "runtime/core/type_code.h"
+#include "rtf/format_commands.h"
 #include "ui/rich_text_control.h"
 #include "ui/use_variable.h"
 
@@ -44,11 +45,15 @@
 #include <string>
 #include <vector>
 
+class QWidget;
+
 namespace docket::ui {
 class Window;
 }
 
 namespace docket::rtf {
+
+class TabRuler;
 
 // The editor's events (user events pass between threads as they are).
 inline constexpr std::uint32_t HostRelayoutRequest = 0x401;
@@ -114,6 +119,38 @@ public:
     void FocusEditor();
     void Relayout();
 
+    // Formatting, find, print and the context menu (rtf/editor_commands.cpp). Each does nothing
+    // (or returns its "nothing done" value) when the editor has no host or no text window.
+    void Cut();
+    void Copy();
+    void Paste();
+    void PastePlain();
+    void Undo();
+    void Redo();
+    void ToggleEffect(int style); // 700, 0x1000, 0x2000, 0x4000 or 0x800
+    void AlignLeft();
+    void AlignCenter();
+    void AlignRight();
+    void SetNumbering(int style); // 1 bullets .. 6 upper-case Roman numerals
+    void NumberingOff();
+    // Changes the parts not kept; with all four kept, the font dialog on the selection's font.
+    void SetFont(const std::string& face, bool keepFace, int size, bool keepSize, long colour, bool keepColour,
+                 int style, bool keepStyle);
+    FontChoice GetSelectionFont(bool selection);
+    void ApplyCharFormat(const FontChoice& font, bool asDefault);
+    // The selected text, whole (no buffer to overrun); unless keepA or keepB, from..to is
+    // selected first.
+    QString GetSelectedText(int from, int to, bool keepA, bool keepB);
+    // A click on the ruler `twips` from the text's left edge: adds or removes a stop.
+    void RulerClick(int twips);
+    void RefreshTabMarkers();
+    // showWindow: the find window, result 0. Otherwise one search: the position found, or -1.
+    long Find(const std::string& text, bool showWindow);
+    // 1 printed or nothing to print, 0 cancelled or failed.
+    std::uint8_t Print(const std::string& documentName, bool showDialog, bool noName);
+    TabRuler* tabRuler() const;
+    int screenResolution() const { return screenDpi_; }
+
     // The object's fields (their names are the component's own).
     long ERRORCODE = 0;
     std::string ERROR; // at most 128 characters
@@ -156,6 +193,13 @@ protected:
 
 private:
     void EditorContainer();
+    // Puts the commands, the pictures and the tab ruler on the container's bars
+    // (rtf/editor_commands.cpp).
+    void InstallCommands(ui::Window& container);
+    bool BarCommand(int control);
+    void NumberingMenu();
+    void ContextMenu();
+    ui::RichTextControl* NewTextWindow(QWidget* parent);
     bool OpeningSequence(ui::Window& container);
     void ReadySequence();
     void ClosingSequence();
@@ -184,6 +228,9 @@ private:
     std::string containerFont_;
     struct Lists;
     std::unique_ptr<Lists> lists_; // the format bar's font and size lists
+    QPointer<TabRuler> ruler_;
+    int screenDpi_ = 96;      // the screen's pixels per inch, read when the container opens
+    int rulerClickTwips_ = 0; // where the last click on the ruler was
 };
 
 } // namespace docket::rtf

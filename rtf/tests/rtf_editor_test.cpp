@@ -213,6 +213,7 @@ TEST(RtfEditor, EditorOpenedReachesTheHostAndRightClicksNeverDo) {
         ui::Window host(hostWindow(true));
         kwRTF editor;
         ASSERT_TRUE(editor.Init(&host, kText, true, true, true));
+        for (int i = 0; i < 3; ++i) h.user.chooseMenu(0); // each menu dismissed
         for (int i = 0; i < 3; ++i) {
             // A right-click in the text asks the container for its menu.
             QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::RightButton,
@@ -256,11 +257,13 @@ TEST(RtfEditor, EnterAndTabGoIntoTheTextAndTheLimitHolds) {
         editor.SetTextLimit(8);
         for (char c : std::string("cdefgh")) press(text, c, QString(QChar(c)));
         EXPECT_EQ(text->textLength(), 8);
+        // A paste that does not fit is refused whole, with a message.
         QApplication::clipboard()->setText("pasted");
+        h.user.answerBox(ui::button::Ok);
         text->setSelection(0, 1);
         text->paste();
         EXPECT_EQ(text->textLength(), 8);
-        EXPECT_EQ(text->document()->toPlainText(), "p\n\tbcdef");
+        EXPECT_EQ(text->document()->toPlainText(), "a\n\tbcdef");
         editor.Close(false);
     });
     ASSERT_TRUE(ui::Scheduler::instance().run());
