@@ -48,6 +48,7 @@
 #include "runtime/expression/binding_scopes.h"
 #include "runtime/core/error_state.h"
 #include "files/file_statements.h"
+#include "files/read_run.h"
 #include "files/record_fields.h"
 #include "files/view.h"
 
@@ -268,6 +269,7 @@ QVN_CASE qvnGetRandom(MemoTable& t, const Probes& probes, Tally* tally) {
 }
 
 QVN_CASE qvnReadDateOrder(MemoTable& t, Tally* tally) {
+    runtime::ReadRun run(t.file);
     check("SET", runtime::set(t.keyRef(MemoTable::ByDate)));
     while (runtime::next(t.file) == 0) {
         ++tally->rows;
@@ -288,6 +290,7 @@ QVN_CASE qvnFilteredRead(runtime::View& view, MemoTable& t, Tally* tally) {
 QVN_CASE qvnPageFill(MemoTable& t, const Probes& probes, Tally* tally) {
     for (std::int32_t date : probes.pageDates) {
         t.setLong(MemoTable::Date, date);
+        runtime::ReadRun run(t.file); // one read access for the page, as a list fills one
         check("SET(key, key)", runtime::set(t.keyRef(MemoTable::ByDate), t.keyDecl(MemoTable::ByDate)));
         for (int i = 0; i < 20 && runtime::next(t.file) == 0; ++i) {
             ++tally->rows;

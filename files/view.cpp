@@ -1,4 +1,5 @@
 #include "files/view.h"
+#include "files/read_run.h"
 
 #include <algorithm>
 #include <cctype>
@@ -704,11 +705,14 @@ int View::setFromBuffer() {
 
 int View::next() {
     if (!open_) return finish("NEXT", "", error::kFileNotOpen);
+    // A filter may pass over many records before one passes: one read access for all of them.
+    ReadRun run(*declaration_.primary);
     return finish("NEXT", "", mode_ == Mode::Sort ? stepSorted(true) : stepKeyed(true));
 }
 
 int View::previous() {
     if (!open_) return finish("PREVIOUS", "", error::kFileNotOpen);
+    ReadRun run(*declaration_.primary);
     return finish("PREVIOUS", "", mode_ == Mode::Sort ? stepSorted(false) : stepKeyed(false));
 }
 

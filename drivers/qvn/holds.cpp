@@ -56,6 +56,7 @@ int QvnTable::lockTable(std::int32_t seconds) {
         if (tryByte(file_->io().file(), kHoldArea + number_ + 1)) break;
         if (seconds == 0) return runtime::error::kFileAlreadyLocked;
         if (seconds > 0 && retryStart() - start > std::int64_t{seconds} * 100) return runtime::error::kFileAlreadyLocked;
+        QvnFile::releaseAllReadRuns(); // never wait while keeping a reader slot
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     tableLocked_ = true;
@@ -78,6 +79,7 @@ int QvnTable::retryDue(std::int64_t start) const {
     std::int64_t elapsed = retryStart() - start;
     if (elapsed < 0) elapsed += 8640000;
     if (holdSeconds > 0 && elapsed > std::int64_t{holdSeconds} * 100) return runtime::error::kRecordHeld;
+    QvnFile::releaseAllReadRuns(); // never wait while keeping a reader slot
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return 0;
 }

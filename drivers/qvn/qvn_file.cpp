@@ -1,7 +1,10 @@
 #include "drivers/qvn/qvn_file.h"
 
+#include <chrono>
 #include <map>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 #include "drivers/platform_result.h"
 #include "drivers/qvn/internal/fault.h"
@@ -35,6 +38,8 @@ QvnFile::~QvnFile() {
     // The last table closed: a batch still pending is committed (its tables commit it at their
     // CLOSE; this is the guard for a file given up any other way).
     endBatch();
+    readRuns_ = 0;
+    releaseReadRun();
     locks_.unlockAccess();
     io_.close();
 }
@@ -144,8 +149,77 @@ int QvnFile::writeHeaderAt0(const FileHeader& header) {
     return io_.write(0, bytes, kHeaderSize);
 }
 
+namespace {
+
+std::int64_t nowMicroseconds() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The files whose runs keep a reader slot now, with the OS thread that reads them: a wait gives
+// back the slots its own thread keeps.
+struct HeldRun {
+    QvnFile* file;
+    std::thread::id thread;
+};
+std::mutex heldRunsMutex;
+std::vector<HeldRun>& heldRuns() {
+    static auto* files = new std::vector<HeldRun>;
+    return *files;
+}
+
+} // namespace
+
+void QvnFile::beginReadRun() {
+    static const bool hooked = [] {
+        StationLocks::setBeforeWait(&QvnFile::releaseAllReadRuns);
+        return true;
+    }();
+    (void)hooked;
+    ++readRuns_;
+}
+
+void QvnFile::endReadRun() {
+    if (readRuns_ > 0 && --readRuns_ == 0) releaseReadRun();
+}
+
+void QvnFile::releaseReadRun() {
+    if (!runHeld_) return;
+    runHeld_ = false;
+    {
+        std::lock_guard lock(heldRunsMutex);
+        std::erase_if(heldRuns(), [this](const HeldRun& run) { return run.file == this; });
+    }
+    if (accessDepth_ == 0) {
+        locks_.unlockAccess();
+        store_.trim();
+    }
+}
+
+void QvnFile::releaseAllReadRuns() {
+    std::vector<QvnFile*> files;
+    {
+        std::lock_guard lock(heldRunsMutex);
+        for (const HeldRun& run : heldRuns())
+            if (run.thread == std::this_thread::get_id()) files.push_back(run.file);
+    }
+    for (QvnFile* file : files) file->releaseReadRun();
+}
+
 int QvnFile::beginAccess(bool write, bool mustWait, std::int32_t waitSeconds) {
     if (write && !writable_) return runtime::error::kAccessDenied;
+    if (accessDepth_ == 0 && runHeld_) {
+        if (!write && runAccesses_ < kRunAccesses && nowMicroseconds() - runStarted_ < kRunMicroseconds) {
+            // The slot was held since the last access: nothing on disk can have changed.
+            ++runAccesses_;
+            accessDepth_ = 1;
+            writeAccess_ = false;
+            return 0;
+        }
+        releaseReadRun();
+    }
+    // A write access may wait for other stations, which may wait for our readers.
+    if (write && accessDepth_ == 0) releaseAllReadRuns();
     if (accessDepth_ > 0) {
         ++accessDepth_;
         if (!write || writeAccess_) return 0;
@@ -196,6 +270,16 @@ int QvnFile::endBatch() {
 
 void QvnFile::endAccess() {
     if (accessDepth_ == 0 || --accessDepth_ > 0) return;
+    if (!writeAccess_ && readRuns_ > 0) {
+        if (!runHeld_) {
+            runHeld_ = true;
+            runAccesses_ = 1;
+            runStarted_ = nowMicroseconds();
+            std::lock_guard lock(heldRunsMutex);
+            heldRuns().push_back({this, std::this_thread::get_id()});
+        }
+        return;
+    }
     writeAccess_ = false;
     locks_.unlockAccess();
     store_.trim();

@@ -52,6 +52,21 @@ public:
     int beginAccess(bool write, bool mustWait = false, std::int32_t waitSeconds = 0);
     void endAccess();
     bool inAccess() const { return accessDepth_ > 0; }
+
+    // Read runs. A caller that reads many records in a row (a page of a list, a filtered or
+    // ordered scan) may keep one read access across them: while a run is on, the reader slot
+    // taken by a read access is kept after it ends, so that the next read needs neither the lock
+    // nor a fresh look at the header (no station can have flushed meanwhile). The slot is given
+    // back at least every kRunAccesses accesses or kRunMicroseconds, whichever comes first, and at
+    // once before this station changes anything or waits for anything (a write access, a hold, a
+    // lock): other stations' flushes wait at most that long, as they may for any reader.
+    // Runs nest; the slot goes when the last one ends.
+    static constexpr int kRunAccesses = 64;
+    static constexpr std::int64_t kRunMicroseconds = 2000;
+    void beginReadRun();
+    void endReadRun();
+    void releaseReadRun();       // the slot goes now; the run goes on
+    static void releaseAllReadRuns(); // before any wait of this process
     bool inWriteAccess() const { return accessDepth_ > 0 && writeAccess_; }
 
     int find(std::string_view key, Entry* out, bool* found);
@@ -142,6 +157,10 @@ private:
     bool headerChanged_ = false;
     bool writeAccess_ = false;
     int accessDepth_ = 0;
+    int readRuns_ = 0;
+    bool runHeld_ = false; // the reader slot is kept between accesses
+    int runAccesses_ = 0;
+    std::int64_t runStarted_ = 0; // microseconds of the monotonic clock
     TransactionCheck transactionCheck_;
     struct PendingWrite {
         std::uint64_t address;

@@ -10,11 +10,18 @@ namespace docket::drivers::qvn {
 
 namespace {
 
+void (*beforeWait)() = nullptr;
+
 void pause() {
+    if (beforeWait) beforeWait();
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 } // namespace
+
+void StationLocks::setBeforeWait(void (*hook)()) {
+    beforeWait = hook;
+}
 
 void StationLocks::attach(platform::File* file, bool accessLocks, bool flushLock, std::uint32_t firstSlot) {
     file_ = file;

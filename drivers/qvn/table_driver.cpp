@@ -108,6 +108,20 @@ int send(QvnTable& table, const std::string& command, std::string* result) {
         *result = (table.options() & table_option::kFullBuild) ? "ON" : "OFF";
         return 0;
     }
+    if (name == "READRUN") {
+        // A run of reads on one access (see QvnFile::beginReadRun): "ON" begins one, "OFF" ends it.
+        // Only the setting forms; runs nest, so there is no state to answer.
+        if (!setting) return runtime::error::kInvalidIndexString;
+        const std::string v = runtime::upperText(value);
+        if (v == "ON")
+            table.file().beginReadRun();
+        else if (v == "OFF")
+            table.file().endReadRun();
+        else
+            return runtime::error::kInvalidIndexString;
+        result->clear();
+        return 0;
+    }
     if (name == "BATCHFLUSH") {
         // The per-file batching of commits (see QvnFile::deferFlush); switching it off commits
         // what is batched.

@@ -352,6 +352,7 @@ int checkTransaction(QvnFile& file, bool* unfinished) {
         const int rc = QvnFile::openPrivate(path, 0x40, "", &control);
         if (rc == 0) break;
         if (rc != runtime::error::kAccessDenied || tries >= 3000) return 0;
+        QvnFile::releaseAllReadRuns(); // never wait while keeping a reader slot
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     Entry entry;

@@ -23,6 +23,9 @@ public:
     void attach(platform::File* file, bool accessLocks, bool flushLock, std::uint32_t firstSlot);
 
     // 0, or 5 ("Access Denied") when the lock could not be had within the quick tries.
+    // Called before every pause of a lock wait: the file gives back what it keeps between
+    // accesses, so that no station waits on a station that waits.
+    static void setBeforeWait(void (*hook)());
     int lockRead(bool wait);
     // A waiting write lock waits without end, or at most `waitSeconds` when that is above 0.
     int lockWrite(bool wait, std::int32_t waitSeconds = 0);

@@ -10,6 +10,8 @@
 // Patch format, repeated to the end of the input: offset (3 bytes little-endian, taken modulo the
 // image size), count n (1 byte), then n bytes written at the offset (cut at the image's end).
 #include <unistd.h>
+#include <fcntl.h>
+#include <chrono>
 #include <cstdlib>
 
 #include <algorithm>
@@ -31,11 +33,16 @@ using namespace docket::drivers::qvn;
 
 namespace {
 
+double W[8]; long NX;
+struct PrintW { ~PrintW() { fprintf(stderr, "W: open %.3f k-1 %.3f k0 %.3f k1 %.3f k2 %.3f k3 %.3f close %.3f nexts %ld\n", W[0], W[1], W[2], W[3], W[4], W[5], W[6], NX); } } printW;
 void readEverything(DriverFile& file) {
+    auto t0 = std::chrono::steady_clock::now();
+    auto lap = [&](int i) { auto t = std::chrono::steady_clock::now(); W[i] += std::chrono::duration<double>(t - t0).count(); t0 = t; };
     DriverArguments open;
     open.openMode = 0x40;
     if (callDriver(OperationCode::OPEN, file, open) != 0) return;
     auto* table = static_cast<QvnTable*>(file.state.get());
+    lap(0);
     const bool held = getenv("E1") && table->file().beginAccess(false) == 0;
     for (int k = -1; k < static_cast<int>(table->declaration().keys.size()); ++k) {
         DriverArguments args;
@@ -48,12 +55,15 @@ void readEverything(DriverFile& file) {
         for (int steps = 0; steps < 10000; ++steps) {
             if (getenv("E2") && k >= 0) { DriverArguments nm; callDriver(OperationCode::NOMEMO, file, nm); }
             DriverArguments next;
+            ++NX;
             if (callDriver(OperationCode::NEXT, file, next) != 0) break;
         }
+        lap(k + 2 > 5 ? 5 : k + 2);
     }
     if (held) table->file().endAccess();
     DriverArguments close;
     callDriver(OperationCode::CLOSE, file, close);
+    lap(6);
 }
 
 using docket::runtime::TypeCode;
@@ -129,7 +139,7 @@ void buildImage() {
         callDriver(OperationCode::CREATE, file, args);
         args.openMode = 0x42;
         if (callDriver(OperationCode::OPEN, file, args) != 0) continue;
-        for (int i = 0; i < 40; ++i) {
+        for (int i = 0; i < (getenv("NREC") ? atoi(getenv("NREC")) : 40); ++i) {
             sample.fill(i);
             DriverArguments add;
             callDriver(OperationCode::ADD, file, add);
@@ -158,13 +168,18 @@ void buildImage() {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     docket::runtime::setFatalHook([](const std::string&) {});
     registerDriver(registration());
-    path = "/tmp/fuzz-qvn-table-" + std::to_string(::getpid()) + ".QVN";
+    path = std::string(getenv("SHM") ? "/dev/shm" : "/tmp") + "/fuzz-qvn-table-" + std::to_string(::getpid()) + ".QVN";
     std::remove(path.c_str());
     buildImage();
     return 0;
 }
 
+double T[6];
+struct PrintT { ~PrintT() { fprintf(stderr, "T: write %.3f list %.3f tables %.3f fixed %.3f\n", T[0], T[1], T[2], T[3]); } } printT;
+auto now() { return std::chrono::steady_clock::now(); }
+double since(std::chrono::steady_clock::time_point t) { return std::chrono::duration<double>(now() - t).count(); }
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    auto t0 = now();
     std::vector<std::uint8_t> damaged = image;
     for (std::size_t at = 0; at + 4 <= size && !damaged.empty();) {
         const std::size_t offset = (data[at] | data[at + 1] << 8 | data[at + 2] << 16) % damaged.size();
@@ -174,16 +189,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::memcpy(damaged.data() + offset, data + at, count);
         at += count;
     }
-    if (std::FILE* out = std::fopen(path.c_str(), "wb")) {
+    if (getenv("INPLACE")) {
+        static int fd = ::open(path.c_str(), O_RDWR);
+        ::pwrite(fd, damaged.data(), damaged.size(), 0);
+    } else if (std::FILE* out = std::fopen(path.c_str(), "wb")) {
         std::fwrite(damaged.data(), 1, damaged.size(), out);
         std::fclose(out);
     }
+    T[0] += since(t0); t0 = now();
     std::vector<TableInfo> tables;
     {
         std::shared_ptr<QvnFile> file;
         if (QvnFile::open(path, 0x40, {}, &file) != 0) return 0;
         if (listTables(*file, &tables) != 0) return 0;
     }
+    T[1] += since(t0); t0 = now();
     for (const TableInfo& info : tables) {
         FileDeclaration bare;
         bare.label = "F";
@@ -193,6 +213,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         file.declaration = &bare;
         readEverything(file);
     }
+    T[2] += since(t0); t0 = now();
     // A fixed declaration against the default table.
     FileDeclaration fixed;
     fixed.label = "F";
@@ -222,5 +243,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DriverFile file;
     file.declaration = &fixed;
     readEverything(file);
+    T[3] += since(t0);
     return 0;
 }
