@@ -23,6 +23,7 @@
 #include "classes/data/tests/table_test_support.h"
 #include "classes/window/requests.h"
 #include "files/file_statements.h"
+#include "ui/keys.h"
 #include "ui/modal.h"
 #include "ui/scheduler.h"
 #include "ui/scripted_user.h"
@@ -215,6 +216,24 @@ TEST_F(MemoJenisFormTest, ATypeThatMemosUseIsNotDeleted) {
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.front(), "Confirm Delete");
     EXPECT_NE(std::find(seen.begin(), seen.end(), "Referential Integrity Delete Error"), seen.end());
+}
+
+TEST_F(MemoJenisFormTest, TheDittoKeyRecallsTheNameLastSaved) {
+    user.click(cOk); // "Nota Dinas" is saved
+    std::string recalled;
+    user.pressKey(cJenisMemo, ui::key::Ditto);
+    user.custom([&] { recalled = top()->get(cJenisMemo, "Text"); });
+    user.click(cCancel);
+    user.answerBox(ui::button::No); // "Save Record": no
+    std::map<std::int32_t, std::string> types;
+    run([&] {
+        insertType("Nota Dinas");
+        insertType("");
+        types = storedTypes();
+    });
+    EXPECT_EQ(recalled, "Nota Dinas");
+    EXPECT_EQ(boxes(), std::vector<std::string>{"Save Record"});
+    EXPECT_EQ(types, (std::map<std::int32_t, std::string>{{1, "Nota Dinas"}}));
 }
 
 TEST_F(MemoJenisFormTest, WideningStretchesTheEntriesAndKeepsTheButtonsAtTheRight) {

@@ -154,6 +154,27 @@ TEST_F(WindowResizerTest, AnySizesAndBackRestoreEveryControlExactly) {
     EXPECT_NE(duringCheck.front(), before[cEntry1 - 1]);
 }
 
+TEST_F(WindowResizerTest, RestorePutsTheWindowAndEveryControlBack) {
+    std::vector<ResizerBox> before, after;
+    ResizerBox windowBefore, windowAfter;
+    check([&] {
+        windowBefore = {0, 0, static_cast<std::int32_t>(window->getInt(0, "Width")),
+                        static_cast<std::int32_t>(window->getInt(0, "Height"))};
+        for (int c = 1; c <= window->controlCount(); ++c) before.push_back(boxOf(*window, c));
+    });
+    resizeTo(330, 240);
+    check([&] {
+        resizer.Restore();
+        windowAfter = {0, 0, static_cast<std::int32_t>(window->getInt(0, "Width")),
+                       static_cast<std::int32_t>(window->getInt(0, "Height"))};
+        for (int c = 1; c <= window->controlCount(); ++c) after.push_back(boxOf(*window, c));
+    });
+    user.closeWindow();
+    run();
+    EXPECT_EQ(windowAfter, windowBefore);
+    EXPECT_EQ(after, before);
+}
+
 TEST_F(WindowResizerTest, ParentsComeFromTheTabChainAndFromContainment) {
     std::vector<std::int32_t> parents;
     check([&] {
