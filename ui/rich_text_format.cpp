@@ -32,8 +32,15 @@ enum Property : int {
     kListLevel,
 };
 
+// Twips beyond about 700 inches are nobody's indent or tab stop: values from outside (a damaged
+// or hostile RTF file) are held to that range, so that nothing computed from them overflows.
+constexpr int kLargestTwips = 1 << 20;
+int clampTwips(int twips) {
+    return std::clamp(twips, -kLargestTwips, kLargestTwips);
+}
+
 int packTab(const TabStop& t) {
-    return t.position * 64 + t.leader * 8 + t.kind;
+    return std::clamp(t.position, 0, kLargestTwips) * 64 + std::clamp(t.leader, 0, 7) * 8 + std::clamp(t.kind, 0, 7);
 }
 TabStop unpackTab(int packed) {
     return {packed / 64, packed % 8, (packed / 8) % 8};
@@ -75,7 +82,14 @@ int tabKindOf(QTextOption::TabType type) {
     }
 }
 
-void writeBlock(QTextCursor& cursor, const ParaFormat& f) {
+void writeBlock(QTextCursor& cursor, const ParaFormat& given) {
+    ParaFormat f = given;
+    f.startIndent = clampTwips(f.startIndent);
+    f.offset = clampTwips(f.offset);
+    f.rightIndent = clampTwips(f.rightIndent);
+    f.spaceBefore = clampTwips(f.spaceBefore);
+    f.spaceAfter = clampTwips(f.spaceAfter);
+    for (TabStop& t : f.tabs) t = unpackTab(packTab(t));
     QTextBlockFormat block = cursor.blockFormat();
     block.setProperty(kStartIndent, f.startIndent);
     block.setProperty(kRightIndent, f.rightIndent);
@@ -193,7 +207,8 @@ int documentLength(const QTextDocument& document) {
 QTextCharFormat toQtCharFormat(const CharFormat& f) {
     QTextCharFormat q;
     if (f.mask & cfm::Face) q.setFontFamilies(QStringList{f.face});
-    if ((f.mask & cfm::Size) && f.height > 0) q.setFontPointSize(f.height / 20.0);
+    // Sizes run from 1 to 1638 points, as the editor's size field holds them.
+    if ((f.mask & cfm::Size) && f.height > 0) q.setFontPointSize(std::clamp(f.height, 20, 32760) / 20.0);
     if (f.mask & cfm::Bold) q.setFontWeight((f.effects & cfe::Bold) ? QFont::Bold : QFont::Normal);
     if (f.mask & cfm::Italic) q.setFontItalic((f.effects & cfe::Italic) != 0);
     if (f.mask & cfm::Underline) q.setFontUnderline((f.effects & cfe::Underline) != 0);
@@ -205,7 +220,7 @@ QTextCharFormat toQtCharFormat(const CharFormat& f) {
     if (f.mask & cfm::BackColor)
         q.setBackground((f.effects & cfe::AutoBackColor) ? QBrush() : QBrush(toColor(f.backColor)));
     if (f.mask & cfm::Offset) {
-        q.setProperty(kCharOffset, f.offset);
+        q.setProperty(kCharOffset, clampTwips(f.offset));
         q.setVerticalAlignment(f.offset > 0   ? QTextCharFormat::AlignSuperScript
                                : f.offset < 0 ? QTextCharFormat::AlignSubScript
                                               : QTextCharFormat::AlignNormal);

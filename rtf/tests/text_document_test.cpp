@@ -11,6 +11,8 @@
 #include <QTextList>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 using namespace docket;
 using namespace docket::rtf;
 
@@ -174,4 +176,32 @@ TEST(TextDocument, AnEmptyDocumentWalksAsNoParagraphs) {
     none.walk(sink);
     EXPECT_EQ(document.blockCount(), 1);
     EXPECT_TRUE(document.toPlainText().isEmpty());
+}
+
+TEST(TextDocument, OutlandishNumbersFromAFileAreHeldToARange) {
+    QtRichTextCodec codec;
+    QTextDocument document;
+    std::string error;
+    const std::string rtf =
+        "{\\rtf1\\ansi\\pard\\li2000000000\\fi-2000000000\\ri-2000000000\\sb2147483647"
+        "\\tx2147483000\\tqr\\tx-5\\fs2147483647 x\\par"
+        "\\pard\\li-2147483648\\fs0 y\\par}";
+    ASSERT_TRUE(codec.read(rtf, document, error)) << error;
+    EXPECT_EQ(document.toPlainText(), "x\ny");
+    RichDocument back;
+    TextDocumentSource(document).walk(back);
+    ASSERT_EQ(back.paragraphs().size(), 2u);
+    for (const Paragraph& p : back.paragraphs()) {
+        EXPECT_LE(std::abs(p.format.leftIndent), 2 << 20);
+        EXPECT_LE(std::abs(p.format.firstLineIndent), 1 << 20);
+        EXPECT_LE(std::abs(p.format.rightIndent), 1 << 20);
+        for (const TabStop& t : p.format.tabs) {
+            EXPECT_GE(t.position, 0);
+            EXPECT_LE(t.position, 1 << 20);
+        }
+        for (const TextRun& r : p.runs) EXPECT_LE(r.format.halfPoints, 3276);
+    }
+    // And it writes out again as RTF that reads.
+    QTextDocument again;
+    EXPECT_TRUE(codec.read(codec.write(document), again, error)) << error;
 }
