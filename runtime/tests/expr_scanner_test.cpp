@@ -63,13 +63,17 @@ TEST(ExprScanner, Numbers) {
     }
 }
 
+// Every token up to the end or the first error. Each token but the last takes at least one
+// character, so a scanner that stops advancing fails here instead of looping.
 std::vector<Token> scanAll(std::string_view text) {
     ExprScanner scanner(text);
     std::vector<Token> tokens;
-    for (;;) {
+    for (std::size_t n = 0; n <= text.size(); ++n) {
         tokens.push_back(scanner.next());
         if (tokens.back().type == TokenType::End || tokens.back().type == TokenType::Error) return tokens;
     }
+    ADD_FAILURE() << "no end after " << tokens.size() << " tokens of \"" << text << "\"";
+    return tokens;
 }
 
 TEST(ExprScanner, StringsDoubleTheirQuotes) {

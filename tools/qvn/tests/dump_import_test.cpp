@@ -209,7 +209,6 @@ TEST(DumpImportRefusalTest, SchemaAndHeaderErrorsStopBeforeAnyRow) {
     EXPECT_EQ(dump(path + "\\!OTHER").code, 1);
 }
 
-#ifdef QVN_BINARY
 using testing::run;
 
 TEST(QvnToolTest, TheBuiltToolImportsDumpsAndExplains) {
@@ -239,7 +238,6 @@ TEST(QvnToolTest, TheBuiltToolImportsDumpsAndExplains) {
     out = run(std::string(QVN_BINARY) + " check '" + file + "'", &status);
     EXPECT_EQ(WEXITSTATUS(status), 0) << out;
 }
-#endif
 
 } // namespace
 } // namespace docket::qvn_tool

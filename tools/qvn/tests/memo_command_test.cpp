@@ -45,7 +45,6 @@ TEST(MemoGenerator, SameSeedSameMemosAndEveryBodyIsAWholeDocumentOfTheRightSize)
     EXPECT_EQ(types.size(), memoTypeNames().size());
 }
 
-#ifdef QVN_BINARY
 using testing::run;
 
 TEST(QvnMemoTest, SeedCreatesAndExtendsTheRegisterAndListJoinsTheTypes) {
@@ -88,7 +87,6 @@ TEST(QvnMemoTest, SeedCreatesAndExtendsTheRegisterAndListJoinsTheTypes) {
     out = run(qvn + " check '" + folder + "/MEMO.DB'", &status);
     EXPECT_EQ(WEXITSTATUS(status), 0) << out;
 }
-#endif
 
 } // namespace
 } // namespace docket::qvn_tool

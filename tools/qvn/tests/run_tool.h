@@ -3,6 +3,12 @@
 #include <cstdio>
 #include <string>
 
+// The tests that run the built tool find it through QVN_BINARY, which the build defines for them.
+// A build that does not define it fails here instead of quietly leaving those tests out.
+#ifndef QVN_BINARY
+#error "QVN_BINARY (the path of the built qvn tool) must be defined for the tool's tests"
+#endif
+
 namespace docket::qvn_tool::testing {
 
 inline std::string run(const std::string& command, int* status) {
