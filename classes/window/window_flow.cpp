@@ -330,11 +330,11 @@ Severity WindowFlow::OnCompleted() {
             select(FIRSTFIELD);
             return Severity::Inform;
         }
-        // Mend: the record is in the file now, whatever INSERTACTION says next. The response is
-        // Completed and the saved copy is the record as inserted, so that a later Cancel neither
-        // offers to save it again (which would insert it a second time) nor reports Cancelled.
+        // Mend: the record is in the file now, whatever INSERTACTION says next: the response is
+        // Completed. A window that stays open on it also saves it afresh, so that a later Cancel
+        // neither offers to save it again (which would insert it a second time) nor reports
+        // Cancelled.
         RESPONSE = Completed;
-        snapshotPrimary();
         switch (INSERTACTION) {
         case 2:
             Finish(Completed);
@@ -346,6 +346,7 @@ Severity WindowFlow::OnCompleted() {
         case 3:
             return insertAnother();
         default:
+            snapshotPrimary();
             return Severity::Proceed;
         }
     }
@@ -412,8 +413,10 @@ Severity WindowFlow::insertAnother() {
             entry.SAVED = entry.FILE->SnapshotRecord();
         }
     }
-    // The saved copy is released here and taken once below (mend: taking it twice leaked one).
-    releaseSaved();
+    // The primary record as it was when the request began comes back, and its saved copy is
+    // released; the new one is taken once below (mend: it was taken twice, and one leaked).
+    if (SAVED != 0) access->RestoreSnapshot(SAVED, true);
+    SAVED = 0;
     if (access->RequireOpen(use_kind::kBrowse) != Severity::Proceed ||
         access->PrepareNewRecord(true) != Severity::Proceed) {
         // Nothing is reserved: the caller finds the last record inserted in the buffer.

@@ -580,6 +580,31 @@ TEST_F(WindowFlowTest, InsertCompletesAndInsertAnotherReportsCompletedAfterCance
     EXPECT_EQ(stored(3), "second/0///0");
 }
 
+TEST_F(WindowFlowTest, InsertAnotherStartsFromTheRecordAsTheRequestBegan) {
+    seed(0);
+    // Without the primary among the saved tables, its own saved copy brings the primed record back.
+    user.type(cName, "first");
+    user.type(cQty, "5");
+    user.click(cOk);
+    user.custom([&] { EXPECT_EQ(t().getText(kName), "") << "the next record starts afresh"; });
+    user.type(cName, "second");
+    user.click(cOk);
+    user.click(cCancel);
+    run([&] {
+        ASSERT_EQ(access.PrepareNewRecord(false), Severity::Proceed);
+        EXPECT_EQ(form(RequestInsert, [](ItemForm& f) {
+                      f.configure = [](ItemForm& g) {
+                          g.FILES.reset();
+                          g.INSERTACTION = 3;
+                      };
+                  }),
+                  Completed);
+    });
+    EXPECT_EQ(stored(1), "first/5///0");
+    EXPECT_EQ(stored(2), "second/0///0");
+    EXPECT_TRUE(access.BUFFERS.empty());
+}
+
 TEST_F(WindowFlowTest, AnInsertedRecordIsNeverOfferedForSavingAgain) {
     seed(1);
     // INSERTACTION 1: the window stays open after the insert. Closing it then must neither ask to
