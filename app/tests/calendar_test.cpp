@@ -49,7 +49,8 @@ Shown shown() {
     for (int cell = 0; cell < kCells; ++cell) {
         if (cell) s.cells += ",";
         s.cells += w->get(cFirstString + cell, "Text");
-        if (w->getInt(cFirstString + cell, "Background") != -1) s.highlighted = w->get(cFirstString + cell, "Text");
+        if (w->getInt(cFirstString + cell, "Background") != -1)
+            s.highlighted = w->get(cFirstString + cell, "Text");
     }
     return s;
 }
@@ -98,7 +99,7 @@ protected:
 TEST_F(CalendarTest, ShowsTheMonthMondayFirstWithTheDayHighlightedAndReturnsAPickedDay) {
     std::vector<Shown> seen;
     see(seen);
-    user.pressKey(cFirstRegion + 0, key::MouseLeft); // 1 March 2024 is a Friday: cell 1 is blank
+    user.pressKey(cFirstRegion + 0, key::MouseLeft);      // 1 March 2024 is a Friday: cell 1 is blank
     user.pressKey(cFirstRegion + 4 + 19, key::MouseLeft); // the 20th
     const std::int32_t picked = pick(runtime::dayNumber(2024, 3, 15));
     ASSERT_EQ(seen.size(), 1u);
@@ -189,8 +190,9 @@ TEST_F(CalendarTest, ZeroOpensOnTodayAndEscapeOrTheRightButtonGiveItBack) {
     user.pressKey(cFirstRegion + 10, key::MouseRight);
     EXPECT_EQ(pick(today), today);
     const runtime::CivilDate civil = runtime::civilDate(today);
-    static const char* const months[] = {"January", "February", "March",     "April",   "May",      "June",
-                                         "July",    "August",   "September", "October", "November", "December"};
+    static const char* const months[] = {"January",   "February", "March",    "April",
+                                         "May",       "June",     "July",     "August",
+                                         "September", "October",  "November", "December"};
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].caption, std::string(months[civil.month - 1]) + " " + std::to_string(civil.year));
     EXPECT_EQ(seen[0].highlighted, std::to_string(civil.day));

@@ -135,7 +135,8 @@ TEST_F(MemoJenisFormTest, ChangesATypesName) {
     run([&] {
         insertType("Surat");
         JEN.JENIS_ID = 1;
-        ASSERT_EQ(JenisTableAccess->ReadByKey(jenisDeclaration().keys[jen_key::kPrimaryKey]), Severity::Proceed);
+        ASSERT_EQ(JenisTableAccess->ReadByKey(jenisDeclaration().keys[jen_key::kPrimaryKey]),
+                  Severity::Proceed);
         PendingRequest = RequestChange;
         UpdateMEMO_JENIS();
         response = LastResponse;
@@ -147,9 +148,9 @@ TEST_F(MemoJenisFormTest, ChangesATypesName) {
 }
 
 TEST_F(MemoJenisFormTest, ADuplicateNameIsRefusedAndTheFormStaysOpenUntilCancelledWithoutABlankRow) {
-    user.click(cOk);                   // "Undangan" is added
-    user.click(cOk);                   // the second "Undangan" is refused ...
-    user.answerBox(ui::button::Ok);    // ... with the duplicate-key message
+    user.click(cOk);                // "Undangan" is added
+    user.click(cOk);                // the second "Undangan" is refused ...
+    user.answerBox(ui::button::Ok); // ... with the duplicate-key message
     int focus = 0;
     bool stillOpen = false;
     user.custom([&] {
@@ -189,7 +190,7 @@ TEST_F(MemoJenisFormTest, CancelWithoutEditingLeavesNoBlankRow) {
 }
 
 TEST_F(MemoJenisFormTest, ATypeThatMemosUseIsNotDeleted) {
-    user.click(cOk); // "Laporan" is added
+    user.click(cOk);                 // "Laporan" is added
     user.answerBox(ui::button::Yes); // Confirm Delete
     user.answerBox(ui::button::Ok);  // the type is still referenced
     user.answerBox(ui::button::No);  // do not try again
@@ -203,7 +204,8 @@ TEST_F(MemoJenisFormTest, ATypeThatMemosUseIsNotDeleted) {
         std::snprintf(MEM.PERIHAL, sizeof MEM.PERIHAL, "%s", "uses Laporan");
         ASSERT_EQ(MemoTableAccess->Insert(true), Severity::Proceed);
         JEN.JENIS_ID = 1;
-        ASSERT_EQ(JenisTableAccess->ReadByKey(jenisDeclaration().keys[jen_key::kPrimaryKey]), Severity::Proceed);
+        ASSERT_EQ(JenisTableAccess->ReadByKey(jenisDeclaration().keys[jen_key::kPrimaryKey]),
+                  Severity::Proceed);
         PendingRequest = RequestDelete;
         UpdateMEMO_JENIS();
         response = LastResponse;

@@ -1,7 +1,8 @@
 // Pictures of the program's windows for a reviewer: the memo type form with a name typed (also made
 // larger, to show the resizer at work), the calendar on a month, and the About window, each saved
-// as a PNG into the folder given on the command line. Run it under a display (for example Xvfb); with QT_SCALE_FACTOR=2 the pictures are
-// doubled and their names end in "@2x". The data live in a scratch folder that is removed again.
+// as a PNG into the folder given on the command line. Run it under a display (for example Xvfb); with
+// QT_SCALE_FACTOR=2 the pictures are doubled and their names end in "@2x". The data live in a scratch folder
+// that is removed again.
 #include <QApplication>
 #include <QPixmap>
 #include <QWidget>

@@ -58,10 +58,20 @@ ui::WindowDefinition calendarWindow() {
     };
     const int right = w.width - kGridX;
     auto& c = w.controls;
-    c.push_back({.type = ControlType::Text, .name = "?STRINGMONTH", .text = "Month", .x = 10, .y = 6,
-                 .width = 40, .height = 8});
-    c.push_back({.type = ControlType::Text, .name = "?STRINGYEAR", .text = "Year", .x = 56, .y = 6,
-                 .width = 40, .height = 8});
+    c.push_back({.type = ControlType::Text,
+                 .name = "?STRINGMONTH",
+                 .text = "Month",
+                 .x = 10,
+                 .y = 6,
+                 .width = 40,
+                 .height = 8});
+    c.push_back({.type = ControlType::Text,
+                 .name = "?STRINGYEAR",
+                 .text = "Year",
+                 .x = 56,
+                 .y = 6,
+                 .width = 40,
+                 .height = 8});
     for (int day = 0; day < 7; ++day) {
         c.push_back({.type = ControlType::Text,
                      .name = kWeekdayNames[static_cast<std::size_t>(day)],
@@ -71,16 +81,40 @@ ui::WindowDefinition calendarWindow() {
                      .width = kCellSize,
                      .height = 8});
     }
-    c.push_back({.type = ControlType::Spin, .name = "?MONTHNUMBER", .x = 10, .y = 16, .width = 40,
-                 .height = 13, .use = "Month", .picture = "@n-6", .rangeLow = 0, .rangeHigh = 13});
-    c.push_back({.type = ControlType::Spin, .name = "?YEARNUMBER", .x = 56, .y = 16, .width = right - 56,
-                 .height = 13, .use = "Year", .picture = "@n-6", .rangeLow = kFirstYear - 1,
+    c.push_back({.type = ControlType::Spin,
+                 .name = "?MONTHNUMBER",
+                 .x = 10,
+                 .y = 16,
+                 .width = 40,
+                 .height = 13,
+                 .use = "Month",
+                 .picture = "@n-6",
+                 .rangeLow = 0,
+                 .rangeHigh = 13});
+    c.push_back({.type = ControlType::Spin,
+                 .name = "?YEARNUMBER",
+                 .x = 56,
+                 .y = 16,
+                 .width = right - 56,
+                 .height = 13,
+                 .use = "Year",
+                 .picture = "@n-6",
+                 .rangeLow = kFirstYear - 1,
                  .rangeHigh = kLastYear + 1});
     // Decoration: a rule under the spin boxes, one under the weekday headings, and the grid's frame.
-    c.push_back({.type = ControlType::Line, .name = "?PANEL1", .x = 6, .y = 33, .width = right - 2, .height = 1});
-    c.push_back({.type = ControlType::Line, .name = "?PANEL2", .x = 6, .y = kGridY - 2, .width = right - 2,
+    c.push_back(
+        {.type = ControlType::Line, .name = "?PANEL1", .x = 6, .y = 33, .width = right - 2, .height = 1});
+    c.push_back({.type = ControlType::Line,
+                 .name = "?PANEL2",
+                 .x = 6,
+                 .y = kGridY - 2,
+                 .width = right - 2,
                  .height = 1});
-    c.push_back({.type = ControlType::Panel, .name = "?PANEL3", .x = 6, .y = kGridY - 2 - 11, .width = right - 2,
+    c.push_back({.type = ControlType::Panel,
+                 .name = "?PANEL3",
+                 .x = 6,
+                 .y = kGridY - 2 - 11,
+                 .width = right - 2,
                  .height = 6 * kStepY + 14});
     for (int cell = 0; cell < kCells; ++cell) {
         c.push_back({.type = ControlType::Region,
@@ -145,7 +179,8 @@ public:
                 draw(true);
             } else if (event == ui::event::NewSelection && control == cYearNumber) {
                 draw(false);
-            } else if (event == ui::event::Accepted && control >= cFirstRegion && control < cFirstRegion + kCells) {
+            } else if (event == ui::event::Accepted && control >= cFirstRegion &&
+                       control < cFirstRegion + kCells) {
                 const int cell = control - cFirstRegion;
                 const std::string text = w.get(cFirstString + cell, "Text");
                 // The day's own date; the cell shows a day of the displayed month.
@@ -209,7 +244,8 @@ private:
                            ui::icon::Asterisk, ui::button::Ok);
         }
         if (Month < 1 || Month > 12) Month = 1; // a typed month outside 0..13 cannot occur; kept safe
-        w.set(0, "Text", std::string(kMonthCaptions[static_cast<std::size_t>(Month - 1)]) + std::to_string(Year));
+        w.set(0, "Text",
+              std::string(kMonthCaptions[static_cast<std::size_t>(Month - 1)]) + std::to_string(Year));
         if (highlighted_ != 0) {
             w.setInt(highlighted_, "Background", -1);
             w.setInt(highlighted_, "FontColor", -1);

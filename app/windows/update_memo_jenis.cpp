@@ -29,8 +29,8 @@ using namespace classes;
 using ui::ControlType;
 
 // Control numbers.
-constexpr int cCurrentTab = 1, cTab1 = 2, cJenisIdPrompt = 3, cJenisId = 4, cJenisMemoPrompt = 5, cJenisMemo = 6,
-              cOk = 7, cCancel = 8;
+constexpr int cCurrentTab = 1, cTab1 = 2, cJenisIdPrompt = 3, cJenisId = 4, cJenisMemoPrompt = 5,
+              cJenisMemo = 6, cOk = 7, cCancel = 8;
 
 ui::WindowDefinition memoJenisWindow() {
     using namespace ui::attr;
@@ -43,7 +43,12 @@ ui::WindowDefinition memoJenisWindow() {
         .attributes = ui::wattr::System | ui::wattr::Gray | ui::wattr::Resizable | ui::wattr::Center,
         .controls =
             {
-                {.type = ControlType::Sheet, .name = "?CURRENTTAB", .x = 4, .y = 4, .width = 192, .height = 62},
+                {.type = ControlType::Sheet,
+                 .name = "?CURRENTTAB",
+                 .x = 4,
+                 .y = 4,
+                 .width = 192,
+                 .height = 62},
                 {.type = ControlType::Tab, .name = "?TAB:1", .text = "General", .parent = cCurrentTab},
                 {.type = ControlType::Prompt,
                  .name = "?JEN:JENIS_ID:PROMPT",
@@ -153,8 +158,8 @@ Severity UpdateMemoJenisWindow::Init() {
         if (PrepareRequest() != Severity::Proceed) return Severity::Inform;
     }
     ui::Bindings bindings;
-    bindings.variables["JEN:JENIS_ID"] = useLongField(reinterpret_cast<unsigned char*>(&JEN) +
-                                                      offsetof(JenisRecord, JENIS_ID));
+    bindings.variables["JEN:JENIS_ID"] =
+        useLongField(reinterpret_cast<unsigned char*>(&JEN) + offsetof(JenisRecord, JENIS_ID));
     bindings.variables["JEN:JENIS_MEMO"] = useCStringField(JEN.JENIS_MEMO, sizeof JEN.JENIS_MEMO);
     ui::Window& window = openWindow(memoJenisWindow(), std::move(bindings));
     Resizer.Init(window, 2, true, false);

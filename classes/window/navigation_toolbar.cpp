@@ -37,10 +37,10 @@ const std::vector<ToolTip>& formInsertToolTips() {
 const std::vector<ToolTip>& listToolTips() {
     // "Next Record" stands twice in the table; applied in order, the second one wins.
     static const std::vector<ToolTip> table{
-        {tb::Down, "Go to the Next Record"},   {tb::Bottom, "Go to the Last Page"},
-        {tb::Top, "Go to the First Page"},     {tb::PageDown, "Go to the Next Page"},
-        {tb::PageUp, "Go to the Prior Page"},  {tb::Down, "Go to the Next Record"},
-        {tb::Up, "Go to the Prior Record"},    {tb::Insert, "Insert a new Record"},
+        {tb::Down, "Go to the Next Record"},  {tb::Bottom, "Go to the Last Page"},
+        {tb::Top, "Go to the First Page"},    {tb::PageDown, "Go to the Next Page"},
+        {tb::PageUp, "Go to the Prior Page"}, {tb::Down, "Go to the Next Record"},
+        {tb::Up, "Go to the Prior Record"},   {tb::Insert, "Insert a new Record"},
     };
     return table;
 }

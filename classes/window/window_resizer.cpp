@@ -31,9 +31,9 @@ double ratioOf(std::int32_t newSize, std::int32_t initialSize) {
 }
 
 struct Axis {
-    std::int32_t pos, size;                    // the control's initial box on this axis
-    std::int32_t parentPos, parentSize;        // the parent's initial box
-    std::int32_t newParentPos, newParentSize;  // the parent's new box
+    std::int32_t pos, size;                   // the control's initial box on this axis
+    std::int32_t parentPos, parentSize;       // the parent's initial box
+    std::int32_t newParentPos, newParentSize; // the parent's new box
 };
 
 // One axis of ComputeBox: `code` the positional code, `lock`/`keep`/`half` the axis's resize bits.
@@ -206,7 +206,10 @@ ResizerControl* WindowResizer::find(std::int32_t control) {
 void WindowResizer::Snapshot() {
     if (window_ == nullptr || !CONTROLQUEUE) return;
     const ResizerBox box = windowBox();
-    ORIGWIN = {box.XPOS, box.YPOS, box.WIDTH, box.HEIGHT,
+    ORIGWIN = {box.XPOS,
+               box.YPOS,
+               box.WIDTH,
+               box.HEIGHT,
                static_cast<std::uint8_t>(window_->getInt(0, "Maximize") != 0),
                static_cast<std::uint8_t>(window_->getInt(0, "Iconize") != 0)};
     PREVIOUSWIN = box;
@@ -264,7 +267,8 @@ void WindowResizer::AssignParents() {
     // lies in (a tab counts as its sheet, since tabs are not managed).
     for (ResizerControl& c : *CONTROLQUEUE) {
         std::int32_t up = static_cast<std::int32_t>(window_->getInt(c.ID, "Parent"));
-        for (std::size_t steps = 0; up != 0 && steps <= static_cast<std::size_t>(window_->controlCount()); ++steps) {
+        for (std::size_t steps = 0; up != 0 && steps <= static_cast<std::size_t>(window_->controlCount());
+             ++steps) {
             if (find(up) != nullptr) {
                 SetParent(c.ID, up);
                 break;
@@ -283,8 +287,8 @@ void WindowResizer::AssignParents() {
         return static_cast<long long>(c.POS.WIDTH) * static_cast<long long>(c.POS.HEIGHT);
     };
     auto holds = [](const ResizerBox& outer, const ResizerBox& inner) {
-        return inner.XPOS >= outer.XPOS && inner.XPOS < outer.XPOS + outer.WIDTH && inner.YPOS >= outer.YPOS &&
-               inner.YPOS < outer.YPOS + outer.HEIGHT;
+        return inner.XPOS >= outer.XPOS && inner.XPOS < outer.XPOS + outer.WIDTH &&
+               inner.YPOS >= outer.YPOS && inner.YPOS < outer.YPOS + outer.HEIGHT;
     };
     std::vector<std::pair<std::int32_t, std::int32_t>> links;
     for (const ResizerControl* child : roots) {
@@ -306,15 +310,14 @@ void WindowResizer::AssignParents() {
 ResizerBox WindowResizer::ComputeBox(const ResizerControl& control, const ResizerBox& initial,
                                      const ResizerBox& initialParent, const ResizerBox& newParent) {
     const std::uint16_t bits = control.RESIZESTRATEGY;
-    const auto [x, width] = computeAxis(
-        {initial.XPOS, initial.WIDTH, initialParent.XPOS, initialParent.WIDTH, newParent.XPOS, newParent.WIDTH},
-        control.POSITIONALSTRATEGY & 0xFF, bits & resize::LockWidth, bits & resize::KeepRight,
-        bits & resize::HalfWidth);
-    const auto [y, height] =
-        computeAxis({initial.YPOS, initial.HEIGHT, initialParent.YPOS, initialParent.HEIGHT, newParent.YPOS,
-                     newParent.HEIGHT},
-                    control.POSITIONALSTRATEGY >> 8, bits & resize::LockHeight, bits & resize::KeepBottom,
-                    bits & resize::HalfHeight);
+    const auto [x, width] = computeAxis({initial.XPOS, initial.WIDTH, initialParent.XPOS, initialParent.WIDTH,
+                                         newParent.XPOS, newParent.WIDTH},
+                                        control.POSITIONALSTRATEGY & 0xFF, bits & resize::LockWidth,
+                                        bits & resize::KeepRight, bits & resize::HalfWidth);
+    const auto [y, height] = computeAxis({initial.YPOS, initial.HEIGHT, initialParent.YPOS,
+                                          initialParent.HEIGHT, newParent.YPOS, newParent.HEIGHT},
+                                         control.POSITIONALSTRATEGY >> 8, bits & resize::LockHeight,
+                                         bits & resize::KeepBottom, bits & resize::HalfHeight);
     return {x, y, width, height};
 }
 
@@ -361,9 +364,10 @@ void WindowResizer::Resize(std::int32_t parent) {
         // Moved one at a time, controls must not pass over each other: outward first when the
         // window grew, inward first when it shrank.
         const bool grew = now.WIDTH * now.HEIGHT >= PREVIOUSWIN.WIDTH * PREVIOUSWIN.HEIGHT;
-        std::stable_sort(RESIZELIST->begin(), RESIZELIST->end(), [grew](const ResizerMove& a, const ResizerMove& b) {
-            return grew ? a.PRIORITY < b.PRIORITY : a.PRIORITY > b.PRIORITY;
-        });
+        std::stable_sort(RESIZELIST->begin(), RESIZELIST->end(),
+                         [grew](const ResizerMove& a, const ResizerMove& b) {
+                             return grew ? a.PRIORITY < b.PRIORITY : a.PRIORITY > b.PRIORITY;
+                         });
     }
     for (const ResizerMove& move : *RESIZELIST)
         if (!(move.AFTER == move.BEFORE)) setBox(move.CONTROLID, move.AFTER);
@@ -374,7 +378,8 @@ void WindowResizer::Resize(std::int32_t parent) {
 
 void WindowResizer::Restore() {
     if (window_ == nullptr || !CONTROLQUEUE) return;
-    if (window_->getInt(0, "Maximize") != ORIGWIN.MAXIMIZED) window_->setInt(0, "Maximize", ORIGWIN.MAXIMIZED);
+    if (window_->getInt(0, "Maximize") != ORIGWIN.MAXIMIZED)
+        window_->setInt(0, "Maximize", ORIGWIN.MAXIMIZED);
     if (window_->getInt(0, "Iconize") != ORIGWIN.ICONIZED) window_->setInt(0, "Iconize", ORIGWIN.ICONIZED);
     window_->setInt(0, "XPos", ORIGWIN.XPOS);
     window_->setInt(0, "YPos", ORIGWIN.YPOS);

@@ -73,8 +73,8 @@ struct ResizerControl {
     std::uint8_t HASCHILDREN = 0;
     std::uint16_t POSITIONALSTRATEGY = 0;
     std::uint16_t RESIZESTRATEGY = 0;
-    ResizerBox POS;              // the box at snapshot time
-    std::int32_t PARENTID = 0;   // 0: the window
+    ResizerBox POS;            // the box at snapshot time
+    std::int32_t PARENTID = 0; // 0: the window
 };
 
 // One move computed by a resize.

@@ -103,7 +103,8 @@ protected:
     }
 
     // Runs a form in `request` mode and returns what the tool bar showed once it was open.
-    void formState(std::uint8_t request, bool ditto, std::vector<int>& on, std::map<int, std::string>& shown) {
+    void formState(std::uint8_t request, bool ditto, std::vector<int>& on,
+                   std::map<int, std::string>& shown) {
         ToolbarWindow w(request);
         FormNavTarget target;
         w.configure = [&](ToolbarWindow& f) {
@@ -133,8 +134,8 @@ TEST_F(NavigationToolbarTest, FormButtonsAndTipsFollowTheRequest) {
                                                  {tb::Down, "Save record and add another"}}));
 
     formState(RequestChange, false, on, shown);
-    EXPECT_EQ(on, (std::vector<int>{tb::Insert, tb::Bottom, tb::Top, tb::PageDown, tb::PageUp, tb::Down, tb::Up,
-                                    tb::Help}));
+    EXPECT_EQ(on, (std::vector<int>{tb::Insert, tb::Bottom, tb::Top, tb::PageDown, tb::PageUp, tb::Down,
+                                    tb::Up, tb::Help}));
     EXPECT_EQ(shown, (std::map<int, std::string>{{tb::Insert, "Save this record and add a new one"},
                                                  {tb::Bottom, "Save changes and go to last record"},
                                                  {tb::Top, "Save changes and go to first record"},
@@ -167,8 +168,8 @@ TEST_F(NavigationToolbarTest, ListButtonsFollowTheWindowsOwnButtons) {
     });
     user.closeWindow();
     run(w);
-    EXPECT_EQ(on, (std::vector<int>{tb::Insert, tb::Change, tb::Bottom, tb::Top, tb::PageDown, tb::PageUp, tb::Down,
-                                    tb::Up}));
+    EXPECT_EQ(on, (std::vector<int>{tb::Insert, tb::Change, tb::Bottom, tb::Top, tb::PageDown, tb::PageUp,
+                                    tb::Down, tb::Up}));
     EXPECT_EQ(shown, (std::map<int, std::string>{{tb::Insert, "Insert a new Record"},
                                                  {tb::Bottom, "Go to the Last Page"},
                                                  {tb::Top, "Go to the First Page"},
@@ -191,13 +192,15 @@ TEST_F(NavigationToolbarTest, ListButtonsPostScrollEventsToTheList) {
             return ui::Action::Default;
         });
     };
-    const int presses[] = {tb::Bottom, tb::Top, tb::PageDown, tb::PageUp, tb::Down, tb::Up, tb::Locate, tb::Insert};
+    const int presses[] = {tb::Bottom, tb::Top, tb::PageDown, tb::PageUp,
+                           tb::Down,   tb::Up,  tb::Locate,   tb::Insert};
     for (int b : presses) user.custom([&w, b] { w.window()->post(ui::event::Accepted, b); });
     user.closeWindow();
     run(w);
-    EXPECT_EQ(scrolls, (std::vector<std::uint32_t>{ui::event::ScrollBottom, ui::event::ScrollTop, ui::event::PageDown,
-                                                   ui::event::PageUp, ui::event::ScrollDown, ui::event::ScrollUp,
-                                                   ui::event::Locate}));
+    EXPECT_EQ(scrolls,
+              (std::vector<std::uint32_t>{ui::event::ScrollBottom, ui::event::ScrollTop, ui::event::PageDown,
+                                          ui::event::PageUp, ui::event::ScrollDown, ui::event::ScrollUp,
+                                          ui::event::Locate}));
     // The insert button pressed the window's own Insert button.
     EXPECT_EQ(std::count(w.accepted.begin(), w.accepted.end(), cInsert), 1);
     EXPECT_EQ(PendingNavigation, 0);

@@ -26,8 +26,8 @@ using ui::ScriptedUser;
 
 // A form of the usual shape: a sheet with one tab holding two prompts and entries, OK and Cancel
 // under the sheet at the right, and a panel holding a check box.
-constexpr int cSheet = 1, cTab = 2, cPrompt1 = 3, cEntry1 = 4, cPrompt2 = 5, cEntry2 = 6, cOk = 7, cCancel = 8,
-              cPanel = 9, cCheck = 10;
+constexpr int cSheet = 1, cTab = 2, cPrompt1 = 3, cEntry1 = 4, cPrompt2 = 5, cEntry2 = 6, cOk = 7,
+              cCancel = 8, cPanel = 9, cCheck = 10;
 
 ui::WindowDefinition formDefinition() {
     ui::WindowDefinition w;
@@ -52,7 +52,8 @@ ui::WindowDefinition formDefinition() {
 
 ResizerBox boxOf(const ui::Window& w, int c) {
     return {static_cast<std::int32_t>(w.getInt(c, "XPos")), static_cast<std::int32_t>(w.getInt(c, "YPos")),
-            static_cast<std::int32_t>(w.getInt(c, "Width")), static_cast<std::int32_t>(w.getInt(c, "Height"))};
+            static_cast<std::int32_t>(w.getInt(c, "Width")),
+            static_cast<std::int32_t>(w.getInt(c, "Height"))};
 }
 
 class WindowResizerTest : public ::testing::Test {
@@ -70,8 +71,7 @@ protected:
             ui::Window w(definition);
             window = &w;
             resizer.Init(w, 2, true, false);
-            while (w.takeEvent()) {
-            }
+            while (w.takeEvent()) {}
             resizer.Shutdown();
             window = nullptr;
         });
@@ -223,7 +223,8 @@ TEST(WindowResizerBox, AParentWithoutSizeScalesByOneAndProportionalScalesTheOffs
     c.POSITIONALSTRATEGY = 0; // proportional on both axes
     c.RESIZESTRATEGY = 0;
     // A parent 0 wide and 0 high that now is 50 by 30: no division by zero, the offset stays.
-    EXPECT_EQ(resizer.ComputeBox(c, {15, 12, 8, 6}, {10, 10, 0, 0}, {10, 10, 50, 30}), (ResizerBox{15, 12, 8, 6}));
+    EXPECT_EQ(resizer.ComputeBox(c, {15, 12, 8, 6}, {10, 10, 0, 0}, {10, 10, 50, 30}),
+              (ResizerBox{15, 12, 8, 6}));
     // A parent at (40, 20) doubling its size: the offset inside it doubles, not its position.
     EXPECT_EQ(resizer.ComputeBox(c, {50, 30, 10, 10}, {40, 20, 100, 50}, {40, 20, 200, 100}),
               (ResizerBox{60, 40, 20, 20}));
