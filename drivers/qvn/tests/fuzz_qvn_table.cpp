@@ -7,21 +7,29 @@
 // every key; then the same with a fixed declaration. Integrity stops are recorded instead of
 // halting: a damaged file must end in an error code, never a crash.
 //
+// Speed: each walk holds one read access, as a reader that walks a table does, so the header is
+// read once per walk instead of once per record; the walks in key order read no memos (NOMEMO),
+// since the record-order walk reads every memo already and the key walks differ only in the key
+// entries they decode. The file lives in memory (/dev/shm when there is one) and each input is
+// written over the same file in place, without truncating or creating it. Twelve records per
+// table keep every kind of entry and a tree of more than one level (checked at start-up), at a
+// fraction of the reads forty took.
+//
 // Patch format, repeated to the end of the input: offset (3 bytes little-endian, taken modulo the
 // image size), count n (1 byte), then n bytes written at the offset (cut at the image's end).
-#include <unistd.h>
 #include <fcntl.h>
-#include <chrono>
-#include <cstdlib>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "drivers/driver_registry.h"
+#include "drivers/qvn/file_check.h"
 #include "drivers/qvn/qvn_file.h"
 #include "drivers/qvn/qvn_registration.h"
 #include "drivers/qvn/qvn_table.h"
@@ -33,17 +41,12 @@ using namespace docket::drivers::qvn;
 
 namespace {
 
-double W[8]; long NX;
-struct PrintW { ~PrintW() { fprintf(stderr, "W: open %.3f k-1 %.3f k0 %.3f k1 %.3f k2 %.3f k3 %.3f close %.3f nexts %ld\n", W[0], W[1], W[2], W[3], W[4], W[5], W[6], NX); } } printW;
 void readEverything(DriverFile& file) {
-    auto t0 = std::chrono::steady_clock::now();
-    auto lap = [&](int i) { auto t = std::chrono::steady_clock::now(); W[i] += std::chrono::duration<double>(t - t0).count(); t0 = t; };
     DriverArguments open;
     open.openMode = 0x40;
     if (callDriver(OperationCode::OPEN, file, open) != 0) return;
     auto* table = static_cast<QvnTable*>(file.state.get());
-    lap(0);
-    const bool held = getenv("E1") && table->file().beginAccess(false) == 0;
+    const bool held = table->file().beginAccess(false) == 0;
     for (int k = -1; k < static_cast<int>(table->declaration().keys.size()); ++k) {
         DriverArguments args;
         if (k < 0) {
@@ -53,23 +56,25 @@ void readEverything(DriverFile& file) {
             callDriver(OperationCode::SETkey, file, args);
         }
         for (int steps = 0; steps < 10000; ++steps) {
-            if (getenv("E2") && k >= 0) { DriverArguments nm; callDriver(OperationCode::NOMEMO, file, nm); }
+            if (k >= 0) {
+                DriverArguments noMemo;
+                callDriver(OperationCode::NOMEMO, file, noMemo);
+            }
             DriverArguments next;
-            ++NX;
             if (callDriver(OperationCode::NEXT, file, next) != 0) break;
         }
-        lap(k + 2 > 5 ? 5 : k + 2);
     }
     if (held) table->file().endAccess();
     DriverArguments close;
     callDriver(OperationCode::CLOSE, file, close);
-    lap(6);
 }
 
 using docket::runtime::TypeCode;
 
+constexpr int kRecords = 12; // per table
 std::string path;
 std::vector<std::uint8_t> image; // the sound file the patches damage
+int imageFd = -1;                // the file, open for writing each input over it
 
 // A declaration of its own with its buffers: ID LONG, NAME CSTRING(24), CODE STRING(6), WHEN DATE,
 // AMOUNT DECIMAL(7,2), SCORE REAL; NOTE MEMO(900), DATA BLOB; keys ID (unique), NAME (DUP,
@@ -139,13 +144,13 @@ void buildImage() {
         callDriver(OperationCode::CREATE, file, args);
         args.openMode = 0x42;
         if (callDriver(OperationCode::OPEN, file, args) != 0) continue;
-        for (int i = 0; i < (getenv("NREC") ? atoi(getenv("NREC")) : 40); ++i) {
+        for (int i = 0; i < kRecords; ++i) {
             sample.fill(i);
             DriverArguments add;
             callDriver(OperationCode::ADD, file, add);
         }
         // A few changes and deletions leave freed space and rewritten segments behind.
-        for (std::uint32_t r : {3u, 9u, 20u}) {
+        for (std::uint32_t r : {3u, 9u, 11u}) {
             DriverArguments get;
             get.pointer = r;
             if (callDriver(OperationCode::GETfileptr, file, get) != 0) continue;
@@ -168,18 +173,23 @@ void buildImage() {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     docket::runtime::setFatalHook([](const std::string&) {});
     registerDriver(registration());
-    path = std::string(getenv("SHM") ? "/dev/shm" : "/tmp") + "/fuzz-qvn-table-" + std::to_string(::getpid()) + ".QVN";
+    const char* folder = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    path = std::string(folder) + "/fuzz-qvn-table-" + std::to_string(::getpid()) + ".QVN";
     std::remove(path.c_str());
     buildImage();
+    // The image must still hold interior pages and every kind of entry the patches should reach.
+    const FileReport report = examineFile(path, {});
+    if (image.empty() || report.depth < 2 || report.tables.size() != 3 || !report.problems.empty()) {
+        std::fprintf(stderr, "fuzz_qvn_table: the sound image is not what the target needs\n");
+        std::abort();
+    }
+    imageFd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (imageFd < 0) std::abort();
+    std::atexit([] { std::remove(path.c_str()); });
     return 0;
 }
 
-double T[6];
-struct PrintT { ~PrintT() { fprintf(stderr, "T: write %.3f list %.3f tables %.3f fixed %.3f\n", T[0], T[1], T[2], T[3]); } } printT;
-auto now() { return std::chrono::steady_clock::now(); }
-double since(std::chrono::steady_clock::time_point t) { return std::chrono::duration<double>(now() - t).count(); }
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    auto t0 = now();
     std::vector<std::uint8_t> damaged = image;
     for (std::size_t at = 0; at + 4 <= size && !damaged.empty();) {
         const std::size_t offset = (data[at] | data[at + 1] << 8 | data[at + 2] << 16) % damaged.size();
@@ -189,21 +199,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::memcpy(damaged.data() + offset, data + at, count);
         at += count;
     }
-    if (getenv("INPLACE")) {
-        static int fd = ::open(path.c_str(), O_RDWR);
-        ::pwrite(fd, damaged.data(), damaged.size(), 0);
-    } else if (std::FILE* out = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(damaged.data(), 1, damaged.size(), out);
-        std::fclose(out);
-    }
-    T[0] += since(t0); t0 = now();
+    // Every image has the same size: written in place, the file never changes its length.
+    if (::pwrite(imageFd, damaged.data(), damaged.size(), 0) != static_cast<ssize_t>(damaged.size())) return 0;
     std::vector<TableInfo> tables;
     {
         std::shared_ptr<QvnFile> file;
         if (QvnFile::open(path, 0x40, {}, &file) != 0) return 0;
         if (listTables(*file, &tables) != 0) return 0;
     }
-    T[1] += since(t0); t0 = now();
     for (const TableInfo& info : tables) {
         FileDeclaration bare;
         bare.label = "F";
@@ -213,7 +216,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         file.declaration = &bare;
         readEverything(file);
     }
-    T[2] += since(t0); t0 = now();
     // A fixed declaration against the default table.
     FileDeclaration fixed;
     fixed.label = "F";
@@ -243,6 +245,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DriverFile file;
     file.declaration = &fixed;
     readEverything(file);
-    T[3] += since(t0);
     return 0;
 }
