@@ -19,6 +19,7 @@
 #include "classes/window/record_browser.h"
 #include "files/file_statements.h"
 #include "files/record_fields.h"
+#include "runtime/expression/binding_scopes.h"
 #include "ui/control.h"
 #include "ui/events.h"
 #include "ui/keys.h"
@@ -54,8 +55,10 @@ struct MemoFiles {
     const KeyDeclaration *byId = nullptr, *byNo = nullptr, *byDate = nullptr, *typeKey = nullptr;
 };
 
-// Memo `id`: its number "B007/..." gives runs of equal first letters; its date rises with the id.
+// Memo `id`: its number ("C1025") gives runs of ten equal first letters; memos 41 to 44 share
+// the number E1041. Its date rises with the id.
 std::string memoNo(int id) {
+    if (id >= 41 && id <= 44) id = 41;
     return std::string(1, static_cast<char>('A' + (id - 1) / 10 % 26)) + std::to_string(1000 + id);
 }
 
@@ -437,6 +440,11 @@ TEST_F(BrowseTest, StepLocatorJumpsToALetterAndStepsThroughItsRun) {
     check([&] { EXPECT_EQ(highlighted(), 23) << "each C one row further, not back to the first"; });
     typeChar(cList, 'e');
     check([&] { EXPECT_EQ(highlighted(), 41); });
+    // On a run of equal numbers the letter moves one row, never back to the run's first memo.
+    typeChar(cList, 'e');
+    check([&] { EXPECT_EQ(highlighted(), 42); });
+    typeChar(cList, 'e');
+    check([&] { EXPECT_EQ(highlighted(), 43); });
     user.click(cClose);
     run([](MemoList& list) { list.stepLocatorOnNumbers = true; });
 }
@@ -567,6 +575,65 @@ TEST_F(BrowseTest, ACompletedFormRepositionsOnTheRecordItWrote) {
     user.click(cClose);
     run();
     EXPECT_EQ(forms, (std::vector<std::pair<std::uint8_t, int>>{{RequestDelete, 47}}));
+}
+
+// ---- The view reader's texts ---------------------------------------------------------------------
+
+TEST_F(BrowseTest, ReaderBuildsOrderAndFilterTextsAndRefusesAFilterTooLong) {
+    seed(5);
+    runtime::pushScope(false);
+    runtime::bindTableFields(files->memo.declaration);
+    runtime::bindTableFields(files->type.declaration);
+    ASSERT_EQ(relations.Open(), Severity::Proceed);
+    runtime::ViewDeclaration d;
+    d.primary = &files->memo.file;
+    runtime::View view(d);
+    ViewReader reader;
+    reader.Init(view, relations);
+    EXPECT_EQ(reader.AddOrder(*files->byId), 1);
+    EXPECT_EQ(reader.Current()->ORDER, "-MEM:MEMO_ID");
+    reader.AddOrder(*files->byNo);
+    EXPECT_EQ(reader.Current()->ORDER, "MEM:MEMO_NO");
+    reader.ExtendOrder("-MEM:MEMO_ID");
+    EXPECT_EQ(reader.Current()->ORDER, "MEM:MEMO_NO,-MEM:MEMO_ID");
+    reader.ExtendOrder("*MEM:MEMO_NO");
+    EXPECT_EQ(reader.Current()->ORDER, "MEM:MEMO_NO");
+    // A range on the number with a quote in its value, and two named filters.
+    char value[31] = "O'Brien";
+    reader.Current()->LIMITTYPE = 1;
+    reader.Current()->RANGELIST.AddPair(FieldRef::of(runtime::bindCString(value, sizeof value)),
+                                        FieldRef::of(files->memo.declaration, kNo));
+    EXPECT_EQ(reader.SetNamedFilter("MEM:JENIS_ID = 2", "QBE"), Severity::Proceed);
+    EXPECT_EQ(reader.SetNamedFilter("MEM:MEMO_ID > 1", "Other"), Severity::Proceed);
+    EXPECT_EQ(reader.FilterText(), "MEM:MEMO_NO = 'O''Brien' AND (MEM:JENIS_ID = 2) AND (MEM:MEMO_ID > 1)");
+    EXPECT_EQ(reader.SetNamedFilter("", "Other"), Severity::Proceed);
+    reader.Current()->RANGELIST.Kill();
+    reader.Current()->LIMITTYPE = 0;
+    ASSERT_EQ(reader.Open(), Severity::Proceed);
+    EXPECT_EQ(view.filter(), "(MEM:JENIS_ID = 2)");
+    // A filter past 5000 characters is refused whole: message 40, the old filter stays.
+    std::string huge = "MEM:MEMO_ID > 0";
+    while (huge.size() < 5100) huge += " AND MEM:MEMO_ID > 0";
+    messages.clear();
+    EXPECT_NE(reader.SetNamedFilter(huge, "Big"), Severity::Proceed);
+    EXPECT_EQ(messages, std::vector<std::string>{"View Open Error"});
+    EXPECT_EQ(reader.FilterText(), "(MEM:JENIS_ID = 2)");
+    ASSERT_EQ(reader.BuildFilter(), Severity::Proceed);
+    EXPECT_EQ(view.filter(), "(MEM:JENIS_ID = 2)");
+    // A filter the view refuses is reported the same way and the view keeps its old one.
+    messages.clear();
+    reader.SetNamedFilter("MEM:JENIS_ID = ", "QBE");
+    EXPECT_NE(reader.BuildFilter(), Severity::Proceed);
+    EXPECT_EQ(messages, std::vector<std::string>{"View Open Error"});
+    EXPECT_EQ(view.filter(), "(MEM:JENIS_ID = 2)");
+    reader.SetNamedFilter("MEM:JENIS_ID = 2", "QBE");
+    ASSERT_EQ(reader.Reset(), Severity::Proceed);
+    std::vector<int> got;
+    while (reader.Next() == Severity::Proceed) got.push_back(files->memo.getLong(kId));
+    EXPECT_EQ(got, (std::vector<int>{1, 4})) << "memos of type 2, by number";
+    reader.Shutdown();
+    relations.Close();
+    runtime::popScope();
 }
 
 } // namespace
