@@ -12,6 +12,7 @@ int runTables(int argc, char** argv);
 int runDump(int argc, char** argv);
 int runImport(int argc, char** argv);
 int runMemo(int argc, char** argv);
+int runRtf(int argc, char** argv);
 
 namespace {
 
@@ -65,7 +66,9 @@ const char* const kMemoHelp =
     "      ten memo types; the same seed (default 1) gives the same memos.\n"
     "  qvn memo list DIR [--order entry|number|date] [--filter EXPR]\n"
     "      prints the memos with their type names, newest entry first by default; the filter is an\n"
-    "      expression over the MEM: and JEN: fields and MEM:Isi_Memo (the body).\n";
+    "      expression over the MEM: and JEN: fields and MEM:Isi_Memo (the body).\n"
+    "  qvn memo show DIR ID [--text|--rtf]\n"
+    "      prints the body of the memo with entry number ID, as UTF-8 text (default) or as stored RTF.\n";
 
 } // namespace
 
@@ -86,6 +89,8 @@ std::span<const Command> commands() {
          runDump, kDumpHelp},
         {"memo", "seed DIR --count N [--seed S] | list DIR [--order entry|number|date] [--filter EXPR]",
          "add generated demo memos to the memo register in DIR, or list its memos", runMemo, kMemoHelp},
+        {"rtf", "text FILE | write FILE", "print an RTF file's words as UTF-8 text, or write it back as docket does",
+         runRtf},
         {"import", "FILE[\\!TABLE] --schema SCHEMA < CSV",
          "add CSV rows to a table, creating it when missing", runImport, kImportHelp},
     };

@@ -188,15 +188,19 @@ int list(const std::string& folder, const std::string& order, const std::string&
 
 int usage() {
     std::fprintf(stderr, "usage: qvn memo seed DIR --count N [--seed S]\n"
-                         "       qvn memo list DIR [--order entry|number|date] [--filter EXPR]\n");
+                         "       qvn memo list DIR [--order entry|number|date] [--filter EXPR]\n"
+                         "       qvn memo show DIR ID [--text|--rtf]\n");
     return 2;
 }
 
 } // namespace
 
+int runMemoShow(int argc, char** argv); // memo_show_command.cpp
+
 int runMemo(int argc, char** argv) {
     if (argc < 3) return usage();
     const std::string action = argv[1], folder = argv[2];
+    if (action == "show") return runMemoShow(argc, argv);
     if (action == "seed") {
         long count = -1;
         std::uint32_t seedValue = 1;
