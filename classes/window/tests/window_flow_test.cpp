@@ -824,6 +824,36 @@ TEST_F(WindowFlowTest, FinishClearsThePendingNavigationOnlyWhenCancelled) {
     EXPECT_EQ(PendingNavigation, 0);
 }
 
+TEST_F(WindowFlowTest, ASelectWindowSwitchesItsBrowserAndForgetsTheRightClickThatOpenedIt) {
+    struct Browser : BrowseMember {
+        Recorder component;
+        bool selecting = false;
+        WindowMember& WindowComponent() override { return component; }
+        void StartSelecting() override { selecting = true; }
+    } select, change;
+    run([&] {
+        ui::Window opener(formDefinition());
+        opener.setKeyCode(ui::key::MouseRight); // the popup menu's right click
+        WindowFlow flow;
+        flow.REQUEST = RequestSelect;
+        ASSERT_EQ(flow.Init(), Severity::Proceed);
+        EXPECT_EQ(opener.keyCode(), 0);
+        flow.AddBrowse(select);
+        ASSERT_EQ(flow.CL->size(), 1u);
+        EXPECT_EQ(flow.CL->front(), &select.component);
+        EXPECT_EQ(flow.Shutdown(), Severity::Proceed);
+
+        WindowFlow other;
+        other.REQUEST = RequestChange;
+        ASSERT_EQ(other.Init(), Severity::Proceed);
+        other.AddBrowse(change);
+        other.Shutdown();
+    });
+    EXPECT_TRUE(select.selecting);
+    EXPECT_FALSE(change.selecting);
+    EXPECT_EQ(select.component.count("Shutdown"), 1);
+}
+
 TEST_F(WindowFlowTest, ShutdownRunsOnceAndRefusesANeverInitialisedFlow) {
     WindowFlow never;
     EXPECT_EQ(never.Shutdown(), Severity::Inform);
