@@ -273,6 +273,29 @@ void RichTextControl::setParaFormat(const ParaFormat& format) {
     applyParaFormat(c, format);
 }
 
+void RichTextControl::undo() {
+    undoOrRedo(true);
+}
+void RichTextControl::redo() {
+    undoOrRedo(false);
+}
+
+void RichTextControl::undoOrRedo(bool back) {
+    const QString before = document()->toPlainText();
+    const int start = selectionStart(), end = selectionEnd();
+    const bool forward = textCursor().position() == end;
+    if (back)
+        QTextEdit::undo();
+    else
+        QTextEdit::redo();
+    if (document()->toPlainText() == before) {
+        QTextCursor c = textCursor();
+        c.setPosition(forward ? start : end);
+        c.setPosition(forward ? end : start, QTextCursor::KeepAnchor);
+        setTextCursor(c);
+    }
+}
+
 bool RichTextControl::modified() const {
     return document()->isModified();
 }
@@ -443,6 +466,11 @@ bool RichTextControl::event(QEvent* e) {
 }
 
 void RichTextControl::keyPressEvent(QKeyEvent* e) {
+    if (e->matches(QKeySequence::Undo) || e->matches(QKeySequence::Redo)) {
+        e->accept();
+        if (!isReadOnly()) undoOrRedo(e->matches(QKeySequence::Undo));
+        return;
+    }
     const int key = e->key();
     const bool plainKey = !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
     if ((key == Qt::Key_Return || key == Qt::Key_Enter) && plainKey) {

@@ -93,6 +93,11 @@ public:
     ParaFormat paraFormat() const;
     void setParaFormat(const ParaFormat& format);
 
+    // Undo and redo (also Ctrl+Z and Ctrl+Y): a step that changed only formats leaves the
+    // selection where it was (Qt would move the caret to the paragraph after a format change).
+    void undo();
+    void redo();
+
     bool modified() const;
     void setModified(bool on);
     void emptyUndoBuffer();
@@ -140,6 +145,7 @@ protected:
 
 private:
     int room() const; // characters that may still be added in place of the selection
+    void undoOrRedo(bool undo);
     void adopt(QTextDocument* document);
 
     int limit_ = kDefaultTextLimit;

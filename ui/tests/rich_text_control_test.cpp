@@ -288,3 +288,32 @@ TEST(RichTextControl, FailedLoadLeavesTheDocumentAsItWas) {
     EXPECT_FALSE(edit.streamIn(StreamFormat::Rtf, "{\\rtf1 x}", false, error));
     EXPECT_EQ(documentText(*edit.document()), "kept");
 }
+
+TEST(RichTextControl, ParagraphChangesUndoAndRedoAsOneStepEach) {
+    RichTextControl edit;
+    edit.replaceSelection("left\tright\nnext");
+    edit.emptyUndoBuffer();
+    edit.setSelection(0, 0);
+    ParaFormat p;
+    p.mask = pfm::TabStops;
+    p.tabs = {{1800, tabkind::Left}};
+    edit.setParaFormat(p);
+    p.tabs = {{1800, tabkind::Left}, {3600, tabkind::Left}};
+    edit.setParaFormat(p);
+    p.tabs = {{1800, tabkind::Left}};
+    edit.setParaFormat(p);
+    EXPECT_EQ(edit.paraFormat().tabs.size(), 1u);
+    edit.undo();
+    // The caret stays in the paragraph whose format came back.
+    EXPECT_EQ(edit.selectionStart(), 0);
+    EXPECT_EQ(edit.paraFormat().tabs.size(), 2u);
+    press(&edit, Qt::Key_Z, QString(), Qt::ControlModifier);
+    EXPECT_EQ(edit.paraFormat().tabs.size(), 1u);
+    edit.redo();
+    EXPECT_EQ(edit.paraFormat().tabs.size(), 2u);
+    // A text change undoes with its text.
+    edit.setSelection(4, 4);
+    edit.replaceSelection("!");
+    edit.undo();
+    EXPECT_EQ(documentText(*edit.document(), "|"), "left\tright|next");
+}
