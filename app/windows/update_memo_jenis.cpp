@@ -120,7 +120,7 @@ private:
     std::string ActionMessage; // the caption, CSTRING(40)
     NavigationToolbar Toolbar{this};
     FormNavTarget ToolbarForm;
-    WindowResizer Resizer;
+    WindowResizer Resizer{this};
     bool procedureNoted_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "classes/window/window_flow.h"
 #include "ui/definition.h"
 #include "ui/events.h"
 #include "ui/window.h"
@@ -136,6 +137,11 @@ std::uint16_t WindowResizer::DefaultResize(std::int32_t t) const {
 }
 
 // ---- Start and end ----------------------------------------------------------------------------------
+
+WindowResizer::~WindowResizer() {
+    if (owner_ != nullptr && owner_->RESIZE == this) owner_->RESIZE = nullptr;
+    Shutdown();
+}
 
 void WindowResizer::Init(std::uint8_t appStrategy, bool setMinSize, bool setMaxSize) {
     if (ui::Window* w = ui::currentWindow()) Init(*w, appStrategy, setMinSize, setMaxSize);

@@ -28,6 +28,8 @@ class Window;
 
 namespace docket::classes {
 
+class WindowFlow;
+
 // Positional strategies, per axis: the horizontal code in the low byte, the vertical one (the same
 // numbers, "top"/"bottom" for "left"/"right") in the high byte.
 namespace position {
@@ -88,8 +90,12 @@ struct ResizerMove {
 
 class WindowResizer {
 public:
-    WindowResizer() = default;
-    virtual ~WindowResizer() = default;
+    // `owner` is the flow whose RESIZE this resizer becomes (may be null); a resizer destroyed
+    // before its flow takes itself out of RESIZE, so the flow's shut-down never reaches it. The
+    // destructor shuts the resizer down (its size handler leaves the window), so a resizer must
+    // not outlive the window it was initialised on without Shutdown.
+    explicit WindowResizer(WindowFlow* owner = nullptr) : owner_(owner) {}
+    virtual ~WindowResizer();
     WindowResizer(const WindowResizer&) = delete;
     WindowResizer& operator=(const WindowResizer&) = delete;
 
@@ -136,6 +142,7 @@ private:
     ResizerBox windowBox() const;
     bool ancestorOf(std::int32_t ancestor, std::int32_t control);
 
+    WindowFlow* owner_;
     ui::Window* window_ = nullptr;
     int handler_ = 0;
 };
