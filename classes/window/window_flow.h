@@ -15,6 +15,14 @@
 //   ends (Cancel, a failing Init, a handler leaving the loop).
 // - RESPONSE is Completed exactly when this window wrote what it was asked to write.
 //
+// A form's Init, in order: NoteProcedure on the reporter; REQUEST := PendingRequest; the base Init;
+// FIRSTFIELD, VCRREQUEST (&PendingNavigation), ERRORS; clear PendingRequest and LastResponse;
+// HISTORYKEY with AddDittoRecord/AddDittoField; AddSavedTable and AddButton(cancel, Cancelled);
+// PRIMARY (set it before anything that can fail, so that a reserved record can be released) and
+// its Open, FILESOPENED; in RequestView mode the view settings and OKCONTROL 0, else OKCONTROL and
+// PrepareRequest (non-zero: return 5); openWindow; components; ArmAlerts. Its Shutdown calls the
+// base first, then closes PRIMARY when FILESOPENED and removes the procedure name.
+//
 // Fields and operations keep the names their design fixes; the slot order of the virtual
 // operations is the declaration order below. The flow runs on the program thread of its window;
 // nested windows run on the same thread, inside a handler of the window that opened them.
