@@ -4,8 +4,8 @@
 //   browse_bench --size N [--dir D] [--json FILE]
 //
 // The register lives in D/N ("MEMO.DB", "JENIS.DB"; D defaults to the system's temporary folder
-// plus "docket-browse-bench"); it is seeded once, through the dictionary as `qvn memo seed` does,
-// and reused by later runs. The list is the memo list's: memos joined to their types, three orders
+// plus "docket-browse-bench"); it is seeded once by `qvn memo seed` (the tool built beside this
+// program, or the one DOCKET_QVN names) and reused by later runs. The list is the memo list's: memos joined to their types, three orders
 // (memo number, memo date, entry number newest first) with their thumb steps. Steps are timed on
 // the program thread, each the median of several runs:
 //   open_ms           the window opens and the list shows its first screen (entry order)
@@ -27,7 +27,6 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -40,7 +39,6 @@
 #include "files/file_statements.h"
 #include "files/record_fields.h"
 #include "runtime/core/error_state.h"
-#include "tools/qvn/memo_generator.h"
 #include "ui/events.h"
 #include "ui/scheduler.h"
 
@@ -65,55 +63,28 @@ void copyText(char* field, std::size_t size, const std::string& text) {
     std::memcpy(field, text.data(), std::min(text.size(), size - 1));
 }
 
-// Adds memos until the register holds `size`; false on a failure (reported on stderr).
-bool seed(long size) {
-    using classes::kReport;
-    if (app::JenisRelations->Open() != Severity::Proceed || app::MemoRelations->Open() != Severity::Proceed)
-        return false;
+// The memos in the register of `folder`.
+std::uint64_t memoCount() {
     std::uint64_t have = 0;
+    if (app::MemoRelations->Open() != Severity::Proceed) return 0;
     runtime::records(app::memoFile(), have);
-    if (static_cast<long>(have) >= size) {
-        app::MemoRelations->Close();
-        app::JenisRelations->Close();
-        return true;
-    }
-    std::map<std::string, std::int32_t> types;
-    auto& jenis = *app::JenisTableAccess;
-    const auto& byName = app::jenisDeclaration().keys[app::jen_key::kKeyJenis];
-    for (const char* name : qvn_tool::memoTypeNames()) {
-        copyText(app::JEN.JENIS_MEMO, sizeof app::JEN.JENIS_MEMO, name);
-        if (jenis.ReadByKey(byName) != Severity::Proceed) {
-            if (jenis.PrepareNewRecord(false) != Severity::Proceed) return false;
-            copyText(app::JEN.JENIS_MEMO, sizeof app::JEN.JENIS_MEMO, name);
-            if (jenis.Insert(kReport) != Severity::Proceed) return false;
-        }
-        types[name] = app::JEN.JENIS_ID;
-    }
-    auto& access = *app::MemoTableAccess;
-    qvn_tool::MemoGenerator generator(static_cast<std::uint32_t>(have + 1));
-    bool batching = false;
-    for (long i = static_cast<long>(have); i < size; ++i) {
-        const qvn_tool::GeneratedMemo memo = generator.next();
-        if (access.PrepareNewRecord(false) != Severity::Proceed) return false;
-        if (!batching) {
-            std::string answer;
-            runtime::send(app::memoFile(), "BATCHFLUSH=ON", answer);
-            batching = true;
-        }
-        app::MEM.TANGGAL_MEMO = memo.date;
-        copyText(app::MEM.MEMO_NO, sizeof app::MEM.MEMO_NO, memo.number);
-        copyText(app::MEM.PERIHAL, sizeof app::MEM.PERIHAL, memo.subject);
-        app::MEM.JENIS_ID = types[qvn_tool::memoTypeNames()[static_cast<std::size_t>(memo.type)]];
-        copyText(app::MEM_ISI_MEMO, sizeof app::MEM_ISI_MEMO, memo.body);
-        if (access.Insert(kReport) != Severity::Proceed) return false;
-        if ((i + 1) % 10000 == 0) std::fprintf(stderr, "\rbrowse_bench: seeding, %ld of %ld memos", i + 1, size);
-    }
-    std::fprintf(stderr, "\n");
-    std::string answer;
-    if (batching && runtime::send(app::memoFile(), "BATCHFLUSH=OFF", answer) != 0) return false;
     app::MemoRelations->Close();
-    app::JenisRelations->Close();
-    return true;
+    return have;
+}
+
+// Seeds the register up to `size` memos with the qvn tool built beside this program (or the one
+// DOCKET_QVN names), as a user seeds demo data; false when it fails.
+bool seedWithTool(const char* argv0, const std::string& folder, std::uint64_t have, long size) {
+    std::string tool;
+    if (const char* named = std::getenv("DOCKET_QVN"))
+        tool = named;
+    else
+        tool = (std::filesystem::absolute(argv0).parent_path().parent_path() / "tools" / "qvn" / "qvn").string();
+    const std::string command = "'" + tool + "' memo seed '" + folder + "' --count " +
+                                std::to_string(static_cast<std::uint64_t>(size) - have) + " --seed " +
+                                std::to_string(have + 1) + " >&2";
+    std::fprintf(stderr, "browse_bench: seeding %s\n", folder.c_str());
+    return std::system(command.c_str()) == 0;
 }
 
 constexpr int cList = 1;
@@ -312,10 +283,19 @@ int main(int argc, char** argv) {
     });
     app::setDataFolder(folder);
     app::dictionaryStartup(reporter);
+    const std::uint64_t have = memoCount();
+    if (have < static_cast<std::uint64_t>(size)) {
+        app::dictionaryShutdown();
+        if (!seedWithTool(argv[0], folder, have, size)) {
+            std::fprintf(stderr, "browse_bench: seeding failed\n");
+            return 1;
+        }
+        app::setDataFolder(folder);
+        app::dictionaryStartup(reporter);
+    }
     Figures figures;
-    bool seeded = false;
+    bool seeded = memoCount() >= static_cast<std::uint64_t>(size);
     ui::startThread([&] {
-        seeded = seed(size);
         if (seeded) runBench(figures);
     });
     ui::Scheduler::instance().run();
