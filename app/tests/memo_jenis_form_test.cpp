@@ -238,6 +238,22 @@ TEST_F(MemoJenisFormTest, TheDittoKeyRecallsTheNameLastSaved) {
     EXPECT_EQ(types, (std::map<std::int32_t, std::string>{{1, "Nota Dinas"}}));
 }
 
+TEST_F(MemoJenisFormTest, AFormWhoseThreadIsUnwoundShutsDownWithoutABlankRow) {
+    // Nobody answers the form: the run stalls and the program thread is unwound through the form,
+    // which shuts down while its tool bar and resizer still exist and releases the reserved row.
+    bool finished = true;
+    ui::startThread([] {
+        ASSERT_EQ(JenisRelations->Open(), Severity::Proceed);
+        insertType("Memo");
+        JenisRelations->Close();
+    });
+    finished = ui::Scheduler::instance().run();
+    EXPECT_FALSE(finished);
+    std::map<std::int32_t, std::string> types;
+    run([&] { types = storedTypes(); });
+    EXPECT_TRUE(types.empty());
+}
+
 TEST_F(MemoJenisFormTest, WideningStretchesTheEntriesAndKeepsTheButtonsAtTheRight) {
     std::map<int, long> before, after;
     long minWidth = 0, width = 0;
