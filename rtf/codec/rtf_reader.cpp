@@ -336,6 +336,7 @@ private:
     void byteInCodePage(unsigned char byte, int codePage);
     void character(char32_t ch);
     void bodyCharacter(char32_t ch);
+    void bodyAscii(std::string_view ascii);
     bool consumeSkip();
     void endParagraph(bool always);
     void emitParagraph();
@@ -417,7 +418,7 @@ ReadResult Reader::run(std::string_view rtf) {
         result_.message = "not an RTF document";
         return result_;
     }
-    stack_.reserve(64);
+    stack_.reserve(16);
     RtfTokenizer tokenizer(rtf);
     bool closed = false;
     while (!stopped_) {
@@ -674,8 +675,19 @@ void Reader::textBytes(std::string_view bytes) {
         return;
     }
     const int codePage = destination == Destination::Body ? codePageOfFont(top().chars.font) : ansiCodePage_;
+    const bool plainBody = destination == Destination::Body && codePage != kCodePageUtf8;
     for (; i < bytes.size() && !stopped_; ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (plainBody && byte >= 0x20 && byte < 0x7F && highSurrogate_ == 0 && utf8Bytes_.empty()) {
+            // Most of a document is printable ASCII: it goes into the paragraph a run at a time.
+            std::size_t end = i + 1;
+            while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) >= 0x20 &&
+                   static_cast<unsigned char>(bytes[end]) < 0x7F)
+                ++end;
+            bodyAscii(bytes.substr(i, end - i));
+            i = end - 1;
+            continue;
+        }
         if (byte >= 0x80 || !utf8Bytes_.empty()) {
             byteInCodePage(byte, codePage);
         } else if (byte == '\t') {
@@ -778,6 +790,21 @@ void Reader::bodyCharacter(char32_t ch) {
     const std::size_t before = text_.size();
     appendUtf8(text_, ch);
     textBytes_ += text_.size() - before;
+}
+
+void Reader::bodyAscii(std::string_view ascii) {
+    const CharState& state = top().chars;
+    if (state.hidden) return;
+    if (textBytes_ + ascii.size() > limits_.maxTextBytes) {
+        ascii = ascii.substr(0, limits_.maxTextBytes - textBytes_);
+        result_.limited = true;
+        warn("the text is longer than the reader's limit and was cut");
+        stopped_ = true;
+    }
+    if (ascii.empty()) return;
+    if (runs_.empty() || !(runs_.back().state == state)) runs_.push_back(RunStart{state, text_.size()});
+    text_.append(ascii);
+    textBytes_ += ascii.size();
 }
 
 // Ends the paragraph being read: always for \par, only when it has text for \page and \sect.
