@@ -235,5 +235,29 @@ TEST(WindowResizerBox, AParentWithoutSizeScalesByOneAndProportionalScalesTheOffs
               (ResizerBox{95, 40, 10, 25}));
 }
 
+TEST(WindowResizerDefaults, ListsAndRegionsStretchCombosBehaveAsEntriesButtonsKeepTheirCorner) {
+    WindowResizer resizer;
+    resizer.APPSTRATEGY = 2;
+    auto both = [&](ControlType t) {
+        const auto n = static_cast<std::int32_t>(t);
+        return std::pair<int, int>{resizer.DefaultPositional(n), resizer.DefaultResize(n)};
+    };
+    const std::pair<int, int> stretch{0x303, resize::KeepRight | resize::KeepBottom};
+    const std::pair<int, int> entry{0x300, resize::LockHeight};
+    EXPECT_EQ(both(ControlType::List), stretch);
+    EXPECT_EQ(both(ControlType::Region), stretch); // the rich-text editor's place
+    EXPECT_EQ(both(ControlType::Sheet), stretch);
+    EXPECT_EQ(both(ControlType::Combo), entry);
+    EXPECT_EQ(both(ControlType::DropList), entry);
+    EXPECT_EQ(both(ControlType::Entry), entry);
+    EXPECT_EQ(both(ControlType::Button),
+              (std::pair<int, int>{0x505, resize::LockWidth | resize::LockHeight}));
+    EXPECT_EQ(both(ControlType::Text), (std::pair<int, int>{0, 0}));
+    resizer.APPSTRATEGY = 3;
+    EXPECT_EQ(both(ControlType::List), (std::pair<int, int>{0x101, resize::LockWidth | resize::LockHeight}));
+    resizer.APPSTRATEGY = 7; // no defaults
+    EXPECT_EQ(both(ControlType::Button), (std::pair<int, int>{0, 0}));
+}
+
 } // namespace
 } // namespace docket::classes
