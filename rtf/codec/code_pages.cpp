@@ -42,44 +42,77 @@ int encodeChar(int codePage, char32_t ch) {
 
 int codePageOfCharset(int charset, int ansiCodePage) {
     switch (charset) {
-    case 0: return kCodePageAnsi;
-    case 2: return kCodePageSymbol;
-    case 77: return 10000;
-    case 128: return 932;
-    case 129: return 949;
-    case 134: return 936;
-    case 136: return 950;
-    case 161: return 1253;
-    case 162: return 1254;
-    case 163: return 1258;
-    case 177: return 1255;
-    case 178: return 1256;
-    case 186: return 1257;
-    case 204: return 1251;
-    case 222: return 874;
-    case 238: return 1250;
-    case 254: return 437;
-    case 255: return 850;
-    default: return ansiCodePage;
+    case 0:
+        return kCodePageAnsi;
+    case 2:
+        return kCodePageSymbol;
+    case 77:
+        return 10000;
+    case 128:
+        return 932;
+    case 129:
+        return 949;
+    case 134:
+        return 936;
+    case 136:
+        return 950;
+    case 161:
+        return 1253;
+    case 162:
+        return 1254;
+    case 163:
+        return 1258;
+    case 177:
+        return 1255;
+    case 178:
+        return 1256;
+    case 186:
+        return 1257;
+    case 204:
+        return 1251;
+    case 222:
+        return 874;
+    case 238:
+        return 1250;
+    case 254:
+        return 437;
+    case 255:
+        return 850;
+    default:
+        return ansiCodePage;
     }
 }
 
 int charsetOfCodePage(int codePage) {
     switch (codePage) {
-    case 1250: return 238;
-    case 1251: return 204;
-    case 1253: return 161;
-    case 1254: return 162;
-    case 1255: return 177;
-    case 1256: return 178;
-    case 1257: return 186;
-    case 1258: return 163;
-    case 874: return 222;
-    case 10000: return 77;
-    case 437: return 254;
-    case 850: return 255;
-    case kCodePageSymbol: return 2;
-    default: return 0;
+    case 1250:
+        return 238;
+    case 1251:
+        return 204;
+    case 1253:
+        return 161;
+    case 1254:
+        return 162;
+    case 1255:
+        return 177;
+    case 1256:
+        return 178;
+    case 1257:
+        return 186;
+    case 1258:
+        return 163;
+    case 874:
+        return 222;
+    case 10000:
+        return 77;
+    case 437:
+        return 254;
+    case 850:
+        return 255;
+    case kCodePageSymbol:
+        return 2;
+    default:
+        return 0;
     }
 }
 

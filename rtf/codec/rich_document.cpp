@@ -41,9 +41,13 @@ void RichDocument::beginDocument(const DocumentFormat& format) {
     format_ = format;
 }
 
-void RichDocument::beginParagraph(const ParagraphFormat& format) { addParagraph(format); }
+void RichDocument::beginParagraph(const ParagraphFormat& format) {
+    addParagraph(format);
+}
 
-void RichDocument::text(std::string_view utf8, const CharFormat& format) { addText(utf8, format); }
+void RichDocument::text(std::string_view utf8, const CharFormat& format) {
+    addText(utf8, format);
+}
 
 void RichDocument::walk(RtfSink& sink) const {
     sink.beginDocument(format_);

@@ -34,23 +34,30 @@ std::string roman(int number, bool upper) {
 std::string listMarker(const ListFormat& list, int number) {
     std::string out;
     switch (list.style) {
-    case ListStyle::None: return out;
-    case ListStyle::Bullet: appendUtf8(out, kBullet); return out;
-    default: break;
+    case ListStyle::None:
+        return out;
+    case ListStyle::Bullet:
+        appendUtf8(out, kBullet);
+        return out;
+    default:
+        break;
     }
     out = list.textBefore;
     const bool counted = number >= 1;
     switch (list.style) {
     case ListStyle::LowerLetter:
     case ListStyle::UpperLetter:
-        out += counted ? letters(number, list.style == ListStyle::LowerLetter ? 'a' : 'A') : std::to_string(number);
+        out += counted ? letters(number, list.style == ListStyle::LowerLetter ? 'a' : 'A')
+                       : std::to_string(number);
         break;
     case ListStyle::LowerRoman:
     case ListStyle::UpperRoman:
         out += counted && number <= kMaxRoman ? roman(number, list.style == ListStyle::UpperRoman)
                                               : std::to_string(number);
         break;
-    default: out += std::to_string(number); break;
+    default:
+        out += std::to_string(number);
+        break;
     }
     out += list.textAfter;
     return out;

@@ -36,15 +36,15 @@ struct Color {
 inline constexpr int kDefaultHalfPoints = 24;
 
 struct CharFormat {
-    std::string font;          // face name (UTF-8); empty: the reader's default font
-    std::uint8_t charset = 0;  // the font's character set as RTF numbers it (0 ANSI, 204 Cyrillic...)
+    std::string font;         // face name (UTF-8); empty: the reader's default font
+    std::uint8_t charset = 0; // the font's character set as RTF numbers it (0 ANSI, 204 Cyrillic...)
     int halfPoints = kDefaultHalfPoints;
     bool bold = false;
     bool italic = false;
-    bool underline = false;    // any kind of underline reads as underline
+    bool underline = false; // any kind of underline reads as underline
     bool strike = false;
-    Color color;               // text colour (\cf)
-    Color background;          // highlight behind the text (\highlight, \chcbpat, \cb)
+    Color color;      // text colour (\cf)
+    Color background; // highlight behind the text (\highlight, \chcbpat, \cb)
 
     friend bool operator==(const CharFormat&, const CharFormat&) = default;
 };
@@ -85,8 +85,8 @@ enum class ListStyle : std::uint8_t {
 // firstLineIndent (negative) brings the marker out to its left.
 struct ListFormat {
     ListStyle style = ListStyle::None;
-    int level = 0;  // nesting level from 0; the editor's lists have one level (see the writer)
-    int start = 1;  // the number of the first item
+    int level = 0; // nesting level from 0; the editor's lists have one level (see the writer)
+    int start = 1; // the number of the first item
     std::string textBefore;
     std::string textAfter;
 
@@ -103,11 +103,11 @@ struct ListFormat {
 
 struct ParagraphFormat {
     Alignment alignment = Alignment::Left;
-    int leftIndent = 0;      // twips (\li)
-    int rightIndent = 0;     // twips (\ri)
-    int firstLineIndent = 0; // twips (\fi), relative to leftIndent; negative for a hanging first line
-    int spaceBefore = 0;     // twips (\sb)
-    int spaceAfter = 0;      // twips (\sa)
+    int leftIndent = 0;        // twips (\li)
+    int rightIndent = 0;       // twips (\ri)
+    int firstLineIndent = 0;   // twips (\fi), relative to leftIndent; negative for a hanging first line
+    int spaceBefore = 0;       // twips (\sb)
+    int spaceAfter = 0;        // twips (\sa)
     std::vector<TabStop> tabs; // ascending positions, no two equal, at most kMaxTabStops
     ListFormat list;
 

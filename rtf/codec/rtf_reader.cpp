@@ -124,24 +124,92 @@ struct ListOverride {
 // What a control word does; the words are looked up in one sorted table.
 enum class Word : std::uint8_t {
     // Destinations.
-    FontTable, ColorTable, SkipDestination, Pn, PnTextBefore, PnTextAfter, ListTable, List, ListLevel,
-    LevelText, ListOverrideTable, ListOverride, FieldResult,
+    FontTable,
+    ColorTable,
+    SkipDestination,
+    Pn,
+    PnTextBefore,
+    PnTextAfter,
+    ListTable,
+    List,
+    ListLevel,
+    LevelText,
+    ListOverrideTable,
+    ListOverride,
+    FieldResult,
     // Document.
-    Ansi, Mac, Pc, Pca, AnsiCodePage, DefaultFont, DefaultTab, UnicodeSkip, Unicode,
+    Ansi,
+    Mac,
+    Pc,
+    Pca,
+    AnsiCodePage,
+    DefaultFont,
+    DefaultTab,
+    UnicodeSkip,
+    Unicode,
     // Characters.
-    Plain, Font, FontSize, Bold, Italic, Underline, UnderlineOff, Strike, Color, Background, Hidden,
-    Charset, Red, Green, Blue,
+    Plain,
+    Font,
+    FontSize,
+    Bold,
+    Italic,
+    Underline,
+    UnderlineOff,
+    Strike,
+    Color,
+    Background,
+    Hidden,
+    Charset,
+    Red,
+    Green,
+    Blue,
     // Paragraphs.
-    Pard, AlignLeft, AlignRight, AlignCenter, AlignJustify, LeftIndent, RightIndent, FirstIndent,
-    SpaceBefore, SpaceAfter, TabPosition, BarTab, TabCenter, TabRight, TabDecimal, LeaderDots,
-    LeaderHyphens, LeaderUnderline, LeaderThick, LeaderEquals, ListNumber, ListLevelNumber,
+    Pard,
+    AlignLeft,
+    AlignRight,
+    AlignCenter,
+    AlignJustify,
+    LeftIndent,
+    RightIndent,
+    FirstIndent,
+    SpaceBefore,
+    SpaceAfter,
+    TabPosition,
+    BarTab,
+    TabCenter,
+    TabRight,
+    TabDecimal,
+    LeaderDots,
+    LeaderHyphens,
+    LeaderUnderline,
+    LeaderThick,
+    LeaderEquals,
+    ListNumber,
+    ListLevelNumber,
     // Legacy list words.
-    PnBullet, PnBody, PnLevel, PnContinue, PnDecimal, PnLowerLetter, PnUpperLetter, PnLowerRoman,
-    PnUpperRoman, PnStart,
+    PnBullet,
+    PnBody,
+    PnLevel,
+    PnContinue,
+    PnDecimal,
+    PnLowerLetter,
+    PnUpperLetter,
+    PnLowerRoman,
+    PnUpperRoman,
+    PnStart,
     // List table words.
-    LevelFormat, LevelStart, ListId,
+    LevelFormat,
+    LevelStart,
+    ListId,
     // Breaks and special characters.
-    Par, Line, Tab, Cell, Row, Page, Section, Char,
+    Par,
+    Line,
+    Tab,
+    Cell,
+    Row,
+    Page,
+    Section,
+    Char,
 };
 
 struct WordEntry {
@@ -304,7 +372,8 @@ constexpr WordEntry kWords[] = {
 const WordEntry* findWord(std::string_view name) {
     static const std::vector<WordEntry> sorted = [] {
         std::vector<WordEntry> words(std::begin(kWords), std::end(kWords));
-        std::sort(words.begin(), words.end(), [](const WordEntry& a, const WordEntry& b) { return a.name < b.name; });
+        std::sort(words.begin(), words.end(),
+                  [](const WordEntry& a, const WordEntry& b) { return a.name < b.name; });
         return words;
     }();
     const auto it = std::lower_bound(sorted.begin(), sorted.end(), name,
@@ -317,7 +386,9 @@ const WordEntry* findWord(std::string_view name) {
     return nullptr;
 }
 
-int clampTwips(std::int32_t value) { return std::clamp<std::int32_t>(value, -kMaxTwips, kMaxTwips); }
+int clampTwips(std::int32_t value) {
+    return std::clamp<std::int32_t>(value, -kMaxTwips, kMaxTwips);
+}
 
 class Reader {
 public:
@@ -412,7 +483,8 @@ void Reader::warn(const char* text) {
 ReadResult Reader::run(std::string_view rtf) {
     // A byte-order mark or blanks before the header are tolerated.
     if (rtf.substr(0, 3) == "\xEF\xBB\xBF") rtf.remove_prefix(3);
-    while (!rtf.empty() && (rtf.front() == ' ' || rtf.front() == '\t' || rtf.front() == '\r' || rtf.front() == '\n'))
+    while (!rtf.empty() &&
+           (rtf.front() == ' ' || rtf.front() == '\t' || rtf.front() == '\r' || rtf.front() == '\n'))
         rtf.remove_prefix(1);
     if (!looksLikeRtf(rtf, true)) {
         result_.message = "not an RTF document";
@@ -478,7 +550,8 @@ ReadResult Reader::run(std::string_view rtf) {
             starred_ = false;
             textBytes(token.data);
             break;
-        default: break;
+        default:
+            break;
         }
     }
     if (!closed && !stopped_) {
@@ -531,7 +604,9 @@ void Reader::groupEnd() {
     const GroupState closing = stack_.back();
     stack_.pop_back();
     switch (closing.destination) {
-    case Destination::FontTable: finishFont(); break; // an entry may stand in a group of its own
+    case Destination::FontTable:
+        finishFont();
+        break; // an entry may stand in a group of its own
     case Destination::PnTextBefore:
         if (!stack_.empty()) top().para.pnBefore.assign(collected_);
         break;
@@ -549,8 +624,11 @@ void Reader::groupEnd() {
             para.pnAfter = closing.para.pnAfter;
         }
         break;
-    case Destination::LevelText: finishLevelText(); break;
-    default: break;
+    case Destination::LevelText:
+        finishLevelText();
+        break;
+    default:
+        break;
     }
 }
 
@@ -587,10 +665,10 @@ void Reader::finishLevelText() {
             units += text[keep++] > 0xFFFF ? 2 : 1;
         text.resize(keep);
     }
-    const std::size_t first = text.find_first_of(U"\u0000\u0001\u0002\u0003\u0004\u0005\u0006\u0007\u0008", 0,
-                                                 9);
-    const std::size_t last = text.find_last_of(U"\u0000\u0001\u0002\u0003\u0004\u0005\u0006\u0007\u0008",
-                                               std::u32string::npos, 9);
+    const std::size_t first =
+        text.find_first_of(U"\u0000\u0001\u0002\u0003\u0004\u0005\u0006\u0007\u0008", 0, 9);
+    const std::size_t last =
+        text.find_last_of(U"\u0000\u0001\u0002\u0003\u0004\u0005\u0006\u0007\u0008", std::u32string::npos, 9);
     level.textBefore.clear();
     level.textAfter.clear();
     if (first == std::u32string::npos) return;
@@ -612,7 +690,8 @@ int Reader::codePageOfFont(int fontNumber) {
     if (fontNumber != cachedFontNumber_) {
         const Font* font = fontNumbered(fontNumber);
         cachedFontNumber_ = fontNumber;
-        cachedCodePage_ = font && font->charset >= 0 ? codePageOfCharset(font->charset, ansiCodePage_) : ansiCodePage_;
+        cachedCodePage_ =
+            font && font->charset >= 0 ? codePageOfCharset(font->charset, ansiCodePage_) : ansiCodePage_;
     }
     return cachedCodePage_;
 }
@@ -662,7 +741,8 @@ void Reader::textBytes(std::string_view bytes) {
         for (; i < bytes.size(); ++i) {
             if (bytes[i] == ';') {
                 finishFont();
-            } else if (fontOpen_ && font_.name.size() < kMaxNameBytes && static_cast<unsigned char>(bytes[i]) >= 0x20) {
+            } else if (fontOpen_ && font_.name.size() < kMaxNameBytes &&
+                       static_cast<unsigned char>(bytes[i]) >= 0x20) {
                 const auto byte = static_cast<unsigned char>(bytes[i]);
                 appendUtf8(font_.name, decodeByte(fontNameCodePage(), byte));
             }
@@ -708,7 +788,8 @@ void Reader::hexByte(unsigned char byte) {
     }
     if (destination == Destination::LevelText) {
         // The length and the placeholders are bytes below 0x20, kept as they are.
-        if (levelText_.size() < kMaxLevelText) levelText_.push_back(byte < 0x20 ? byte : decodeByte(ansiCodePage_, byte));
+        if (levelText_.size() < kMaxLevelText)
+            levelText_.push_back(byte < 0x20 ? byte : decodeByte(ansiCodePage_, byte));
         return;
     }
     byteInCodePage(byte, destination == Destination::Body ? codePageOfFont(top().chars.font) : ansiCodePage_);
@@ -725,7 +806,10 @@ void Reader::byteInCodePage(unsigned char byte, int codePage) {
         if ((byte & 0xC0) != 0x80) flushUtf8Bytes();
         utf8Bytes_.push_back(static_cast<char>(byte));
         const auto lead = static_cast<unsigned char>(utf8Bytes_.front());
-        const std::size_t need = (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 1;
+        const std::size_t need = (lead & 0xE0) == 0xC0   ? 2
+                                 : (lead & 0xF0) == 0xE0 ? 3
+                                 : (lead & 0xF8) == 0xF0 ? 4
+                                                         : 1;
         if (utf8Bytes_.size() >= need) flushUtf8Bytes();
         return;
     }
@@ -761,7 +845,9 @@ void Reader::character(char32_t ch) {
         ch = kReplacement;
     }
     switch (top().destination) {
-    case Destination::Body: bodyCharacter(ch); break;
+    case Destination::Body:
+        bodyCharacter(ch);
+        break;
     case Destination::PnTextBefore:
     case Destination::PnTextAfter:
         if (collected_.size() < kMarkerTextBytes && ch >= 0x20) appendUtf8(collected_, ch);
@@ -772,7 +858,8 @@ void Reader::character(char32_t ch) {
     case Destination::FontTable:
         if (fontOpen_ && font_.name.size() < kMaxNameBytes && ch >= 0x20) appendUtf8(font_.name, ch);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -845,7 +932,8 @@ void Reader::emitParagraph() {
             for (const auto& l : lists_)
                 if (l.id == override->listId) list = &l;
         if (list && !list->levels.empty()) {
-            const std::size_t index = std::min<std::size_t>(static_cast<std::size_t>(para.listLevel), list->levels.size() - 1);
+            const std::size_t index =
+                std::min<std::size_t>(static_cast<std::size_t>(para.listLevel), list->levels.size() - 1);
             const ListLevelDef& level = list->levels[index];
             if (!level.none) {
                 out.list.style = level.style;
@@ -890,11 +978,21 @@ void Reader::controlSymbol(char symbol) {
         if (consumeSkip()) return;
         character(static_cast<unsigned char>(symbol));
         return;
-    case '~': if (!consumeSkip()) character(0x00A0); return;
-    case '-': if (!consumeSkip()) character(0x00AD); return;
-    case '_': if (!consumeSkip()) character(0x2011); return;
-    case '\t': if (!consumeSkip()) character('\t'); return;
-    default: consumeSkip(); return;
+    case '~':
+        if (!consumeSkip()) character(0x00A0);
+        return;
+    case '-':
+        if (!consumeSkip()) character(0x00AD);
+        return;
+    case '_':
+        if (!consumeSkip()) character(0x2011);
+        return;
+    case '\t':
+        if (!consumeSkip()) character('\t');
+        return;
+    default:
+        consumeSkip();
+        return;
     }
 }
 
@@ -934,8 +1032,12 @@ void Reader::controlWord(const Token& token) {
 
     switch (entry->word) {
     // Destinations.
-    case Word::SkipDestination: setDestination(Destination::Skip); break;
-    case Word::FontTable: setDestination(inBody ? Destination::FontTable : Destination::Skip); break;
+    case Word::SkipDestination:
+        setDestination(Destination::Skip);
+        break;
+    case Word::FontTable:
+        setDestination(inBody ? Destination::FontTable : Destination::Skip);
+        break;
     case Word::ColorTable:
         if (!inBody) {
             setDestination(Destination::Skip);
@@ -966,9 +1068,12 @@ void Reader::controlWord(const Token& token) {
             break;
         }
         collected_.clear();
-        setDestination(entry->word == Word::PnTextBefore ? Destination::PnTextBefore : Destination::PnTextAfter);
+        setDestination(entry->word == Word::PnTextBefore ? Destination::PnTextBefore
+                                                         : Destination::PnTextAfter);
         break;
-    case Word::ListTable: setDestination(inBody ? Destination::ListTable : Destination::Skip); break;
+    case Word::ListTable:
+        setDestination(inBody ? Destination::ListTable : Destination::Skip);
+        break;
     case Word::List:
         if (destination != Destination::ListTable || lists_.size() >= kMaxLists) {
             setDestination(Destination::Skip);
@@ -1004,13 +1109,26 @@ void Reader::controlWord(const Token& token) {
         overrides_.emplace_back();
         setDestination(Destination::ListOverride);
         break;
-    case Word::FieldResult: break; // a field's result is ordinary text
+    case Word::FieldResult:
+        break; // a field's result is ordinary text
 
     // Document.
-    case Word::Ansi: ansiCodePage_ = kCodePageAnsi; cachedFontNumber_ = -2; break;
-    case Word::Mac: ansiCodePage_ = 10000; cachedFontNumber_ = -2; break;
-    case Word::Pc: ansiCodePage_ = 437; cachedFontNumber_ = -2; break;
-    case Word::Pca: ansiCodePage_ = 850; cachedFontNumber_ = -2; break;
+    case Word::Ansi:
+        ansiCodePage_ = kCodePageAnsi;
+        cachedFontNumber_ = -2;
+        break;
+    case Word::Mac:
+        ansiCodePage_ = 10000;
+        cachedFontNumber_ = -2;
+        break;
+    case Word::Pc:
+        ansiCodePage_ = 437;
+        cachedFontNumber_ = -2;
+        break;
+    case Word::Pca:
+        ansiCodePage_ = 850;
+        cachedFontNumber_ = -2;
+        break;
     case Word::AnsiCodePage:
         if (has && (isSupportedCodePage(value) || value == kCodePageUtf8)) ansiCodePage_ = value;
         cachedFontNumber_ = -2;
@@ -1028,7 +1146,9 @@ void Reader::controlWord(const Token& token) {
         break;
 
     // Characters.
-    case Word::Plain: chars = CharState{}; break;
+    case Word::Plain:
+        chars = CharState{};
+        break;
     case Word::Font:
         if (destination == Destination::FontTable) {
             finishFont();
@@ -1045,14 +1165,30 @@ void Reader::controlWord(const Token& token) {
     case Word::FontSize:
         chars.halfPoints = has && value > 0 ? std::min(value, kMaxHalfPoints) : kDefaultHalfPoints;
         break;
-    case Word::Bold: chars.bold = on; break;
-    case Word::Italic: chars.italic = on; break;
-    case Word::Underline: chars.underline = on; break;
-    case Word::UnderlineOff: chars.underline = false; break;
-    case Word::Strike: chars.strike = on; break;
-    case Word::Hidden: chars.hidden = on; break;
-    case Word::Color: chars.color = has ? std::max(value, 0) : 0; break;
-    case Word::Background: chars.background = has ? std::max(value, 0) : 0; break;
+    case Word::Bold:
+        chars.bold = on;
+        break;
+    case Word::Italic:
+        chars.italic = on;
+        break;
+    case Word::Underline:
+        chars.underline = on;
+        break;
+    case Word::UnderlineOff:
+        chars.underline = false;
+        break;
+    case Word::Strike:
+        chars.strike = on;
+        break;
+    case Word::Hidden:
+        chars.hidden = on;
+        break;
+    case Word::Color:
+        chars.color = has ? std::max(value, 0) : 0;
+        break;
+    case Word::Background:
+        chars.background = has ? std::max(value, 0) : 0;
+        break;
     case Word::Red:
     case Word::Green:
     case Word::Blue:
@@ -1065,11 +1201,21 @@ void Reader::controlWord(const Token& token) {
         break;
 
     // Paragraphs.
-    case Word::Pard: para = ParaState{}; break;
-    case Word::AlignLeft: para.alignment = Alignment::Left; break;
-    case Word::AlignRight: para.alignment = Alignment::Right; break;
-    case Word::AlignCenter: para.alignment = Alignment::Center; break;
-    case Word::AlignJustify: para.alignment = Alignment::Justify; break;
+    case Word::Pard:
+        para = ParaState{};
+        break;
+    case Word::AlignLeft:
+        para.alignment = Alignment::Left;
+        break;
+    case Word::AlignRight:
+        para.alignment = Alignment::Right;
+        break;
+    case Word::AlignCenter:
+        para.alignment = Alignment::Center;
+        break;
+    case Word::AlignJustify:
+        para.alignment = Alignment::Justify;
+        break;
     case Word::LeftIndent:
         if (inLevel)
             level->leftIndent = clampTwips(value);
@@ -1082,21 +1228,43 @@ void Reader::controlWord(const Token& token) {
         else
             para.firstLineIndent = clampTwips(value), para.indentSet = true;
         break;
-    case Word::RightIndent: para.rightIndent = clampTwips(value); break;
-    case Word::SpaceBefore: para.spaceBefore = std::clamp(value, 0, kMaxTwips); break;
-    case Word::SpaceAfter: para.spaceAfter = std::clamp(value, 0, kMaxTwips); break;
-    case Word::TabCenter: para.pendingKind = TabKind::Center; break;
-    case Word::TabRight: para.pendingKind = TabKind::Right; break;
-    case Word::TabDecimal: para.pendingKind = TabKind::Decimal; break;
-    case Word::LeaderDots: para.pendingLeader = TabLeader::Dots; break;
-    case Word::LeaderHyphens: para.pendingLeader = TabLeader::Hyphens; break;
-    case Word::LeaderUnderline: para.pendingLeader = TabLeader::Underline; break;
-    case Word::LeaderThick: para.pendingLeader = TabLeader::ThickLine; break;
-    case Word::LeaderEquals: para.pendingLeader = TabLeader::Equals; break;
+    case Word::RightIndent:
+        para.rightIndent = clampTwips(value);
+        break;
+    case Word::SpaceBefore:
+        para.spaceBefore = std::clamp(value, 0, kMaxTwips);
+        break;
+    case Word::SpaceAfter:
+        para.spaceAfter = std::clamp(value, 0, kMaxTwips);
+        break;
+    case Word::TabCenter:
+        para.pendingKind = TabKind::Center;
+        break;
+    case Word::TabRight:
+        para.pendingKind = TabKind::Right;
+        break;
+    case Word::TabDecimal:
+        para.pendingKind = TabKind::Decimal;
+        break;
+    case Word::LeaderDots:
+        para.pendingLeader = TabLeader::Dots;
+        break;
+    case Word::LeaderHyphens:
+        para.pendingLeader = TabLeader::Hyphens;
+        break;
+    case Word::LeaderUnderline:
+        para.pendingLeader = TabLeader::Underline;
+        break;
+    case Word::LeaderThick:
+        para.pendingLeader = TabLeader::ThickLine;
+        break;
+    case Word::LeaderEquals:
+        para.pendingLeader = TabLeader::Equals;
+        break;
     case Word::TabPosition:
     case Word::BarTab: {
-        const TabStop stop{std::clamp(value, 0, kMaxTwips), entry->word == Word::BarTab ? TabKind::Bar : para.pendingKind,
-                           para.pendingLeader};
+        const TabStop stop{std::clamp(value, 0, kMaxTwips),
+                           entry->word == Word::BarTab ? TabKind::Bar : para.pendingKind, para.pendingLeader};
         para.pendingKind = TabKind::Left;
         para.pendingLeader = TabLeader::None;
         if (!has || !inBody) break;
@@ -1120,11 +1288,17 @@ void Reader::controlWord(const Token& token) {
         else if (inBody)
             para.listOverride = std::max(value, 0);
         break;
-    case Word::ListLevelNumber: para.listLevel = std::clamp(value, 0, kListLevels - 1); break;
+    case Word::ListLevelNumber:
+        para.listLevel = std::clamp(value, 0, kListLevels - 1);
+        break;
 
     // Legacy lists.
-    case Word::PnBullet: para.pnKind = PnKind::Bullet; break;
-    case Word::PnBody: para.pnKind = PnKind::Body; break;
+    case Word::PnBullet:
+        para.pnKind = PnKind::Bullet;
+        break;
+    case Word::PnBody:
+        para.pnKind = PnKind::Body;
+        break;
     case Word::PnLevel:
         if (has && value >= 1 && value <= 9) {
             para.pnKind = PnKind::Level;
@@ -1133,25 +1307,51 @@ void Reader::controlWord(const Token& token) {
             para.pnKind = PnKind::Bullet;
         }
         break;
-    case Word::PnContinue: para.pnKind = PnKind::Continue; break;
-    case Word::PnDecimal: para.pnNumbers = ListStyle::Arabic; break;
-    case Word::PnLowerLetter: para.pnNumbers = ListStyle::LowerLetter; break;
-    case Word::PnUpperLetter: para.pnNumbers = ListStyle::UpperLetter; break;
-    case Word::PnLowerRoman: para.pnNumbers = ListStyle::LowerRoman; break;
-    case Word::PnUpperRoman: para.pnNumbers = ListStyle::UpperRoman; break;
-    case Word::PnStart: para.pnStart = std::clamp(value, 0, 32767); break;
+    case Word::PnContinue:
+        para.pnKind = PnKind::Continue;
+        break;
+    case Word::PnDecimal:
+        para.pnNumbers = ListStyle::Arabic;
+        break;
+    case Word::PnLowerLetter:
+        para.pnNumbers = ListStyle::LowerLetter;
+        break;
+    case Word::PnUpperLetter:
+        para.pnNumbers = ListStyle::UpperLetter;
+        break;
+    case Word::PnLowerRoman:
+        para.pnNumbers = ListStyle::LowerRoman;
+        break;
+    case Word::PnUpperRoman:
+        para.pnNumbers = ListStyle::UpperRoman;
+        break;
+    case Word::PnStart:
+        para.pnStart = std::clamp(value, 0, 32767);
+        break;
 
     // List table.
     case Word::LevelFormat:
         if (inLevel) {
             level->none = value == 255;
             switch (value) {
-            case 1: level->style = ListStyle::UpperRoman; break;
-            case 2: level->style = ListStyle::LowerRoman; break;
-            case 3: level->style = ListStyle::UpperLetter; break;
-            case 4: level->style = ListStyle::LowerLetter; break;
-            case 23: level->style = ListStyle::Bullet; break;
-            default: level->style = ListStyle::Arabic; break;
+            case 1:
+                level->style = ListStyle::UpperRoman;
+                break;
+            case 2:
+                level->style = ListStyle::LowerRoman;
+                break;
+            case 3:
+                level->style = ListStyle::UpperLetter;
+                break;
+            case 4:
+                level->style = ListStyle::LowerLetter;
+                break;
+            case 23:
+                level->style = ListStyle::Bullet;
+                break;
+            default:
+                level->style = ListStyle::Arabic;
+                break;
             }
         }
         break;
@@ -1185,12 +1385,17 @@ void Reader::controlWord(const Token& token) {
         }
         break;
     case Word::Cell:
-    case Word::Tab: character('\t'); break;
-    case Word::Line: character('\n'); break;
+    case Word::Tab:
+        character('\t');
+        break;
+    case Word::Line:
+        character('\n');
+        break;
     case Word::Char:
         if (entry->ch != 0) character(entry->ch);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 

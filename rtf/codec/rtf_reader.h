@@ -31,9 +31,9 @@
 namespace docket::rtf {
 
 struct ReadLimits {
-    int maxDepth = 256;                     // groups nested deeper are skipped
-    std::size_t maxTextBytes = 8u << 20;    // UTF-8 bytes of text handed to the sink
-    std::size_t maxParagraphs = 1u << 18;   // paragraphs handed to the sink
+    int maxDepth = 256;                   // groups nested deeper are skipped
+    std::size_t maxTextBytes = 8u << 20;  // UTF-8 bytes of text handed to the sink
+    std::size_t maxParagraphs = 1u << 18; // paragraphs handed to the sink
 };
 
 struct ReadResult {

@@ -9,8 +9,12 @@ constexpr std::size_t kMaxWordLength = 32;
 constexpr std::int64_t kParameterMax = 2147483647;
 constexpr std::int64_t kParameterMin = -2147483647 - 1;
 
-bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -102,7 +106,9 @@ Token RtfTokenizer::next() {
     if (pos_ < size && input_[pos_] == ' ') ++pos_;
     if (token.name == "bin" && token.hasParameter) {
         const std::size_t length =
-            token.parameter <= 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(token.parameter), size - pos_);
+            token.parameter <= 0
+                ? 0
+                : std::min<std::size_t>(static_cast<std::size_t>(token.parameter), size - pos_);
         token.kind = TokenKind::Binary;
         token.data = input_.substr(pos_, length);
         pos_ += length;

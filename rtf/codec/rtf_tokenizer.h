@@ -18,15 +18,24 @@
 
 namespace docket::rtf {
 
-enum class TokenKind : std::uint8_t { End, GroupStart, GroupEnd, ControlWord, ControlSymbol, HexByte, Binary, Text };
+enum class TokenKind : std::uint8_t {
+    End,
+    GroupStart,
+    GroupEnd,
+    ControlWord,
+    ControlSymbol,
+    HexByte,
+    Binary,
+    Text
+};
 
 struct Token {
     TokenKind kind = TokenKind::End;
-    std::string_view name;   // ControlWord: its letters; ControlSymbol: the one character
+    std::string_view name; // ControlWord: its letters; ControlSymbol: the one character
     bool hasParameter = false;
     std::int32_t parameter = 0;
-    unsigned char byte = 0;  // HexByte
-    std::string_view data;   // Text and Binary
+    unsigned char byte = 0; // HexByte
+    std::string_view data;  // Text and Binary
 };
 
 class RtfTokenizer {

@@ -12,7 +12,9 @@ namespace {
 
 constexpr int kDefaultTabWidth = 720;
 
-bool needsDelimiter(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == ' ' || c == '-'; }
+bool needsDelimiter(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == ' ' || c == '-';
+}
 
 struct FontEntry {
     std::string name;
@@ -76,15 +78,32 @@ struct RtfWriter::State {
     }
     void character(char32_t ch, int codePage) {
         switch (ch) {
-        case '\\': raw("\\\\"); return;
-        case '{': raw("\\{"); return;
-        case '}': raw("\\}"); return;
-        case '\t': word("tab"); return;
-        case '\n': word("line"); return;
-        case 0x00A0: raw("\\~"); return;
-        case 0x00AD: raw("\\-"); return;
-        case 0x2011: raw("\\_"); return;
-        default: break;
+        case '\\':
+            raw("\\\\");
+            return;
+        case '{':
+            raw("\\{");
+            return;
+        case '}':
+            raw("\\}");
+            return;
+        case '\t':
+            word("tab");
+            return;
+        case '\n':
+            word("line");
+            return;
+        case 0x00A0:
+            raw("\\~");
+            return;
+        case 0x00AD:
+            raw("\\-");
+            return;
+        case 0x2011:
+            raw("\\_");
+            return;
+        default:
+            break;
         }
         if (ch < 0x20) return; // other control characters have no place in a document
         if (ch < 0x80) {
@@ -108,7 +127,8 @@ struct RtfWriter::State {
 
     int fontIndex(const CharFormat& format) {
         for (std::size_t i = 0; i < fonts.size(); ++i)
-            if (fonts[i].name == format.font && fonts[i].charset == format.charset) return static_cast<int>(i);
+            if (fonts[i].name == format.font && fonts[i].charset == format.charset)
+                return static_cast<int>(i);
         fonts.push_back(FontEntry{format.font, format.charset});
         return static_cast<int>(fonts.size() - 1);
     }
@@ -135,23 +155,43 @@ struct RtfWriter::State {
         currentFont = font;
     }
 
-    int codePageOf(const CharFormat& format) const { return codePageOfCharset(format.charset, kCodePageAnsi); }
+    int codePageOf(const CharFormat& format) const {
+        return codePageOfCharset(format.charset, kCodePageAnsi);
+    }
 
     void tabStop(const TabStop& stop) {
         switch (stop.leader) {
-        case TabLeader::Dots: word("tldot"); break;
-        case TabLeader::Hyphens: word("tlhyph"); break;
-        case TabLeader::Underline: word("tlul"); break;
-        case TabLeader::ThickLine: word("tlth"); break;
-        case TabLeader::Equals: word("tleq"); break;
-        case TabLeader::None: break;
+        case TabLeader::Dots:
+            word("tldot");
+            break;
+        case TabLeader::Hyphens:
+            word("tlhyph");
+            break;
+        case TabLeader::Underline:
+            word("tlul");
+            break;
+        case TabLeader::ThickLine:
+            word("tlth");
+            break;
+        case TabLeader::Equals:
+            word("tleq");
+            break;
+        case TabLeader::None:
+            break;
         }
         switch (stop.kind) {
-        case TabKind::Center: word("tqc"); break;
-        case TabKind::Right: word("tqr"); break;
-        case TabKind::Decimal: word("tqdec"); break;
+        case TabKind::Center:
+            word("tqc");
+            break;
+        case TabKind::Right:
+            word("tqr");
+            break;
+        case TabKind::Decimal:
+            word("tqdec");
+            break;
         case TabKind::Left:
-        case TabKind::Bar: break;
+        case TabKind::Bar:
+            break;
         }
         word(stop.kind == TabKind::Bar ? "tb" : "tx", stop.position);
     }
@@ -177,12 +217,24 @@ struct RtfWriter::State {
         out.word("listlevel");
         int format = 0;
         switch (list.style) {
-        case ListStyle::Bullet: format = 23; break;
-        case ListStyle::UpperRoman: format = 1; break;
-        case ListStyle::LowerRoman: format = 2; break;
-        case ListStyle::UpperLetter: format = 3; break;
-        case ListStyle::LowerLetter: format = 4; break;
-        default: format = 0; break;
+        case ListStyle::Bullet:
+            format = 23;
+            break;
+        case ListStyle::UpperRoman:
+            format = 1;
+            break;
+        case ListStyle::LowerRoman:
+            format = 2;
+            break;
+        case ListStyle::UpperLetter:
+            format = 3;
+            break;
+        case ListStyle::LowerLetter:
+            format = 4;
+            break;
+        default:
+            format = 0;
+            break;
         }
         out.word("levelnfc", format);
         out.word("levelstartat", list.start);
@@ -240,10 +292,17 @@ struct RtfWriter::State {
     void paragraphWords(const ParagraphFormat& format) {
         word("pard");
         switch (format.alignment) {
-        case Alignment::Right: word("qr"); break;
-        case Alignment::Center: word("qc"); break;
-        case Alignment::Justify: word("qj"); break;
-        case Alignment::Left: break;
+        case Alignment::Right:
+            word("qr");
+            break;
+        case Alignment::Center:
+            word("qc");
+            break;
+        case Alignment::Justify:
+            word("qj");
+            break;
+        case Alignment::Left:
+            break;
         }
         if (format.leftIndent != 0) word("li", format.leftIndent);
         if (format.rightIndent != 0) word("ri", format.rightIndent);
@@ -280,16 +339,18 @@ struct RtfWriter::State {
         if (!colors.empty()) {
             result += "{\\colortbl;";
             for (std::uint32_t rgb : colors)
-                result += "\\red" + std::to_string((rgb >> 16) & 0xFF) + "\\green" + std::to_string((rgb >> 8) & 0xFF) +
-                          "\\blue" + std::to_string(rgb & 0xFF) + ';';
+                result += "\\red" + std::to_string((rgb >> 16) & 0xFF) + "\\green" +
+                          std::to_string((rgb >> 8) & 0xFF) + "\\blue" + std::to_string(rgb & 0xFF) + ';';
             result += '}';
         }
         if (!lists.empty()) {
             result += "{\\*\\listtable";
-            for (std::size_t i = 0; i < lists.size(); ++i) result += listDefinition(lists[i], static_cast<int>(i + 1));
+            for (std::size_t i = 0; i < lists.size(); ++i)
+                result += listDefinition(lists[i], static_cast<int>(i + 1));
             result += "}{\\*\\listoverridetable";
             for (std::size_t i = 0; i < lists.size(); ++i)
-                result += "{\\listoverride\\listid" + std::to_string(i + 1) + "\\ls" + std::to_string(i + 1) + '}';
+                result +=
+                    "{\\listoverride\\listid" + std::to_string(i + 1) + "\\ls" + std::to_string(i + 1) + '}';
             result += '}';
         }
         result += '\n';

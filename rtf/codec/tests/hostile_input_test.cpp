@@ -52,9 +52,10 @@ TEST(RtfHostile, HugeBinLengthEndsAtTheInput) {
 
 TEST(RtfHostile, ExtremeNumbersAreClamped) {
     RichDocument document;
-    const ReadResult result = readRtf("{\\rtf1\\uc99999 \\u-32768\\u99999999999 \\fs-5\\li-99999999999\\fi2147483647"
-                                      "\\tx-5\\tx99999999\\ls-3\\ilvl99\\f-2147483648\\cf99999 a}",
-                                      document);
+    const ReadResult result =
+        readRtf("{\\rtf1\\uc99999 \\u-32768\\u99999999999 \\fs-5\\li-99999999999\\fi2147483647"
+                "\\tx-5\\tx99999999\\ls-3\\ilvl99\\f-2147483648\\cf99999 a}",
+                document);
     EXPECT_TRUE(result.ok);
     ASSERT_EQ(document.paragraphs().size(), 1u);
     const ParagraphFormat& format = document.paragraphs()[0].format;
@@ -97,8 +98,9 @@ TEST(RtfHostile, HugeTablesStayBounded) {
 TEST(RtfHostile, RandomBytesAndMutationsNeverFailToEnd) {
     std::mt19937 random(18);
     const std::string alphabet = "{}\\'*abcdefgilnprstuvx0123456789- ;\xC3\x80\n";
-    const std::string seed = "{\\rtf1\\ansi{\\fonttbl{\\f0 A;}}{\\colortbl;\\red1;}{\\*\\listtable{\\list{\\listlevel"
-                             "\\levelnfc0{\\leveltext\\'02\\'00.;}}\\listid1}}\\pard\\ls1\\tqc\\tx100 a\\u1044?\\'e9\\par}";
+    const std::string seed =
+        "{\\rtf1\\ansi{\\fonttbl{\\f0 A;}}{\\colortbl;\\red1;}{\\*\\listtable{\\list{\\listlevel"
+        "\\levelnfc0{\\leveltext\\'02\\'00.;}}\\listid1}}\\pard\\ls1\\tqc\\tx100 a\\u1044?\\'e9\\par}";
     const auto start = std::chrono::steady_clock::now();
     for (int round = 0; round < 3000; ++round) {
         std::string input = seed;
@@ -106,7 +108,9 @@ TEST(RtfHostile, RandomBytesAndMutationsNeverFailToEnd) {
         for (int e = 0; e < edits; ++e) {
             const std::size_t at = random() % (input.size() + 1);
             switch (random() % 3) {
-            case 0: input.insert(at, 1, alphabet[random() % alphabet.size()]); break;
+            case 0:
+                input.insert(at, 1, alphabet[random() % alphabet.size()]);
+                break;
             case 1:
                 if (at < input.size()) input.erase(at, 1);
                 break;
@@ -141,14 +145,17 @@ void expectFixedPoint(std::string_view rtf) {
 
 TEST(RtfHostile, FuzzFindingsStayFixed) {
     // Control characters in a font name, in the text (\u1) and in list marker texts.
-    expectFixedPoint("{\\rtf1{\\fonttbl{\\f0\\fnil A\x01\x1e" "B;}}\\f0 x\\u1 y}");
-    expectFixedPoint("{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'04\\'00\\'0b.;}}\\listid1}}"
-                     "{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}\\ls1 a}");
+    expectFixedPoint("{\\rtf1{\\fonttbl{\\f0\\fnil A\x01\x1e"
+                     "B;}}\\f0 x\\u1 y}");
+    expectFixedPoint(
+        "{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'04\\'00\\'0b.;}}\\listid1}}"
+        "{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}\\ls1 a}");
     // A font with a charset but no name, whose text must stay in that charset's encoding.
     expectFixedPoint("{\\rtf1{\\fonttbl{\\f0\\fcharset128;}}\\f0 \\u228?}");
     // A marker text with a character beyond the first plane, which \leveltext counts twice.
-    expectFixedPoint("{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'04\\'00\\u-10179?\\u-8704?.;}}"
-                     "\\listid1}}{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}\\ls1 a}");
+    expectFixedPoint(
+        "{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'04\\'00\\u-10179?\\u-8704?.;}}"
+        "\\listid1}}{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}\\ls1 a}");
 }
 
 TEST(RtfHostile, TablesInsideAListLevelAreSkipped) {

@@ -44,8 +44,8 @@ inline void expectLibreOfficeFormats(const RichDocument& document) {
                                        {7200, TabKind::Decimal, TabLeader::None}};
     EXPECT_EQ(p[4].format.tabs, tabs);
 
-    const ListStyle styles[] = {ListStyle::Bullet,      ListStyle::Bullet,      ListStyle::None,
-                                ListStyle::Arabic,      ListStyle::Arabic,      ListStyle::LowerLetter,
+    const ListStyle styles[] = {ListStyle::Bullet,      ListStyle::Bullet,     ListStyle::None,
+                                ListStyle::Arabic,      ListStyle::Arabic,     ListStyle::LowerLetter,
                                 ListStyle::UpperLetter, ListStyle::LowerRoman, ListStyle::UpperRoman};
     for (std::size_t i = 0; i < std::size(styles); ++i) EXPECT_EQ(p[5 + i].format.list.style, styles[i]) << i;
     EXPECT_EQ(p[13].format.list.start, 3);

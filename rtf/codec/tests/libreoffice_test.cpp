@@ -181,9 +181,10 @@ RichDocument everyFormat() {
         document.addText("between", plain);
     }
     document.addParagraph();
-    document.addText("Caf\xC3\xA9 \xE2\x82\xAC \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xCE\xB1\xCE\xB2 "
-                     "\xF0\x9F\x98\x80",
-                     plain);
+    document.addText(
+        "Caf\xC3\xA9 \xE2\x82\xAC \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xCE\xB1\xCE\xB2 "
+        "\xF0\x9F\x98\x80",
+        plain);
     return document;
 }
 
@@ -268,9 +269,11 @@ TEST_F(LibreOffice, WhatDocketWritesKeepsTextFormatsTabsAndLists) {
 
 TEST_F(LibreOffice, CorpusFilesOfOtherWritersConvertToTheSameText) {
     // LibreOffice and docket agree on the text of the hand-written files in every code page.
-    for (const char* name : {"pn_lists", "cyrillic_1251", "central_european_1250", "greek_turkish_1253_1254"}) {
+    for (const char* name :
+         {"pn_lists", "cyrillic_1251", "central_european_1250", "greek_turkish_1253_1254"}) {
         SCOPED_TRACE(name);
-        const fs::path text = convert(kCorpus / (std::string(name) + ".rtf"), "txt:Text (encoded):UTF8", name);
+        const fs::path text =
+            convert(kCorpus / (std::string(name) + ".rtf"), "txt:Text (encoded):UTF8", name);
         ASSERT_FALSE(text.empty());
         std::string expected = normalised(slurp(kCorpus / (std::string(name) + ".txt")));
         // LibreOffice numbers every legacy \pn list in Arabic numbers, continuing the list

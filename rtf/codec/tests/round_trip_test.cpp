@@ -67,9 +67,9 @@ TEST(RtfRoundTrip, EveryParagraphFormat) {
     }
     document.addParagraph(); // an empty paragraph in the middle
     ParagraphFormat tabs;
-    tabs.tabs = {{720, TabKind::Left, TabLeader::None},     {2160, TabKind::Center, TabLeader::Hyphens},
-                 {3600, TabKind::Right, TabLeader::Dots},   {5040, TabKind::Decimal, TabLeader::Underline},
-                 {6480, TabKind::Bar, TabLeader::None},     {7920, TabKind::Left, TabLeader::ThickLine},
+    tabs.tabs = {{720, TabKind::Left, TabLeader::None},   {2160, TabKind::Center, TabLeader::Hyphens},
+                 {3600, TabKind::Right, TabLeader::Dots}, {5040, TabKind::Decimal, TabLeader::Underline},
+                 {6480, TabKind::Bar, TabLeader::None},   {7920, TabKind::Left, TabLeader::ThickLine},
                  {9000, TabKind::Left, TabLeader::Equals}};
     document.addParagraph(tabs);
     document.addText("a\tb\tc\t1.5\td\te\tf");
@@ -114,7 +114,10 @@ TEST(RtfRoundTrip, TextInEveryScript) {
     // the non-breaking and soft hyphens and space.
     document.addText("Caf\xC3\xA9 \xC3\xB1 \xE2\x82\xAC 5 \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 "
                      "\xCE\xB1\xCE\xB2 \xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80\xF0\x9F\x91\x8D {x} \\ "
-                     "a\xC2\xA0" "b\xC2\xAD" "c\xE2\x80\x91" "d\nline two",
+                     "a\xC2\xA0"
+                     "b\xC2\xAD"
+                     "c\xE2\x80\x91"
+                     "d\nline two",
                      face("Arial"));
     CharFormat cyrillic = face("Arial Cyr");
     cyrillic.charset = 204;

@@ -17,7 +17,9 @@ RichDocument read(std::string_view rtf, ReadResult* result = nullptr) {
     return document;
 }
 
-std::string text(std::string_view rtf) { return rtfToPlainText(rtf); }
+std::string text(std::string_view rtf) {
+    return rtfToPlainText(rtf);
+}
 
 TEST(RtfReader, RefusesWhatIsNotRtfAndGivesTheSinkNothing) {
     RichDocument document;
@@ -45,11 +47,12 @@ TEST(RtfReader, ParagraphsLinesTabsAndTheLastParagraph) {
 }
 
 TEST(RtfReader, FontAndColourTablesAndCharacterFormats) {
-    const RichDocument document = read(
-        "{\\rtf1\\ansi\\deff1{\\fonttbl{\\f0\\froman\\fcharset0 Times New Roman;}{\\f1\\fswiss Arial{\\*\\panose 0}"
-        ";}}{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
-        "plain \\f0\\fs28\\b bold\\i0\\i italic\\ul under\\ul0\\strike strike\\strike0\\b0\\i0 "
-        "\\cf1 red\\cf0\\highlight2 mark\\highlight0\\chcbpat1 back\\plain\\cb2 cb\\plain  end}");
+    const RichDocument document =
+        read("{\\rtf1\\ansi\\deff1{\\fonttbl{\\f0\\froman\\fcharset0 Times New Roman;}{\\f1\\fswiss "
+             "Arial{\\*\\panose 0}"
+             ";}}{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
+             "plain \\f0\\fs28\\b bold\\i0\\i italic\\ul under\\ul0\\strike strike\\strike0\\b0\\i0 "
+             "\\cf1 red\\cf0\\highlight2 mark\\highlight0\\chcbpat1 back\\plain\\cb2 cb\\plain  end}");
     ASSERT_EQ(document.paragraphs().size(), 1u);
     const auto& runs = document.paragraphs()[0].runs;
     ASSERT_EQ(runs.size(), 10u);
@@ -138,40 +141,46 @@ TEST(RtfReader, TabStopsWithKindsAndLeadersSortedAndCapped) {
 TEST(RtfReader, LegacyPnListsInEveryStyle) {
     // As a simple word processor writes them: the literal marker in \pntext is skipped, the
     // marker comes from the list format.
-    const RichDocument document = read(
-        "{\\rtf1\\ansi{\\fonttbl{\\f0\\fnil Arial;}{\\f1\\fnil\\fcharset2 Symbol;}}"
-        "\\pard{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}\\fi-720\\li720 dot\\par"
-        "\\pard{\\pntext\\f0 1.\\tab}{\\*\\pn\\pnlvlbody\\pnf0\\pnindent0\\pnstart1\\pndec{\\pntxta.}}\\fi-720\\li720 "
-        "one\\par{\\pntext\\f0 2.\\tab}two\\par"
-        "\\pard{\\*\\pn\\pnlvlbody\\pnlcltr\\pnstart1{\\pntxta)}}la\\par"
-        "\\pard{\\*\\pn\\pnlvlbody\\pnucltr\\pnstart2{\\pntxtb(}{\\pntxta)}}ua\\par"
-        "\\pard{\\*\\pn\\pnlvlbody\\pnlcrm\\pnstart4{\\pntxta.}}lr\\par"
-        "\\pard{\\*\\pn\\pnlvlbody\\pnucrm\\pnstart9{\\pntxta.}}ur\\par"
-        "\\pard plain\\par}");
+    const RichDocument document =
+        read("{\\rtf1\\ansi{\\fonttbl{\\f0\\fnil Arial;}{\\f1\\fnil\\fcharset2 Symbol;}}"
+             "\\pard{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}\\fi-"
+             "720\\li720 dot\\par"
+             "\\pard{\\pntext\\f0 "
+             "1.\\tab}{\\*\\pn\\pnlvlbody\\pnf0\\pnindent0\\pnstart1\\pndec{\\pntxta.}}\\fi-720\\li720 "
+             "one\\par{\\pntext\\f0 2.\\tab}two\\par"
+             "\\pard{\\*\\pn\\pnlvlbody\\pnlcltr\\pnstart1{\\pntxta)}}la\\par"
+             "\\pard{\\*\\pn\\pnlvlbody\\pnucltr\\pnstart2{\\pntxtb(}{\\pntxta)}}ua\\par"
+             "\\pard{\\*\\pn\\pnlvlbody\\pnlcrm\\pnstart4{\\pntxta.}}lr\\par"
+             "\\pard{\\*\\pn\\pnlvlbody\\pnucrm\\pnstart9{\\pntxta.}}ur\\par"
+             "\\pard plain\\par}");
     ASSERT_EQ(document.paragraphs().size(), 8u);
     const ParagraphFormat& dot = document.paragraphs()[0].format;
     EXPECT_EQ(dot.list.style, ListStyle::Bullet);
     EXPECT_EQ(dot.leftIndent, 720);
     EXPECT_EQ(dot.firstLineIndent, -720);
     EXPECT_EQ(document.paragraphs()[0].plainText(), "dot");
-    EXPECT_EQ(document.plainText(), "\xE2\x80\xA2\tdot\n1.\tone\n2.\ttwo\na)\tla\n(B)\tua\niv.\tlr\nIX.\tur\nplain");
+    EXPECT_EQ(document.plainText(),
+              "\xE2\x80\xA2\tdot\n1.\tone\n2.\ttwo\na)\tla\n(B)\tua\niv.\tlr\nIX.\tur\nplain");
 }
 
 TEST(RtfReader, ListTableListsWithListTextSkipped) {
     // As LibreOffice and other word processors write them.
-    const RichDocument document = read(
-        "{\\rtf1\\ansi{\\fonttbl{\\f0\\fnil Arial;}}"
-        "{\\*\\listtable{\\list\\listtemplateid1\\listhybrid"
-        "{\\listlevel\\levelnfc23\\levelnfcn23\\leveljc0\\levelstartat1{\\leveltext\\leveltemplateid2\\'01\\u8226 ?;}"
-        "{\\levelnumbers;}\\f3\\fi-360\\li720}"
-        "{\\listlevel\\levelnfc2\\levelstartat3{\\leveltext\\'02\\'01);}{\\levelnumbers\\'01;}\\fi-360\\li1440}"
-        "{\\listname ;}\\listid7}"
-        "{\\list{\\listlevel\\levelnfc4\\levelstartat1{\\leveltext\\'03(\\'00);}{\\levelnumbers\\'02;}}\\listid8}}"
-        "{\\*\\listoverridetable{\\listoverride\\listid7\\listoverridecount0\\ls1}"
-        "{\\listoverride\\listid8\\listoverridecount0\\ls2}}"
-        "\\pard\\ls1\\ilvl0{\\listtext\\pard\\plain \\u8226\\'3f\\tab}first\\par"
-        "\\pard\\ls1\\ilvl1{\\listtext iii)\\tab}nested\\par"
-        "\\pard\\ls2\\li200\\fi-100{\\listtext (a)\\tab}letter\\par}");
+    const RichDocument document =
+        read("{\\rtf1\\ansi{\\fonttbl{\\f0\\fnil Arial;}}"
+             "{\\*\\listtable{\\list\\listtemplateid1\\listhybrid"
+             "{\\listlevel\\levelnfc23\\levelnfcn23\\leveljc0\\levelstartat1{\\leveltext\\leveltemplateid2\\'"
+             "01\\u8226 ?;}"
+             "{\\levelnumbers;}\\f3\\fi-360\\li720}"
+             "{\\listlevel\\levelnfc2\\levelstartat3{\\leveltext\\'02\\'01);}{\\levelnumbers\\'01;}\\fi-"
+             "360\\li1440}"
+             "{\\listname ;}\\listid7}"
+             "{\\list{\\listlevel\\levelnfc4\\levelstartat1{\\leveltext\\'03(\\'00);}{\\levelnumbers\\'02;}}"
+             "\\listid8}}"
+             "{\\*\\listoverridetable{\\listoverride\\listid7\\listoverridecount0\\ls1}"
+             "{\\listoverride\\listid8\\listoverridecount0\\ls2}}"
+             "\\pard\\ls1\\ilvl0{\\listtext\\pard\\plain \\u8226\\'3f\\tab}first\\par"
+             "\\pard\\ls1\\ilvl1{\\listtext iii)\\tab}nested\\par"
+             "\\pard\\ls2\\li200\\fi-100{\\listtext (a)\\tab}letter\\par}");
     ASSERT_EQ(document.paragraphs().size(), 3u);
     const ParagraphFormat& first = document.paragraphs()[0].format;
     EXPECT_EQ(first.list.style, ListStyle::Bullet);
@@ -192,15 +201,16 @@ TEST(RtfReader, ListTableListsWithListTextSkipped) {
 TEST(RtfReader, HexBytesThroughFontCharsetThenAnsiCodePageThenWindows1252) {
     // Font charset 204 (Cyrillic) wins over \ansicpg; without a charset, \ansicpg1250 decodes;
     // without either, 1252.
-    EXPECT_EQ(text("{\\rtf1\\ansi\\ansicpg1250{\\fonttbl{\\f0\\fcharset204 A;}{\\f1 B;}}\\f0\\'c4\\'e0 \\f1\\'8a\\'e8}"),
-              "\xD0\x94\xD0\xB0 \xC5\xA0\xC4\x8D"); // "Да Šč"
-    EXPECT_EQ(text("{\\rtf1\\ansi \\'e9\\'80\\'93}"), "\xC3\xA9\xE2\x82\xAC\xE2\x80\x9C"); // é € “
+    EXPECT_EQ(text("{\\rtf1\\ansi\\ansicpg1250{\\fonttbl{\\f0\\fcharset204 A;}{\\f1 B;}}\\f0\\'c4\\'e0 "
+                   "\\f1\\'8a\\'e8}"),
+              "\xD0\x94\xD0\xB0 \xC5\xA0\xC4\x8D");                                             // "Да Šč"
+    EXPECT_EQ(text("{\\rtf1\\ansi \\'e9\\'80\\'93}"), "\xC3\xA9\xE2\x82\xAC\xE2\x80\x9C");      // é € “
     EXPECT_EQ(text("{\\rtf1\\ansi\\ansicpg1251 \\'c0\\'e1\\'e2}"), "\xD0\x90\xD0\xB1\xD0\xB2"); // Абв
-    EXPECT_EQ(text("{\\rtf1\\ansi\\ansicpg1253 \\'e1}"), "\xCE\xB1");                      // α
-    EXPECT_EQ(text("{\\rtf1\\ansi\\ansicpg1254 \\'fe}"), "\xC5\x9F");                      // ş
-    EXPECT_EQ(text("{\\rtf1\\ansi\\ansicpg1257 \\'e0}"), "\xC4\x85");                      // ą
-    EXPECT_EQ(text("{\\rtf1\\pc \\'82}"), "\xC3\xA9");                                      // 437 é
-    EXPECT_EQ(text("{\\rtf1\\ansi\\ansicpg65001 \\'d0\\'94}"), "\xD0\x94");                // UTF-8 Д
+    EXPECT_EQ(text("{\\rtf1\\ansi\\ansicpg1253 \\'e1}"), "\xCE\xB1");                           // α
+    EXPECT_EQ(text("{\\rtf1\\ansi\\ansicpg1254 \\'fe}"), "\xC5\x9F");                           // ş
+    EXPECT_EQ(text("{\\rtf1\\ansi\\ansicpg1257 \\'e0}"), "\xC4\x85");                           // ą
+    EXPECT_EQ(text("{\\rtf1\\pc \\'82}"), "\xC3\xA9");                                          // 437 é
+    EXPECT_EQ(text("{\\rtf1\\ansi\\ansicpg65001 \\'d0\\'94}"), "\xD0\x94");                     // UTF-8 Д
     // Raw 8-bit bytes in the text decode the same way.
     EXPECT_EQ(text("{\\rtf1\\ansi\\ansicpg1251 \xC0}"), "\xD0\x90");
 }
@@ -210,13 +220,15 @@ TEST(RtfReader, UnicodeWithFallbackSkipAndSurrogates) {
     // \uc2 skips two fallback characters, a \'hh counting as one; groups keep their own \uc.
     EXPECT_EQ(text("{\\rtf1\\uc2 \\u1044\\'3f?x{\\uc0\\u1044 y}\\u1044 ab}"), "\xD0\x94x\xD0\x94y\xD0\x94");
     // A lone surrogate is a replacement character; \u-32768 is U+8000.
-    EXPECT_EQ(text("{\\rtf1\\uc0\\u-10179 a\\u-32768}"), "\xEF\xBF\xBD" "a\xE8\x80\x80");
+    EXPECT_EQ(text("{\\rtf1\\uc0\\u-10179 a\\u-32768}"), "\xEF\xBF\xBD"
+                                                         "a\xE8\x80\x80");
 }
 
 TEST(RtfReader, SpecialCharactersAndEscapes) {
-    EXPECT_EQ(text("{\\rtf1 \\emdash\\endash\\bullet\\lquote\\rquote\\ldblquote\\rdblquote\\~\\-\\_\\\\\\{\\}}"),
-              "\xE2\x80\x94\xE2\x80\x93\xE2\x80\xA2\xE2\x80\x98\xE2\x80\x99\xE2\x80\x9C\xE2\x80\x9D\xC2\xA0"
-              "\xC2\xAD\xE2\x80\x91\\{}");
+    EXPECT_EQ(
+        text("{\\rtf1 \\emdash\\endash\\bullet\\lquote\\rquote\\ldblquote\\rdblquote\\~\\-\\_\\\\\\{\\}}"),
+        "\xE2\x80\x94\xE2\x80\x93\xE2\x80\xA2\xE2\x80\x98\xE2\x80\x99\xE2\x80\x9C\xE2\x80\x9D\xC2\xA0"
+        "\xC2\xAD\xE2\x80\x91\\{}");
 }
 
 TEST(RtfReader, SkipsDestinationsButKeepsFieldResults) {
@@ -225,20 +237,22 @@ TEST(RtfReader, SkipsDestinationsButKeepsFieldResults) {
                    "{\\*\\unknowndest secret}{\\*\\pnseclvl1\\pnucrm{\\pntxta .}}"
                    "a{\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt link}}b{\\v hidden}c"
                    "\\bin3 {}}\\par d}"),
-          "alinkbc\nd");
+              "alinkbc\nd");
     // An unknown destination without \* keeps its text, as the format asks.
     EXPECT_EQ(text("{\\rtf1{\\madeup kept}}"), "kept");
 }
 
 TEST(RtfReader, TablesReadAsTabSeparatedRows) {
-    EXPECT_EQ(text("{\\rtf1\\trowd\\cellx1000\\cellx2000\\intbl a\\cell b\\cell\\row\\trowd\\intbl c\\cell d\\cell\\row"
+    EXPECT_EQ(text("{\\rtf1\\trowd\\cellx1000\\cellx2000\\intbl a\\cell b\\cell\\row\\trowd\\intbl c\\cell "
+                   "d\\cell\\row"
                    "\\pard after\\par}"),
               "a\tb\nc\td\nafter");
 }
 
 TEST(RtfReader, TruncatedInputKeepsWhatWasReadAndWarns) {
     ReadResult result;
-    const RichDocument document = read("{\\rtf1{\\fonttbl{\\f0 Arial;}}\\pard\\qc\\b first\\par second {\\i third", &result);
+    const RichDocument document =
+        read("{\\rtf1{\\fonttbl{\\f0 Arial;}}\\pard\\qc\\b first\\par second {\\i third", &result);
     EXPECT_TRUE(result.ok);
     EXPECT_TRUE(result.truncated);
     EXPECT_FALSE(result.message.empty());

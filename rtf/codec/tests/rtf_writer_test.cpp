@@ -115,8 +115,10 @@ TEST(RtfWriter, ListsUseTheListTableOneListPerRun) {
     EXPECT_EQ(writeRtf(document),
               "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1{\\*\\listtable"
               "{\\list{\\listlevel\\levelnfc23\\levelstartat1{\\leveltext\\'01\\'95;}}\\listid1}"
-              "{\\list{\\listlevel\\levelnfc1\\levelstartat3{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}}\\listid2}"
-              "{\\list{\\listlevel\\levelnfc1\\levelstartat3{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}}\\listid3}}"
+              "{\\list{\\listlevel\\levelnfc1\\levelstartat3{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}}"
+              "\\listid2}"
+              "{\\list{\\listlevel\\levelnfc1\\levelstartat3{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}}"
+              "\\listid3}}"
               "{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}{\\listoverride\\listid2\\ls2}"
               "{\\listoverride\\listid3\\ls3}}\n"
               "\\pard\\li360\\fi-360\\ls1{\\listtext\\'95\\tab}one\\par\n"

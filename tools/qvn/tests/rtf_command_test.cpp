@@ -76,7 +76,8 @@ TEST(QvnRtfTest, UnreadableInputExitsWithTwoAndSaysWhy) {
     std::getline(std::ifstream(dir.file("err")), warning);
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(out, kText.substr(0, kText.find("a\tb")));
-    EXPECT_NE(warning.find("warning: the document ends before its last closing brace"), std::string::npos) << warning;
+    EXPECT_NE(warning.find("warning: the document ends before its last closing brace"), std::string::npos)
+        << warning;
 }
 
 TEST(QvnRtfTest, MemoShowPrintsOneBodyAsTextOrAsStored) {
