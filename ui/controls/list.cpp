@@ -140,6 +140,14 @@ public:
         painter->restore();
     }
 
+protected:
+    // A picture pads a number to its width; the column aligns it, so the padding would only push
+    // the digits out of a narrow column.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->text = option->text.trimmed();
+    }
+
 private:
     const ListColumn* column(int i) const {
         const Control* c = window_.controlData(control_);

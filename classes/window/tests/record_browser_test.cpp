@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QWidget>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -575,6 +578,21 @@ TEST_F(BrowseTest, ACompletedFormRepositionsOnTheRecordItWrote) {
     user.click(cClose);
     run();
     EXPECT_EQ(forms, (std::vector<std::pair<std::uint8_t, int>>{{RequestDelete, 47}}));
+}
+
+// A picture of the list for a reviewer: the memo list's columns, the highlight, the thumb.
+TEST_F(BrowseTest, ScreenshotOfTheList) {
+    seed(200);
+    user.pickRow(cList, 4);
+    user.pressKey(cList, ui::key::PageDown);
+    check([&] {
+        const QByteArray scale = qgetenv("QT_SCALE_FACTOR");
+        const QString name = QStringLiteral("/record-browser%1.png").arg(scale.isEmpty() ? QString() : "-x" + QString(scale));
+        QDir().mkpath(QStringLiteral(DOCKET_SCREENSHOT_DIR));
+        EXPECT_TRUE(top()->widget()->grab().save(QStringLiteral(DOCKET_SCREENSHOT_DIR) + name));
+    });
+    user.click(cClose);
+    run();
 }
 
 // ---- The view reader's texts ---------------------------------------------------------------------
