@@ -10,7 +10,8 @@
 // and surrogate pairs, \bin, the special characters (\tab \line \emdash \endash \bullet \lquote
 // \rquote \ldblquote \rdblquote \~ \- \_ ...). Destinations marked \* and the known destinations
 // without text (style sheet, info, pictures, objects, headers, footers, fields' instructions...)
-// are skipped; tables read as tab-separated cells, one row per paragraph.
+// are skipped, and so is hidden text (\v); a field's result is text; tables read as
+// tab-separated cells, one row per paragraph; \page and \sect end a paragraph that has text.
 //
 // Paragraph properties apply to the paragraph that a \par ends, wherever they stand inside it, so
 // the reader holds one paragraph at a time and hands it to the sink at its end.
@@ -18,8 +19,10 @@
 // What it promises on any input: it never crashes, returns after one pass over the bytes, and
 // keeps to the limits below (group depth, text delivered, paragraphs delivered, tables' sizes).
 // Damaged input gives what could be read and a warning: a document cut off before its closing
-// braces keeps all of its text. Only bytes that do not begin with "{\rtf" fail outright, and then
-// the sink is given nothing at all.
+// braces keeps all of its text. Only bytes that do not begin with "{\rtf" (in any case, after an
+// optional byte-order mark and blanks) fail outright, and then the sink is given nothing at all.
+// Bytes after the document's closing brace (a field's padding, a terminating NUL) are ignored.
+// Control characters other than tab and line break are dropped, as the writer drops them.
 //
 // Runs on any thread; it keeps no state between calls.
 #include <cstddef>
