@@ -382,7 +382,6 @@ const WordEntry* findWord(std::string_view name) {
     // Every kind of underline (\uld, \ulwave, \ulth...) is an underline; \ulc is its colour.
     static constexpr WordEntry kAnyUnderline{"ul", Word::Underline};
     if (name.size() > 2 && name.substr(0, 2) == "ul" && name != "ulc") return &kAnyUnderline;
-    // \pnlvl1 to \pnlvl9 are "pnlvl" with a number, which the tokenizer already split off.
     return nullptr;
 }
 
@@ -423,7 +422,6 @@ private:
     void finishColor();
     void finishLevelText();
     void setDestination(Destination destination) { top().destination = destination; }
-    bool stopped() const { return stopped_; }
 
     RtfSink& sink_;
     const ReadLimits& limits_;

@@ -37,7 +37,6 @@ struct RtfWriter::State {
     bool firstParagraph = true;
     ListNumbering numbering;
     std::vector<ListFormat> lists; // one per run of list paragraphs; run i is list i + 1, \ls i + 1
-    bool inParagraph = false;
     std::string result;
 
     void word(std::string_view name) {
@@ -367,7 +366,6 @@ void RtfWriter::beginDocument(const DocumentFormat& format) {
 
 void RtfWriter::beginParagraph(const ParagraphFormat& format) {
     state_->paragraph(format);
-    state_->inParagraph = true;
 }
 
 void RtfWriter::text(std::string_view utf8, const CharFormat& format) {
@@ -379,7 +377,6 @@ void RtfWriter::text(std::string_view utf8, const CharFormat& format) {
 void RtfWriter::endParagraph() {
     state_->word("par");
     state_->raw("\n");
-    state_->inParagraph = false;
 }
 
 void RtfWriter::endDocument() {
