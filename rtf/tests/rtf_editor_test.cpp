@@ -331,3 +331,27 @@ TEST(RtfEditor, EscapeInABarDoesNotEndTheEditor) {
     });
     ASSERT_TRUE(ui::Scheduler::instance().run());
 }
+
+TEST(RtfEditor, TheTextControlsAttributesCarryOver) {
+    Harness h;
+    ui::startThread([&] {
+        ui::WindowDefinition definition = hostWindow(false);
+        definition.controls[0].attributes |= ui::attr::ReadOnly | ui::attr::Skip | ui::attr::Disabled;
+        ui::Window host(definition);
+        kwRTF editor;
+        ASSERT_TRUE(editor.Init(&host, 1, false, false, false));
+        drain(host);
+        ui::RichTextControl* text = editor.HRTFWINDOW;
+        EXPECT_TRUE(text->isReadOnly());
+        EXPECT_FALSE(text->isEnabled());
+        EXPECT_EQ(text->focusPolicy(), Qt::ClickFocus);
+        // No bars and no ruler: nothing above the text, which covers the whole control.
+        EXPECT_EQ(editor.containerHeight(), 0);
+        expectOver(editor, textBox(host, 1), 0, "bare");
+        // A text control without a colour of its own gives a white editor.
+        EXPECT_EQ(text->backgroundColor(), 0xFFFFFF);
+        EXPECT_EQ(text->palette().color(QPalette::Base), QColor(Qt::white));
+        editor.Close(false);
+    });
+    ASSERT_TRUE(ui::Scheduler::instance().run());
+}
