@@ -164,14 +164,14 @@ bool RichClipboardControl::canInsertFromMimeData(const QMimeData* source) const 
 }
 
 void RichClipboardControl::insertFromMimeData(const QMimeData* source) {
-    if (source != nullptr) paste(*source, false);
+    if (source != nullptr) pasteFrom(*source, false);
 }
 
 void RichClipboardControl::pastePlain() {
-    if (const QMimeData* mime = QApplication::clipboard()->mimeData()) paste(*mime, true);
+    if (const QMimeData* mime = QApplication::clipboard()->mimeData()) pasteFrom(*mime, true);
 }
 
-void RichClipboardControl::paste(const QMimeData& mime, bool plain) {
+void RichClipboardControl::pasteFrom(const QMimeData& mime, bool plain) {
     const std::size_t budget = rtfBudget ? rtfBudget() : 0;
     lastPaste_ = pasteInto(*this, mime, plain, budget);
     if (lastPaste_ != PasteResult::TooLong && lastPaste_ != PasteResult::TooLarge) return;

@@ -60,7 +60,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void paste(const QMimeData& mime, bool plain);
+    void pasteFrom(const QMimeData& mime, bool plain);
 
     PasteResult lastPaste_ = PasteResult::Nothing;
 };
