@@ -173,7 +173,8 @@ int writeFileAtomically(const std::string& path, const std::string& bytes) {
     ::fchmod(fd.get(), mode);
     std::size_t done = 0;
     while (done < bytes.size()) {
-        ssize_t wrote = ::write(fd.get(), bytes.data() + done, std::min<std::size_t>(bytes.size() - done, 4096));
+        ssize_t wrote =
+            ::write(fd.get(), bytes.data() + done, std::min<std::size_t>(bytes.size() - done, 4096));
         if (wrote < 0) {
             if (errno == EINTR) continue;
             return fail(platform::codeFromErrno(errno));
@@ -301,7 +302,8 @@ bool kwRTF::SaveToFile(const std::string& name) {
     std::string chosen = trimRight(name);
     std::string extension;
     if (chosen.empty()) {
-        if (!ui::fileDialog("", chosen, kFileFilterSave, ui::file::Save | ui::file::AskOverwrite | ui::file::KeepDirectory))
+        if (!ui::fileDialog("", chosen, kFileFilterSave,
+                            ui::file::Save | ui::file::AskOverwrite | ui::file::KeepDirectory))
             return false;
         if (!Ready()) return false;
         if (extensionOf(chosen).empty()) chosen += ".RTF";
@@ -312,14 +314,15 @@ bool kwRTF::SaveToFile(const std::string& name) {
         chosen += ".RTF";
     } else if (extension != ".RTF" && extension != ".TXT") {
         ui::beep();
-        ui::messageBox("Unknown file format: \"" + extension + "\"|Extension must be .RTF or .TXT.", "Format Error",
-                       kIconExclamation);
+        ui::messageBox("Unknown file format: \"" + extension + "\"|Extension must be .RTF or .TXT.",
+                       "Format Error", kIconExclamation);
         return false;
     }
     std::string bytes, error;
     {
         WaitCursor wait;
-        bool ok = HRTFWINDOW->streamOut(extension == ".RTF" ? ui::StreamFormat::Rtf : ui::StreamFormat::Text, bytes, error);
+        bool ok = HRTFWINDOW->streamOut(extension == ".RTF" ? ui::StreamFormat::Rtf : ui::StreamFormat::Text,
+                                        bytes, error);
         // Without RTF the document still goes out, as plain text.
         if (!ok && extension == ".RTF") ok = HRTFWINDOW->streamOut(ui::StreamFormat::Text, bytes, error);
         if (!ok) {
@@ -352,9 +355,10 @@ std::uint8_t kwRTF::CheckModified(bool ask) {
         if (!Ready() || !HRTFWINDOW->modified()) return 0;
         ui::beep();
         const bool field = RFIELD.set();
-        const unsigned answer = ui::messageBox(field ? "Do you want to save modified data?" : "Do you want to save modified document?",
-                                               field ? "Save Data" : "Save Document", kIconQuestion,
-                                               ui::button::Yes | ui::button::No | ui::button::Cancel, ui::button::Yes);
+        const unsigned answer = ui::messageBox(
+            field ? "Do you want to save modified data?" : "Do you want to save modified document?",
+            field ? "Save Data" : "Save Document", kIconQuestion,
+            ui::button::Yes | ui::button::No | ui::button::Cancel, ui::button::Yes);
         if (answer == ui::button::Yes) {
             bool saved = false;
             if (!trimRight(SFILENAME).empty())

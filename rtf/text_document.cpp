@@ -59,7 +59,8 @@ CharFormat fromControlFormat(const ui::CharFormat& c) {
     f.italic = (c.effects & ui::cfe::Italic) != 0;
     f.underline = (c.effects & ui::cfe::Underline) != 0;
     f.strike = (c.effects & ui::cfe::StrikeOut) != 0;
-    if (!(c.effects & ui::cfe::AutoColor)) f.color = Color::fromRgb(swapRedBlue(static_cast<std::uint32_t>(c.color)));
+    if (!(c.effects & ui::cfe::AutoColor))
+        f.color = Color::fromRgb(swapRedBlue(static_cast<std::uint32_t>(c.color)));
     if (!(c.effects & ui::cfe::AutoBackColor))
         f.background = Color::fromRgb(swapRedBlue(static_cast<std::uint32_t>(c.backColor)));
     return f;

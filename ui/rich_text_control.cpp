@@ -75,12 +75,14 @@ QString withBreaks(QString text, const QString& separator) {
 // Whether two character formats agree on each member; the bits of the members that differ are
 // cleared from `mask`.
 void narrow(std::uint32_t& mask, const CharFormat& a, const CharFormat& b) {
-    for (std::uint32_t bit : {cfm::Bold, cfm::Italic, cfm::Underline, cfm::StrikeOut, cfm::Protected, cfm::Link}) {
+    for (std::uint32_t bit :
+         {cfm::Bold, cfm::Italic, cfm::Underline, cfm::StrikeOut, cfm::Protected, cfm::Link}) {
         if ((a.effects & bit) != (b.effects & bit)) mask &= ~bit;
     }
     if (a.face != b.face) mask &= ~cfm::Face;
     if (a.height != b.height) mask &= ~cfm::Size;
-    if (a.color != b.color || (a.effects & cfe::AutoColor) != (b.effects & cfe::AutoColor)) mask &= ~cfm::Color;
+    if (a.color != b.color || (a.effects & cfe::AutoColor) != (b.effects & cfe::AutoColor))
+        mask &= ~cfm::Color;
     if (a.backColor != b.backColor || (a.effects & cfe::AutoBackColor) != (b.effects & cfe::AutoBackColor))
         mask &= ~cfm::BackColor;
     if (a.offset != b.offset) mask &= ~cfm::Offset;
@@ -124,7 +126,8 @@ RichTextControl::RichTextControl(QWidget* parent) : QTextEdit(parent) {
     // The host shows its own menu when the right button is released; Qt's must not open.
     setContextMenuPolicy(Qt::PreventContextMenu);
     setUndoRedoEnabled(true);
-    default_ = fromQtCharFormat(QTextCharFormat(), document()->defaultFont(), palette().color(QPalette::Text));
+    default_ =
+        fromQtCharFormat(QTextCharFormat(), document()->defaultFont(), palette().color(QPalette::Text));
     default_.effects |= cfe::AutoColor | cfe::AutoBackColor;
 }
 
@@ -210,7 +213,8 @@ CharFormat RichTextControl::charFormat(Scope scope) const {
 void RichTextControl::setCharFormat(const CharFormat& format, Scope scope) {
     if (scope == Scope::Default) {
         const std::uint32_t m = format.mask;
-        for (std::uint32_t bit : {cfm::Bold, cfm::Italic, cfm::Underline, cfm::StrikeOut, cfm::Protected, cfm::Link}) {
+        for (std::uint32_t bit :
+             {cfm::Bold, cfm::Italic, cfm::Underline, cfm::StrikeOut, cfm::Protected, cfm::Link}) {
             if (m & bit) default_.effects = (default_.effects & ~bit) | (format.effects & bit);
         }
         if (m & cfm::Face) default_.face = format.face;
@@ -254,8 +258,8 @@ ParaFormat RichTextControl::paraFormat() const {
     QTextBlock first = document()->findBlock(c.selectionStart());
     QTextBlock last = document()->findBlock(c.selectionEnd());
     ParaFormat result = paraFormatOf(first);
-    for (QTextBlock block = first.next(); block.isValid() && last.isValid() && block.position() <= last.position();
-         block = block.next()) {
+    for (QTextBlock block = first.next();
+         block.isValid() && last.isValid() && block.position() <= last.position(); block = block.next()) {
         ParaFormat other = paraFormatOf(block);
         if (other.startIndent != result.startIndent) result.mask &= ~pfm::StartIndent;
         if (other.rightIndent != result.rightIndent) result.mask &= ~pfm::RightIndent;
@@ -376,7 +380,8 @@ int RichTextControl::formatRange(QPainter* painter, QSizeF pageTwips, int from) 
     }
     if (painter != nullptr) {
         painter->save();
-        const double sx = painter->device()->logicalDpiX() / 96.0, sy = painter->device()->logicalDpiY() / 96.0;
+        const double sx = painter->device()->logicalDpiX() / 96.0,
+                     sy = painter->device()->logicalDpiY() / 96.0;
         painter->scale(sx, sy);
         copy->drawContents(painter, QRectF(0, 0, page.width(), bottom));
         painter->restore();
@@ -522,7 +527,8 @@ QMimeData* RichTextControl::createMimeDataFromSelection() const {
 }
 
 bool RichTextControl::canInsertFromMimeData(const QMimeData* source) const {
-    return source != nullptr && (source->hasText() || dynamic_cast<const FragmentMimeData*>(source) != nullptr);
+    return source != nullptr &&
+           (source->hasText() || dynamic_cast<const FragmentMimeData*>(source) != nullptr);
 }
 
 void RichTextControl::insertFromMimeData(const QMimeData* source) {

@@ -40,7 +40,8 @@ int clampTwips(int twips) {
 }
 
 int packTab(const TabStop& t) {
-    return std::clamp(t.position, 0, kLargestTwips) * 64 + std::clamp(t.leader, 0, 7) * 8 + std::clamp(t.kind, 0, 7);
+    return std::clamp(t.position, 0, kLargestTwips) * 64 + std::clamp(t.leader, 0, 7) * 8 +
+           std::clamp(t.kind, 0, 7);
 }
 TabStop unpackTab(int packed) {
     return {packed / 64, packed % 8, (packed / 8) % 8};
@@ -216,7 +217,8 @@ QTextCharFormat toQtCharFormat(const CharFormat& f) {
     if (f.mask & cfm::Protected) q.setProperty(kProtected, (f.effects & cfe::Protected) != 0);
     if (f.mask & cfm::Link) q.setProperty(kLink, (f.effects & cfe::Link) != 0);
     // An empty brush draws in the window's text colour: that is the automatic colour.
-    if (f.mask & cfm::Color) q.setForeground((f.effects & cfe::AutoColor) ? QBrush() : QBrush(toColor(f.color)));
+    if (f.mask & cfm::Color)
+        q.setForeground((f.effects & cfe::AutoColor) ? QBrush() : QBrush(toColor(f.color)));
     if (f.mask & cfm::BackColor)
         q.setBackground((f.effects & cfe::AutoBackColor) ? QBrush() : QBrush(toColor(f.backColor)));
     if (f.mask & cfm::Offset) {
@@ -238,9 +240,10 @@ CharFormat fromQtCharFormat(const QTextCharFormat& q, const QFont& base, const Q
     f.height = static_cast<int>(std::lround(points * 20));
     bool bold = q.hasProperty(QTextFormat::FontWeight) ? q.fontWeight() >= QFont::DemiBold : base.bold();
     bool italic = q.hasProperty(QTextFormat::FontItalic) ? q.fontItalic() : base.italic();
-    bool underline = q.hasProperty(QTextFormat::TextUnderlineStyle) || q.hasProperty(QTextFormat::FontUnderline)
-                         ? q.fontUnderline()
-                         : base.underline();
+    bool underline =
+        q.hasProperty(QTextFormat::TextUnderlineStyle) || q.hasProperty(QTextFormat::FontUnderline)
+            ? q.fontUnderline()
+            : base.underline();
     bool strike = q.hasProperty(QTextFormat::FontStrikeOut) ? q.fontStrikeOut() : base.strikeOut();
     if (bold) f.effects |= cfe::Bold;
     if (italic) f.effects |= cfe::Italic;
@@ -275,8 +278,8 @@ void applyParaFormat(QTextCursor& cursor, const ParaFormat& format) {
         ParaFormat merged = paraFormatOf(block);
         const std::uint32_t m = format.mask;
         if (m & pfm::StartIndent)
-            merged.startIndent = (m & pfm::OffsetIndent) ? merged.startIndent + format.startIndent
-                                                        : format.startIndent;
+            merged.startIndent =
+                (m & pfm::OffsetIndent) ? merged.startIndent + format.startIndent : format.startIndent;
         if (m & pfm::RightIndent) merged.rightIndent = format.rightIndent;
         if (m & pfm::Offset) merged.offset = format.offset;
         if (m & pfm::Alignment) merged.alignment = format.alignment;
@@ -352,8 +355,9 @@ ParaFormat paraFormatOf(const QTextBlock& block) {
         f.numberingStart = start.isValid() ? start.toInt() : 1;
         f.listLevel = list->format().intProperty(kListLevel);
         f.numberPrefix = list->format().numberPrefix();
-        f.numberSuffix = list->format().hasProperty(QTextFormat::ListNumberSuffix) ? list->format().numberSuffix()
-                                                                                    : QStringLiteral(".");
+        f.numberSuffix = list->format().hasProperty(QTextFormat::ListNumberSuffix)
+                             ? list->format().numberSuffix()
+                             : QStringLiteral(".");
     } else {
         f.numbering = numbering::None;
         f.numberingStart = q.hasProperty(kNumberingStart) ? q.intProperty(kNumberingStart) : 1;

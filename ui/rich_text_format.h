@@ -58,11 +58,11 @@ inline constexpr std::uint32_t AutoColor = 0x40000000;     // the window's text 
 struct CharFormat {
     std::uint32_t mask = 0;
     std::uint32_t effects = 0;
-    int height = 0;      // twips
-    int offset = 0;      // twips above the baseline; below it when negative
-    long color = 0;      // 0x00BBGGRR
-    long backColor = 0;  // 0x00BBGGRR, counts unless effects hold AutoBackColor
-    int charset = 0;     // kept for the writer; the text itself is Unicode
+    int height = 0;     // twips
+    int offset = 0;     // twips above the baseline; below it when negative
+    long color = 0;     // 0x00BBGGRR
+    long backColor = 0; // 0x00BBGGRR, counts unless effects hold AutoBackColor
+    int charset = 0;    // kept for the writer; the text itself is Unicode
     QString face;
 };
 
@@ -86,8 +86,8 @@ inline constexpr int Left = 1, Right = 2, Center = 3, Justify = 4;
 }
 
 namespace numbering {
-inline constexpr int None = 0, Bullets = 1, Arabic = 2, LowerLetters = 3, UpperLetters = 4,
-                     LowerRoman = 5, UpperRoman = 6;
+inline constexpr int None = 0, Bullets = 1, Arabic = 2, LowerLetters = 3, UpperLetters = 4, LowerRoman = 5,
+                     UpperRoman = 6;
 }
 
 namespace tabkind {
@@ -113,13 +113,13 @@ struct ParaFormat {
     int numberingStart = 1;
     int startIndent = 0; // twips: the first line's indent
     int rightIndent = 0;
-    int offset = 0;      // twips: later lines relative to the first (a hanging indent is positive)
+    int offset = 0; // twips: later lines relative to the first (a hanging indent is positive)
     int alignment = align::Left;
     int spaceBefore = 0; // twips
     int spaceAfter = 0;
     std::vector<TabStop> tabs; // ascending, at most kMaxTabStops
-    int listLevel = 0;       // nesting level of a list item, from 0
-    QString numberPrefix;    // text around a list item's number: "(" and ")" give "(1)"
+    int listLevel = 0;         // nesting level of a list item, from 0
+    QString numberPrefix;      // text around a list item's number: "(" and ")" give "(1)"
     QString numberSuffix = QStringLiteral(".");
 };
 

@@ -53,8 +53,7 @@ inline QRect textBox(ui::Window& w, int control) {
 // Hands the host's queued events to its loop (and so to the editor's handlers).
 inline void drain(ui::Window& w) {
     for (int turns = 0; turns < 4; ++turns) {
-        while (w.pendingEvents() > 0 && w.takeEvent()) {
-        }
+        while (w.pendingEvents() > 0 && w.takeEvent()) {}
         ui::yieldThread();
     }
 }

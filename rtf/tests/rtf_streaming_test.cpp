@@ -4,9 +4,9 @@
 // the save prompt.
 #include "rtf/tests/editor_harness.h"
 
+#include "rtf/text_document.h"
 #include "runtime/core/error_codes.h"
 #include "runtime/core/error_state.h"
-#include "rtf/text_document.h"
 #include "ui/modal.h"
 
 #include <QTextDocument>
@@ -29,7 +29,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kBody = 8192;
-const QString kWorld = QString::fromUtf8("Caf\u00e9 cr\u00e8me \u20ac 12\tna\u00efve\n\u041f\u0440\u0438\u0432\u0435\u0442, \u043c\u0438\u0440 \U0001F600");
+const QString kWorld =
+    QString::fromUtf8("Caf\u00e9 cr\u00e8me \u20ac 12\tna\u00efve\n\u041f\u0440\u0438\u0432\u0435\u0442, "
+                      "\u043c\u0438\u0440 \U0001F600");
 
 // Runs `body` on a host procedure with an opened editor.
 void withEditor(const std::function<void(ui::Window&, kwRTF&)>& body) {
@@ -43,7 +45,9 @@ void withEditor(const std::function<void(ui::Window&, kwRTF&)>& body) {
     });
     const bool finished = ui::Scheduler::instance().run();
     for (const auto& shown : ui::ScriptedUser::instance().shown())
-        if (!finished) std::fprintf(stderr, "shown: %s %s %s\n", shown.kind.c_str(), shown.caption.c_str(), shown.text.c_str());
+        if (!finished)
+            std::fprintf(stderr, "shown: %s %s %s\n", shown.kind.c_str(), shown.caption.c_str(),
+                         shown.text.c_str());
     ASSERT_TRUE(finished);
 }
 
@@ -302,7 +306,7 @@ TEST(RtfStreaming, FailingLoadsAndSavesKeepDocumentAndFiles) {
     });
     bool documentPrompt = false;
     for (const auto& shown : h.user.shown())
-        documentPrompt = documentPrompt ||
-                         (shown.caption == "Save Document" && shown.text == "Do you want to save modified document?");
+        documentPrompt = documentPrompt || (shown.caption == "Save Document" &&
+                                            shown.text == "Do you want to save modified document?");
     EXPECT_TRUE(documentPrompt);
 }

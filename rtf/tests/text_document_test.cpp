@@ -55,7 +55,9 @@ RichDocument sample() {
     rest.italic = rest.underline = rest.strike = true;
     rest.background = Color::fromRgb(0xFFFF00);
     rest.charset = 204;
-    d.addText("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xE2\x82\xAC caf\xC3\xA9 \xF0\x9F\x98\x80\nnext line", rest);
+    d.addText("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xE2\x82\xAC caf\xC3\xA9 "
+              "\xF0\x9F\x98\x80\nnext line",
+              rest);
 
     ParagraphFormat justified;
     justified.alignment = Alignment::Justify;
@@ -63,8 +65,8 @@ RichDocument sample() {
     d.addParagraph(justified);
     d.addText("right", plain);
 
-    for (ListStyle style : {ListStyle::Bullet, ListStyle::Arabic, ListStyle::LowerLetter, ListStyle::UpperLetter,
-                            ListStyle::LowerRoman, ListStyle::UpperRoman}) {
+    for (ListStyle style : {ListStyle::Bullet, ListStyle::Arabic, ListStyle::LowerLetter,
+                            ListStyle::UpperLetter, ListStyle::LowerRoman, ListStyle::UpperRoman}) {
         for (int item = 0; item < 2; ++item) {
             ParagraphFormat list;
             list.list = ListFormat::of(style);
@@ -182,10 +184,9 @@ TEST(TextDocument, OutlandishNumbersFromAFileAreHeldToARange) {
     QtRichTextCodec codec;
     QTextDocument document;
     std::string error;
-    const std::string rtf =
-        "{\\rtf1\\ansi\\pard\\li2000000000\\fi-2000000000\\ri-2000000000\\sb2147483647"
-        "\\tx2147483000\\tqr\\tx-5\\fs2147483647 x\\par"
-        "\\pard\\li-2147483648\\fs0 y\\par}";
+    const std::string rtf = "{\\rtf1\\ansi\\pard\\li2000000000\\fi-2000000000\\ri-2000000000\\sb2147483647"
+                            "\\tx2147483000\\tqr\\tx-5\\fs2147483647 x\\par"
+                            "\\pard\\li-2147483648\\fs0 y\\par}";
     ASSERT_TRUE(codec.read(rtf, document, error)) << error;
     EXPECT_EQ(document.toPlainText(), "x\ny");
     RichDocument back;

@@ -68,7 +68,7 @@ TEST(RichTextControl, TextLimitHoldsForTypingPasteDropAndInputMethods) {
     edit.setTextLimit(10);
     typeText(edit, "abcdefgh");
     press(&edit, Qt::Key_Return, "\r"); // 9
-    typeText(edit, "XYZ");                // only X fits
+    typeText(edit, "XYZ");              // only X fits
     EXPECT_EQ(edit.textLength(), 10);
     EXPECT_EQ(documentText(*edit.document(), "|"), "abcdefgh|X");
 
@@ -151,7 +151,10 @@ TEST(RichTextControl, ParagraphFormatsKeepTabStopsAndIndentsToTheTwip) {
     ParaFormat p;
     p.mask = pfm::TabStops | pfm::StartIndent | pfm::Offset | pfm::RightIndent | pfm::Alignment;
     // Odd twips that no pixel grid holds, of every kind.
-    p.tabs = {{1441, tabkind::Left}, {2887, tabkind::Center}, {4001, tabkind::Right}, {5000, tabkind::Decimal},
+    p.tabs = {{1441, tabkind::Left},
+              {2887, tabkind::Center},
+              {4001, tabkind::Right},
+              {5000, tabkind::Decimal},
               {6007, tabkind::Bar, tableader::Dots}};
     p.startIndent = 367;
     p.offset = -181;
@@ -217,7 +220,7 @@ TEST(RichTextControl, FindGoesBothWaysWithWholeWordsAndCase) {
     EXPECT_EQ(edit.find("cat", 0, -1, findflag::Down, &end), 0);
     EXPECT_EQ(end, 3);
     EXPECT_EQ(edit.find("cat", 3, -1, findflag::Down), 4);
-    EXPECT_EQ(edit.find("cat", 7, -1, findflag::Down), 11);                    // inside "concat"
+    EXPECT_EQ(edit.find("cat", 7, -1, findflag::Down), 11);                       // inside "concat"
     EXPECT_EQ(edit.find("cat", 7, -1, findflag::Down | findflag::WholeWord), 15); // the next line
     EXPECT_EQ(edit.find("cat", 0, -1, findflag::Down | findflag::MatchCase), 4);
     EXPECT_EQ(edit.find("cat", 16, -1, findflag::Down | findflag::MatchCase), -1);
@@ -255,11 +258,14 @@ TEST(RichTextControl, PlainTextReadsUtf8OrWindows1252AndWritesCrLf) {
     EXPECT_EQ(decodePlainText("h\xC3\xA9\rx"), QString::fromUtf8("hé\nx"));
     EXPECT_EQ(decodePlainText("caf\xE9 \x80"), QString::fromUtf8("café €"));
     EXPECT_EQ(decodePlainText("\xF0\x9F\x98\x80"), QString::fromUtf8("😀"));
-    EXPECT_EQ(decodePlainText("\xED\xA0\x80"), QString::fromUtf8("í\u00A0€")); // a lone surrogate is not UTF-8
+    EXPECT_EQ(decodePlainText("\xED\xA0\x80"),
+              QString::fromUtf8("í\u00A0€")); // a lone surrogate is not UTF-8
 
     RichTextControl edit;
     std::string error, bytes;
-    ASSERT_TRUE(edit.streamIn(StreamFormat::Text, "\xEF\xBB\xBF\xD0\x9F\xD1\x80\xD0\xB8\n\xE2\x82\xAC\t\xF0\x9F\x98\x80", false, error));
+    ASSERT_TRUE(edit.streamIn(StreamFormat::Text,
+                              "\xEF\xBB\xBF\xD0\x9F\xD1\x80\xD0\xB8\n\xE2\x82\xAC\t\xF0\x9F\x98\x80", false,
+                              error));
     EXPECT_EQ(edit.document()->blockCount(), 2);
     ASSERT_TRUE(edit.streamOut(StreamFormat::Text, bytes, error));
     EXPECT_EQ(bytes, "\xD0\x9F\xD1\x80\xD0\xB8\r\n\xE2\x82\xAC\t\xF0\x9F\x98\x80");
