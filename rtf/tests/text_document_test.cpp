@@ -1,6 +1,7 @@
 // The QTextDocument adapter: a document of every format the codec knows goes into a
 // QTextDocument and comes back out unchanged, the QTextDocument shows it with Qt's own formats
 // (tab positions, lists, alignment, colours), and RTF passes through the installed codec.
+#include "rtf/codec/plain_text.h"
 #include "rtf/codec/rich_document.h"
 #include "rtf/codec/rtf_reader.h"
 #include "rtf/codec/rtf_writer.h"
@@ -12,6 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 using namespace docket;
 using namespace docket::rtf;
@@ -206,3 +210,37 @@ TEST(TextDocument, OutlandishNumbersFromAFileAreHeldToARange) {
     QTextDocument again;
     EXPECT_TRUE(codec.read(codec.write(document), again, error)) << error;
 }
+
+#ifdef RTF_CORPUS_DIR
+// Every document of the corpus passes through a QTextDocument with its words, list markers and
+// paragraphs as the codec alone reads them, and again after our writer had it.
+TEST(TextDocument, TheCorpusPassesThroughAQTextDocumentWhole) {
+    namespace fs = std::filesystem;
+    QtRichTextCodec codec;
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(RTF_CORPUS_DIR)) {
+        if (entry.path().extension() != ".rtf") continue;
+        fs::path expected = entry.path();
+        expected.replace_extension(".txt");
+        if (!fs::exists(expected)) continue;
+        ++files;
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string rtf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string direct = rtfToPlainText(rtf);
+
+        QTextDocument document;
+        std::string error;
+        ASSERT_TRUE(codec.read(rtf, document, error)) << entry.path() << ": " << error;
+        PlainTextSink through;
+        TextDocumentSource(document).walk(through);
+        EXPECT_EQ(through.result(), direct) << entry.path();
+
+        QTextDocument again;
+        ASSERT_TRUE(codec.read(codec.write(document), again, error)) << entry.path() << ": " << error;
+        PlainTextSink back;
+        TextDocumentSource(again).walk(back);
+        EXPECT_EQ(back.result(), direct) << entry.path();
+    }
+    EXPECT_GE(files, 3);
+}
+#endif
