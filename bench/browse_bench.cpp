@@ -5,9 +5,9 @@
 //
 // The register lives in D/N ("MEMO.DB", "JENIS.DB"; D defaults to the system's temporary folder
 // plus "docket-browse-bench"); it is seeded once by `qvn memo seed` (the tool built beside this
-// program, or the one DOCKET_QVN names) and reused by later runs. The list is the memo list's: memos joined to their types, three orders
-// (memo number, memo date, entry number newest first) with their thumb steps. Steps are timed on
-// the program thread, each the median of several runs:
+// program, or the one DOCKET_QVN names) and reused by later runs. The list is the memo list's: memos joined
+// to their types, three orders (memo number, memo date, entry number newest first) with their thumb steps.
+// Steps are timed on the program thread, each the median of several runs:
 //   open_ms           the window opens and the list shows its first screen (entry order)
 //   page_down_ms      one page down
 //   end_ms            a jump to the end of the order (Ctrl+End)
@@ -79,7 +79,8 @@ bool seedWithTool(const char* argv0, const std::string& folder, std::uint64_t ha
     if (const char* named = std::getenv("DOCKET_QVN"))
         tool = named;
     else
-        tool = (std::filesystem::absolute(argv0).parent_path().parent_path() / "tools" / "qvn" / "qvn").string();
+        tool =
+            (std::filesystem::absolute(argv0).parent_path().parent_path() / "tools" / "qvn" / "qvn").string();
     const std::string command = "'" + tool + "' memo seed '" + folder + "' --count " +
                                 std::to_string(static_cast<std::uint64_t>(size) - have) + " --seed " +
                                 std::to_string(have + 1) + " >&2";
@@ -115,7 +116,8 @@ public:
         const Severity base = WindowFlow::Init();
         if (base != Severity::Proceed) return base;
         PRIMARY = app::MemoRelations;
-        if (app::MemoRelations->Open() != Severity::Proceed || app::JenisRelations->Open() != Severity::Proceed)
+        if (app::MemoRelations->Open() != Severity::Proceed ||
+            app::JenisRelations->Open() != Severity::Proceed)
             return Severity::Fatal;
         FILESOPENED = 1;
         app::MemoTableAccess->BindFields();
@@ -133,7 +135,8 @@ public:
         ui::Bindings bindings;
         bindings.lists["BROWSE"] = &browser.Queue();
         openWindow(listWindow(), std::move(bindings));
-        numberStep.Init(classes::RuntimeTable, classes::step_flag::kLetters | classes::step_flag::kCaseSensitive);
+        numberStep.Init(classes::RuntimeTable,
+                        classes::step_flag::kLetters | classes::step_flag::kCaseSensitive);
         dateStep.CONTROLS = classes::step_flag::kLetters | classes::step_flag::kCaseSensitive;
         idStep.CONTROLS = classes::step_flag::kLetters | classes::step_flag::kCaseSensitive |
                           classes::step_flag::kDescending;
@@ -191,7 +194,8 @@ void runBench(Figures& out) {
         out.ok = false;
         out.error = "the list is empty";
     }
-    auto time = [&](const std::string& key, const std::function<void()>& before, const std::function<void()>& step) {
+    auto time = [&](const std::string& key, const std::function<void()>& before,
+                    const std::function<void()>& step) {
         std::vector<double> runs;
         for (int i = 0; i < kRuns; ++i) {
             if (before) before();
@@ -207,13 +211,17 @@ void runBench(Figures& out) {
         out.ms.push_back({key, median(runs)});
     };
     time("page_down_ms", nullptr, [&] { b.HandleScroll(ui::event::PageDown); });
-    time("end_ms", [&] { b.HandleScroll(ui::event::ScrollTop); }, [&] { b.HandleScroll(ui::event::ScrollBottom); });
+    time(
+        "end_ms", [&] { b.HandleScroll(ui::event::ScrollTop); },
+        [&] { b.HandleScroll(ui::event::ScrollBottom); });
     b.HandleScroll(ui::event::ScrollBottom);
     if (app::MEM.MEMO_ID != 1 || b.Queue().rows.back().fields[0] != "1") {
         out.ok = false;
         out.error = "the end of the entry order is not memo 1";
     }
-    time("top_ms", [&] { b.HandleScroll(ui::event::ScrollBottom); }, [&] { b.HandleScroll(ui::event::ScrollTop); });
+    time(
+        "top_ms", [&] { b.HandleScroll(ui::event::ScrollBottom); },
+        [&] { b.HandleScroll(ui::event::ScrollTop); });
     time("thumb_50_ms", nullptr, [&] {
         classes::OrderEntry* order = b.Current();
         order->THUMB->ValueAt(50, order->FREEELEMENT.bind());

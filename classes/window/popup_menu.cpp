@@ -45,7 +45,8 @@ std::string PopupMenu::uniqueName(const std::string& text) const {
         base = "Separator";
     } else {
         for (char c : text)
-            if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_') base += c;
+            if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')
+                base += c;
     }
     std::string name = base;
     for (int n = 1; indexOf(name) != kNpos; ++n) name = base + std::to_string(n);
@@ -63,8 +64,8 @@ PopupItem* PopupMenu::Find(const std::string& name) {
     return i == kNpos ? nullptr : &POPUPITEMS[i];
 }
 
-std::string PopupMenu::AddEntry(const std::string& text, const std::string& name, const std::string& afterName,
-                                std::uint16_t depth) {
+std::string PopupMenu::AddEntry(const std::string& text, const std::string& name,
+                                const std::string& afterName, std::uint16_t depth) {
     PopupItem item;
     item.NAME = uniqueName(name.empty() ? text : name);
     std::string shown = text;
@@ -127,13 +128,15 @@ void PopupMenu::AddEntriesAfter(const std::string& menuText, const std::string& 
     AddEntries(menuText, i == kNpos ? 1 : i + 2);
 }
 
-void PopupMenu::AddNestedMenu(const std::string& title, const std::string& menuText, const std::string& afterName) {
+void PopupMenu::AddNestedMenu(const std::string& title, const std::string& menuText,
+                              const std::string& afterName) {
     AddEntriesAfter(trimRight(title) + "{" + trimRight(menuText) + "}", afterName);
 }
 
 std::string PopupMenu::AddEntryEvent(const std::string& name, std::uint16_t event, std::int16_t control) {
     PopupItem* item = Find(name);
-    if (item == nullptr) item = Find(AddEntry(name, name, POPUPITEMS.empty() ? std::string() : POPUPITEMS.back().NAME));
+    if (item == nullptr)
+        item = Find(AddEntry(name, name, POPUPITEMS.empty() ? std::string() : POPUPITEMS.back().NAME));
     item->CONTROLID = control;
     item->EVENT = event;
     item->MIMICMODE = 0;
@@ -142,8 +145,7 @@ std::string PopupMenu::AddEntryEvent(const std::string& name, std::uint16_t even
 }
 
 std::string PopupMenu::AddItemMimic(const std::string& text, std::int16_t control) {
-    const std::string name =
-        AddEntry(text, {}, POPUPITEMS.empty() ? std::string() : POPUPITEMS.back().NAME);
+    const std::string name = AddEntry(text, {}, POPUPITEMS.empty() ? std::string() : POPUPITEMS.back().NAME);
     PopupItem* item = Find(name);
     item->CONTROLID = control;
     item->MIMICMODE = 1;
@@ -228,8 +230,9 @@ std::string PopupMenu::Prompt(int x, int y) {
         if (CLEARKEYCODE && PARENTWINDOW != nullptr) PARENTWINDOW->setKeyCode(0);
         // A mimic item of a control that is disabled now posts nothing: the menu may have been
         // built before the control changed.
-        const bool pressable = !item->MIMICMODE || (PARENTWINDOW != nullptr && PARENTWINDOW->exists(item->CONTROLID) &&
-                                                    PARENTWINDOW->getInt(item->CONTROLID, "Enabled") != 0);
+        const bool pressable =
+            !item->MIMICMODE || (PARENTWINDOW != nullptr && PARENTWINDOW->exists(item->CONTROLID) &&
+                                 PARENTWINDOW->getInt(item->CONTROLID, "Enabled") != 0);
         if (pressable)
             ui::post(item->MIMICMODE ? ui::event::Accepted : item->EVENT, item->CONTROLID, MYTHREAD);
     }

@@ -39,7 +39,7 @@ struct PopupItem {
     std::uint8_t ONTOOLBOX = 0;
     std::string ICON;
     std::string NAME;
-    std::string TEXT; // "-" alone is a separator
+    std::string TEXT;            // "-" alone is a separator
     bool followsControl = false; // the text began with "!": it is the control's text at every show
 };
 
@@ -49,11 +49,12 @@ public:
     void Init(ui::Window& parentWindow, IniStore* ini = nullptr);
     void Kill();
 
-    std::string AddEntry(const std::string& text, const std::string& name = {}, const std::string& afterName = {},
-                         std::uint16_t depth = 0);
+    std::string AddEntry(const std::string& text, const std::string& name = {},
+                         const std::string& afterName = {}, std::uint16_t depth = 0);
     void AddEntries(const std::string& menuText, std::size_t position = 0);
     void AddEntriesAfter(const std::string& menuText, const std::string& afterName);
-    void AddNestedMenu(const std::string& title, const std::string& menuText, const std::string& afterName = {});
+    void AddNestedMenu(const std::string& title, const std::string& menuText,
+                       const std::string& afterName = {});
     std::string AddEntryEvent(const std::string& name, std::uint16_t event, std::int16_t control);
     // Adds (at the end) an item mirroring `control`; a text starting with "!" follows the control's.
     std::string AddItemMimic(const std::string& text, std::int16_t control);

@@ -57,7 +57,7 @@ std::string ListRows::field(int row, int field) const {
     if (row < 0 || static_cast<std::size_t>(row) >= rows.size()) return {};
     const Row& r = rows[static_cast<std::size_t>(row)];
     return field >= 1 && static_cast<std::size_t>(field) <= r.fields.size() ? r.fields[std::size_t(field - 1)]
-                                                                             : std::string();
+                                                                            : std::string();
 }
 
 RecordBrowser::RecordBrowser() = default;
@@ -66,7 +66,8 @@ RecordBrowser::~RecordBrowser() {
     if (!shutDown_ && ORDER != nullptr) Shutdown();
 }
 
-void RecordBrowser::Init(std::int32_t listControl, runtime::View& view, TableRelations& primary, WindowFlow& window) {
+void RecordBrowser::Init(std::int32_t listControl, runtime::View& view, TableRelations& primary,
+                         WindowFlow& window) {
     ViewReader::Init(view, primary);
     ILC = listControl;
     WINDOW = &window;
@@ -348,8 +349,8 @@ void RecordBrowser::HandleNewSelection() {
     if (w == nullptr) return;
     PREVCHOICE = LASTCHOICE;
     LASTCHOICE = CURRENTCHOICE;
-    CURRENTCHOICE = static_cast<std::int32_t>(
-        std::clamp<long>(w->getInt(ILC, "Choice"), BEHAVIOR.rows.empty() ? 0 : 1, static_cast<long>(BEHAVIOR.rows.size())));
+    CURRENTCHOICE = static_cast<std::int32_t>(std::clamp<long>(
+        w->getInt(ILC, "Choice"), BEHAVIOR.rows.empty() ? 0 : 1, static_cast<long>(BEHAVIOR.rows.size())));
     LoadCurrentRecord();
     Redisplay();
 }
@@ -422,7 +423,8 @@ bool RecordBrowser::usable(std::int32_t control) const {
 void RecordBrowser::Redisplay() {
     ui::Window* w = window();
     if (w == nullptr) return;
-    if (OrderEntry* order = Current(); order != nullptr && order->LOCATOR != nullptr) order->LOCATOR->UpdateWindow();
+    if (OrderEntry* order = Current(); order != nullptr && order->LOCATOR != nullptr)
+        order->LOCATOR->UpdateWindow();
     const bool record = CURRENTCHOICE > 0 && !BEHAVIOR.rows.empty();
     // Recomputed on every show, so no action key or stale menu item finds a button enabled that
     // has nothing to act on (see the header).
@@ -445,8 +447,8 @@ void RecordBrowser::Redisplay() {
 void RecordBrowser::Component::ArmAlerts() {
     ui::Window* w = b_.window();
     if (w == nullptr) return;
-    for (int key : {ui::key::Insert, ui::key::Delete, ui::key::Ctrl + ui::key::Enter, ui::key::Shift + ui::key::Enter,
-                    ui::key::MouseLeft2, ui::key::MouseRightUp})
+    for (int key : {ui::key::Insert, ui::key::Delete, ui::key::Ctrl + ui::key::Enter,
+                    ui::key::Shift + ui::key::Enter, ui::key::MouseLeft2, ui::key::MouseRightUp})
         w->alert(b_.ILC, key, kBrowseAlertSlot);
     for (int key : characterKeys()) w->alert(b_.ILC, key, kBrowseAlertSlot);
     if (!b_.popupBuilt_) b_.buildPopup();
@@ -559,7 +561,8 @@ void RecordBrowser::RefreshAfterForm(std::uint8_t request, std::uint8_t response
 
 Severity RecordBrowser::onAccepted(std::int32_t control) {
     if (control == 0) return Severity::Proceed;
-    if (OrderEntry* order = Current(); order != nullptr && order->LOCATOR != nullptr && control == order->LOCATOR->CONTROL) {
+    if (OrderEntry* order = Current();
+        order != nullptr && order->LOCATOR != nullptr && control == order->LOCATOR->CONTROL) {
         if (order->LOCATOR->TakeAccepted()) {
             LocateFromBuffer();
             Redisplay();

@@ -38,9 +38,9 @@ std::string buildAlphaTable() {
     return t;
 }
 
-constexpr unsigned char kPunctuation[] = {'`', '!', '"', 0xA3, '$', '%', '%', '^', '&', '*', '(',
-                                          ')', '\'', '-', '=', '_', '+', ']', '[', '#', ';', '~',
-                                          '@', ':', '/', '.', ',', '?', '\\', '|', ' '};
+constexpr unsigned char kPunctuation[] = {'`', '!',  '"', 0xA3, '$', '%', '%',  '^', '&', '*', '(',
+                                          ')', '\'', '-', '=',  '_', '+', ']',  '[', '#', ';', '~',
+                                          '@', ':',  '/', '.',  ',', '?', '\\', '|', ' '};
 static_assert(sizeof kPunctuation == 31);
 
 std::string trimRight(std::string_view s) {
@@ -111,7 +111,8 @@ void TextThumbStep::Init(std::uint8_t lookupMode, std::uint8_t controls) {
     REF.assign(4 * kEntries, ' ');
     const std::string_view punctuation = stepPunctuation();
     auto admit = [&](std::uint8_t flags, unsigned char c) {
-        if ((flags & step_flag::kPunctuation) && punctuation.find(static_cast<char>(c)) != std::string_view::npos)
+        if ((flags & step_flag::kPunctuation) &&
+            punctuation.find(static_cast<char>(c)) != std::string_view::npos)
             return true;
         if ((flags & step_flag::kDigits) && runtime::isDigit(c)) return true;
         return (flags & step_flag::kLetters) && runtime::isLetter(c) &&
@@ -122,7 +123,8 @@ void TextThumbStep::Init(std::uint8_t lookupMode, std::uint8_t controls) {
     // An empty set would leave no digits to count in: the letters stand in for it.
     if (SORTCHARS.empty())
         for (int c = 1; c <= 255; ++c)
-            if (admit(step_flag::kLetters | (controls & step_flag::kCaseSensitive), static_cast<unsigned char>(c)))
+            if (admit(step_flag::kLetters | (controls & step_flag::kCaseSensitive),
+                      static_cast<unsigned char>(c)))
                 SORTCHARS += static_cast<char>(c);
 }
 
@@ -144,7 +146,8 @@ void TextThumbStep::SetBounds(std::string_view firstValue, std::string_view last
     // root found here is a prefix PercentFor can strip.
     const std::string first = prepared(trimRight(firstValue)), last = prepared(trimRight(lastValue));
     std::size_t common = 0;
-    while (common < kRootLimit && common < first.size() && common < last.size() && first[common] == last[common])
+    while (common < kRootLimit && common < first.size() && common < last.size() &&
+           first[common] == last[common])
         ++common;
     ROOT = first.substr(0, common);
     const std::int64_t n = static_cast<std::int64_t>(SORTCHARS.size());
@@ -180,11 +183,13 @@ void TextThumbStep::SetBounds(const BoundVariable& first, const BoundVariable& l
 
 std::uint8_t TextThumbStep::PercentFor(std::string_view value) const {
     if (TESTLEN == 0 || REF.size() < std::size_t(TESTLEN) * kEntries) return 1;
-    std::string v = !ROOT.empty() ? std::string(value.substr(std::min(ROOT.size(), value.size()), TESTLEN + 1u))
-                                  : std::string(value.substr(0, kValueLimit));
+    std::string v = !ROOT.empty()
+                        ? std::string(value.substr(std::min(ROOT.size(), value.size()), TESTLEN + 1u))
+                        : std::string(value.substr(0, kValueLimit));
     v = prepared(v);
     int count = 0;
-    while (count < kEntries && std::string_view(REF).substr(std::size_t(count) * TESTLEN, TESTLEN) <= v) ++count;
+    while (count < kEntries && std::string_view(REF).substr(std::size_t(count) * TESTLEN, TESTLEN) <= v)
+        ++count;
     return clampPosition(descending() ? kEntries - count : count);
 }
 

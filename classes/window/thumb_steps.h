@@ -79,8 +79,8 @@ public:
     void SetBounds(std::string_view first, std::string_view last);
 
     std::uint8_t LOOKUPMODE = 0;
-    std::string REF;      // 100 entries of TESTLEN characters
-    std::string ROOT;     // at most 40 characters; runtime tables only
+    std::string REF;       // 100 entries of TESTLEN characters
+    std::string ROOT;      // at most 40 characters; runtime tables only
     std::string SORTCHARS; // runtime tables only, in code order
     std::uint8_t TESTLEN = 0;
 

@@ -66,7 +66,8 @@ void ViewReader::Init(runtime::View& view, TableRelations& primary, std::vector<
     std::function<void(const std::vector<runtime::ViewJoin>&)> require = [&](const auto& joins) {
         for (const runtime::ViewJoin& j : joins) {
             if (j.file != nullptr)
-                if (TableAccess* access = TableRegistry::Find(*j.file)) access->RequireOpen(use_kind::kBrowse);
+                if (TableAccess* access = TableRegistry::Find(*j.file))
+                    access->RequireOpen(use_kind::kBrowse);
             require(j.joins);
         }
     };
@@ -302,7 +303,8 @@ Severity ViewReader::PrepareNewRecord(bool keepBuffer) {
         runtime::clearRecord(Record());
         std::function<void(const std::vector<runtime::ViewJoin>&)> clear = [&](const auto& joins) {
             for (const runtime::ViewJoin& j : joins) {
-                if (j.file != nullptr && j.file->declaration != nullptr) runtime::clearRecord(*j.file->declaration);
+                if (j.file != nullptr && j.file->declaration != nullptr)
+                    runtime::clearRecord(*j.file->declaration);
                 clear(j.joins);
             }
         };

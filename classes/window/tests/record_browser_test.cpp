@@ -6,12 +6,12 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QPixmap>
-#include <QWidget>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <QWidget>
 
 #include <functional>
 #include <memory>
@@ -41,7 +41,8 @@ constexpr int kId = 1, kDate = 2, kNo = 3, kSubject = 4, kType = 5;
 constexpr int cQuery = 1, cList = 2, cInsert = 3, cChange = 4, cDelete = 5, cNo = 6, cClose = 7;
 
 struct MemoFiles {
-    explicit MemoFiles(const ScratchDir& dir) : memo("MEMO_DB", dir.file("MEMO.DB")), type("MEMO_JENIS", dir.file("JENIS.DB")) {
+    explicit MemoFiles(const ScratchDir& dir)
+        : memo("MEMO_DB", dir.file("MEMO.DB")), type("MEMO_JENIS", dir.file("JENIS.DB")) {
         memo.field("MEM:MEMO_ID", TypeCode::Long, 4);
         memo.field("MEM:TANGGAL_MEMO", TypeCode::Long, 4);
         memo.field("MEM:MEMO_NO", TypeCode::CString, 31);
@@ -410,7 +411,8 @@ TEST_F(BrowseTest, TypingInTheListGoesToTheLocatorEntryAndLocatesOnTab) {
     seed(120);
     check([&] { b().order = 1; });
     user.custom([] { top()->post(ui::event::GainFocus); }); // a reset: the list takes order 1
-    check([&] { EXPECT_EQ(highlighted(), 120) << "the highlighted memo stays highlighted in the new order"; });
+    check(
+        [&] { EXPECT_EQ(highlighted(), 120) << "the highlighted memo stays highlighted in the new order"; });
     typeChar(cList, 'C');
     check([&] {
         EXPECT_EQ(top()->focusControl(), cNo) << "the letter went to the locator's entry";
@@ -493,7 +495,8 @@ TEST_F(BrowseTest, PopupMenuMirrorsTheButtonsAndItsOrdinalsPressThem) {
     std::vector<std::string> menus;
     for (const auto& s : user.shown())
         if (s.kind == "menu") menus.push_back(s.text);
-    EXPECT_EQ(menus, (std::vector<std::string>{"|&Insert|&Change|&Delete|-|&Query", "|&Insert|&Change|&Delete|-|&Query"}));
+    EXPECT_EQ(menus, (std::vector<std::string>{"|&Insert|&Change|&Delete|-|&Query",
+                                               "|&Insert|&Change|&Delete|-|&Query"}));
     ASSERT_EQ(forms.size(), 3u);
     EXPECT_EQ(forms[0], (std::pair<std::uint8_t, int>{RequestChange, 29}));
     EXPECT_EQ(forms[1], (std::pair<std::uint8_t, int>{RequestDelete, 29}));
@@ -587,7 +590,8 @@ TEST_F(BrowseTest, ScreenshotOfTheList) {
     user.pressKey(cList, ui::key::PageDown);
     check([&] {
         const QByteArray scale = qgetenv("QT_SCALE_FACTOR");
-        const QString name = QStringLiteral("/record-browser%1.png").arg(scale.isEmpty() ? QString() : "-x" + QString(scale));
+        const QString name =
+            QStringLiteral("/record-browser%1.png").arg(scale.isEmpty() ? QString() : "-x" + QString(scale));
         QDir().mkpath(QStringLiteral(DOCKET_SCREENSHOT_DIR));
         EXPECT_TRUE(top()->widget()->grab().save(QStringLiteral(DOCKET_SCREENSHOT_DIR) + name));
     });
