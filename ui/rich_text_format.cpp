@@ -96,9 +96,11 @@ void writeBlock(QTextCursor& cursor, const ParaFormat& given) {
     block.setProperty(kRightIndent, f.rightIndent);
     block.setProperty(kOffset, f.offset);
     // The first line starts at startIndent, the later ones offset further in: Qt's left margin is
-    // where the later lines start, and its text indent moves the first line back.
+    // where the later lines start, and its text indent moves the first line back. In a list the
+    // number or bullet takes that hanging space (Qt draws it before the first line's text), so
+    // the first line's text starts where the later lines do.
     block.setLeftMargin(toPixels(f.startIndent + f.offset));
-    block.setTextIndent(-toPixels(f.offset));
+    block.setTextIndent(f.numbering != numbering::None ? 0.0 : -toPixels(f.offset));
     block.setRightMargin(toPixels(f.rightIndent));
     Qt::Alignment a = Qt::AlignLeft | Qt::AlignAbsolute;
     if (f.alignment == align::Right) a = Qt::AlignRight | Qt::AlignAbsolute;
@@ -292,6 +294,7 @@ void applyParaFormat(QTextCursor& cursor, const ParaFormat& format) {
             if (merged.tabs.size() > static_cast<std::size_t>(kMaxTabStops)) merged.tabs.resize(kMaxTabStops);
         }
         if (m & pfm::NumberingStart) merged.numberingStart = format.numberingStart;
+        if (m & pfm::Numbering) merged.numbering = format.numbering; // the first line's place depends on it
         QTextCursor at(block);
         writeBlock(at, merged);
         if (m & pfm::Numbering) {
@@ -311,9 +314,10 @@ ParaFormat paraFormatOf(const QTextBlock& block) {
     f.mask = pfm::All & ~pfm::OffsetIndent;
     const QTextBlockFormat q = block.blockFormat();
     const double left = q.leftMargin(), indent = q.textIndent(), right = q.rightMargin();
+    const bool listed = block.textList() != nullptr;
     if (q.hasProperty(kStartIndent) && q.hasProperty(kOffset) &&
         samePixels(left, toPixels(q.intProperty(kStartIndent) + q.intProperty(kOffset))) &&
-        samePixels(indent, -toPixels(q.intProperty(kOffset)))) {
+        samePixels(indent, listed ? 0.0 : -toPixels(q.intProperty(kOffset)))) {
         f.startIndent = q.intProperty(kStartIndent);
         f.offset = q.intProperty(kOffset);
     } else {

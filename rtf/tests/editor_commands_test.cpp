@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QMouseEvent>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -423,5 +424,28 @@ TEST(EditorCommands, TheContextMenuHasItsFourEntriesEnabledBySelectionAndClipboa
         EXPECT_EQ(f.effects & (ui::cfe::Bold | ui::cfe::Italic), ui::cfe::Bold | ui::cfe::Italic);
         text.setSelection(5, 9);
         EXPECT_NE(text.charFormat(Scope::Selection).height, 280);
+    });
+}
+
+TEST(EditorCommands, ScreenshotOfTheBarsWithTabStopsAndLists) {
+    Harness h;
+    withEditor(h, [&](ui::Window& host, kwRTF& editor, ui::RichTextControl& text, int) {
+        host.widget()->resize(640, 420);
+        drain(host);
+        text.replaceSelection(QStringLiteral("To:\tAll staff\t8 December\nItems:\nfirst\nsecond\nthird"));
+        FormatCommands f(text);
+        text.setSelection(8, 13); // "staff"
+        f.toggleEffect(fontstyle::Bold);
+        text.setSelection(32, 44); // "first" to "third"
+        f.setNumbering(ui::numbering::UpperRoman);
+        text.setSelection(2, 2);
+        f.clickTabStop(1440);
+        f.clickTabStop(3600);
+        text.setSelection(5, 5);
+        releaseMouse(text, Qt::LeftButton);
+        drain(host);
+        EXPECT_EQ(editor.tabRuler()->stops(), (std::vector<int>{1440, 3600}));
+        QDir().mkpath(DOCKET_SCREENSHOT_DIR);
+        EXPECT_TRUE(host.widget()->grab().save(DOCKET_SCREENSHOT_DIR "/rtf-editor-bars.png"));
     });
 }

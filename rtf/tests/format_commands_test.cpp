@@ -133,6 +133,10 @@ TEST(FormatCommands, BulletsAndTheFiveNumberingsSurviveRtfWithAHangingIndent) {
         EXPECT_EQ(p.numbering, style);
         EXPECT_EQ(p.numberingStart, 1);
         EXPECT_EQ(p.offset, kHangingIndent);
+        // The marker takes the hanging space: the first line's text starts where the later ones do.
+        const QTextBlockFormat q = t.control.document()->findBlockByNumber(1).blockFormat();
+        EXPECT_NEAR(q.leftMargin(), kHangingIndent / 15.0, 0.01);
+        EXPECT_EQ(q.textIndent(), 0.0);
 
         ui::RichTextControl loaded;
         std::string error;
