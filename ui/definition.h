@@ -34,6 +34,7 @@ enum class ControlType : int {
     Sheet = 37,
     Tab = 38,
     Panel = 39,
+    RichText = 40, // the window system's own: a rich-text region over an RTF text variable
 };
 
 // Control attributes of a definition.

@@ -13,6 +13,7 @@ std::vector<std::pair<ControlType, const ControlKind*>> builtInControlKinds() {
         {T::DropList, &dropKind()},   {T::Sheet, &sheetKind()},  {T::Tab, &tabKind()},
         {T::Panel, &frameKind()},     {T::Box, &frameKind()},    {T::Line, &frameKind()},
         {T::ToolBar, &frameKind()},   {T::Image, &imageKind()},  {T::Region, &regionKind()},
+        {T::RichText, &richTextKind()},
     };
 }
 

@@ -26,6 +26,7 @@ const ControlKind& tabKind();
 const ControlKind& frameKind(); // panels, boxes, lines and tool bar areas
 const ControlKind& imageKind();
 const ControlKind& regionKind();
+const ControlKind& richTextKind();
 
 // The ordinal (1-based) of a tab among the tabs of its sheet.
 int tabOrdinal(const Window& window, const Control& tab);

@@ -2,6 +2,7 @@
 // taken, asked for its properties and handed its input like the built-in ones.
 #include "ui/control.h"
 #include "ui/control_kind.h"
+#include "ui/rich_text_control.h"
 #include "ui/events.h"
 #include "ui/scheduler.h"
 #include "ui/scripted_user.h"
@@ -135,5 +136,47 @@ TEST(ControlKinds, AControlWithoutAKindGetsNoWidgetAndCrashesNothing) {
         }
     });
     ASSERT_TRUE(Scheduler::instance().run());
+    ScriptedUser::instance().clear();
+}
+
+TEST(ControlKinds, ARichTextRegionShowsAndTakesItsVariableAndRefusesWhatDoesNotFit) {
+    ScriptedUser::instance().clear();
+    ScriptedUser::instance().attach();
+    ASSERT_NE(findControlKind(ControlType::RichText), nullptr);
+    std::string body = "Dear all\r\nthe budget";
+    std::string small = "short";
+    std::string shown, bodyAfter, smallAfter;
+    bool smallTaken = true;
+    startThread([&] {
+        WindowDefinition w;
+        w.width = 200;
+        w.height = 120;
+        w.controls = {{ControlType::RichText, "?BODY", "", 4, 4, 190, 50, "BODY"},
+                      {ControlType::RichText, "?SMALL", "", 4, 60, 190, 50, "SMALL"}};
+        Bindings b;
+        b.variables["BODY"] = useText(body, 200);
+        b.variables["SMALL"] = useText(small, 8);
+        Window window(w, std::move(b));
+        auto* text = static_cast<RichTextControl*>(window.controlWidget(1));
+        shown = fromQt(documentText(*text->document(), QStringLiteral("|")));
+        text->setSelection(text->textLength(), text->textLength());
+        text->replaceSelection(QStringLiteral(" is approved"));
+        auto* other = static_cast<RichTextControl*>(window.controlWidget(2));
+        other->setSelection(0, -1);
+        other->replaceSelection(QStringLiteral("far too long for eight bytes"));
+        window.update();
+        bodyAfter = body;
+        smallAfter = small;
+        smallTaken = window.get(2, "Modified") == "0";
+        ScriptedUser::instance().closeWindow();
+        while (window.takeEvent()) {
+        }
+    });
+    ASSERT_TRUE(Scheduler::instance().run());
+    // Without the editor's codec the region holds plain text.
+    EXPECT_EQ(shown, "Dear all|the budget");
+    EXPECT_EQ(bodyAfter.substr(0, bodyAfter.find_last_not_of(' ') + 1), "Dear all\r\nthe budget is approved");
+    EXPECT_EQ(smallAfter.substr(0, smallAfter.find_last_not_of(' ') + 1), "short");
+    EXPECT_FALSE(smallTaken);
     ScriptedUser::instance().clear();
 }
