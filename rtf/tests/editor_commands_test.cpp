@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QMouseEvent>
 #include <QTextBlock>
@@ -333,6 +334,15 @@ TEST(EditorCommands, TheFindWindowSearchesDownUpWholeWordsAndCaseAndSaysNotFound
         auto record = [&] { h.user.custom([&] { hits.push_back(text.selectionStart()); }); };
         h.user.click(container::ButtonFind, bar); // the find window opens on the container's thread
         h.user.type(findwindow::SearchString, "abc", bar);
+        h.user.custom([] {
+            // A picture of the find window for review.
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (w->isVisible() && w->windowTitle() == QStringLiteral("Find")) {
+                    QDir().mkpath(DOCKET_SCREENSHOT_DIR);
+                    w->grab().save(DOCKET_SCREENSHOT_DIR "/rtf-find.png");
+                }
+            }
+        });
         for (int i = 0; i < 3; ++i) {
             h.user.click(findwindow::ButtonFind, bar);
             record();
@@ -447,5 +457,46 @@ TEST(EditorCommands, ScreenshotOfTheBarsWithTabStopsAndLists) {
         EXPECT_EQ(editor.tabRuler()->stops(), (std::vector<int>{1440, 3600}));
         QDir().mkpath(DOCKET_SCREENSHOT_DIR);
         EXPECT_TRUE(host.widget()->grab().save(DOCKET_SCREENSHOT_DIR "/rtf-editor-bars.png"));
+    });
+}
+
+TEST(EditorCommands, TheDocumentButtonsAskWhatTheyMust) {
+    Harness h;
+    withEditor(h, [&](ui::Window& host, kwRTF&, ui::RichTextControl& text, int bar) {
+        text.replaceSelection(QStringLiteral("changed"));
+        // New on a changed document asks first; No empties it.
+        h.user.click(container::ButtonNew, bar);
+        h.user.answerBox(ui::button::No);
+        settle(h, host);
+        EXPECT_EQ(text.textLength(), 0);
+        EXPECT_EQ(h.user.shown().back().caption, "Save Document");
+        // Open and Save show their dialogs (cancelled here); Print its dialog; Find its window.
+        h.user.click(container::ButtonOpen, bar);
+        h.user.cancelDialog();
+        settle(h, host);
+        EXPECT_EQ(h.user.shown().back().kind, "open");
+        text.replaceSelection(QStringLiteral("text"));
+        h.user.click(container::ButtonSave, bar);
+        h.user.cancelDialog();
+        settle(h, host);
+        EXPECT_EQ(h.user.shown().back().kind, "save");
+        bool printDialog = false;
+        h.user.click(container::ButtonPrint, bar);
+        h.user.custom([&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* d = qobject_cast<QDialog*>(w); d != nullptr && d->isVisible() &&
+                                                         w->objectName() == QStringLiteral("docketPrintDialog")) {
+                    printDialog = true;
+                    d->reject();
+                }
+            }
+        });
+        settle(h, host);
+        EXPECT_TRUE(printDialog);
+        h.user.click(container::ButtonFind, bar);
+        h.user.click(findwindow::ButtonCancel, bar);
+        settle(h, host);
+        EXPECT_EQ(text.document()->toPlainText(), QStringLiteral("text"));
+        EXPECT_TRUE(h.user.failures().empty());
     });
 }
