@@ -53,8 +53,8 @@ void chooseTheme() {
     done = true;
     if (!QIcon::themeName().isEmpty() && QIcon::themeName() != QLatin1String("hicolor")) return;
     QStringList paths = QIcon::themeSearchPaths();
-    for (const QString& folder : QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
-                                                           QStandardPaths::LocateDirectory)) {
+    for (const QString& folder : QStandardPaths::locateAll(
+             QStandardPaths::GenericDataLocation, QStringLiteral("icons"), QStandardPaths::LocateDirectory)) {
         if (!paths.contains(folder)) paths.append(folder);
     }
     QIcon::setThemeSearchPaths(paths);
@@ -84,7 +84,8 @@ QIcon letterIcon(const char* letter) {
 
 QString shippedIconPath(int control) {
     const Picture* p = pictureOf(control);
-    return p != nullptr ? QStringLiteral(":/docket/rtf/icons/%1.svg").arg(QLatin1String(p->shipped)) : QString();
+    return p != nullptr ? QStringLiteral(":/docket/rtf/icons/%1.svg").arg(QLatin1String(p->shipped))
+                        : QString();
 }
 
 QIcon barIcon(int control) {

@@ -52,7 +52,8 @@ TabRuler* kwRTF::tabRuler() const {
 
 void kwRTF::InstallCommands(ui::Window& c) {
     // The screen's resolution, once: the ruler converts with it.
-    if (QScreen* screen = c.widget()->screen()) screenDpi_ = static_cast<int>(screen->logicalDotsPerInchX() + 0.5);
+    if (QScreen* screen = c.widget()->screen())
+        screenDpi_ = static_cast<int>(screen->logicalDotsPerInchX() + 0.5);
     if (screenDpi_ <= 0) screenDpi_ = 96;
 
     for (int n = container::ButtonNew; n <= container::Bullets; ++n) {
@@ -80,12 +81,14 @@ void kwRTF::InstallCommands(ui::Window& c) {
     if (ui::RichTextControl* text = HRTFWINDOW) {
         QObject::connect(text, &QTextEdit::cursorPositionChanged, text, [this] { RefreshTabMarkers(); });
         QObject::connect(text, &QTextEdit::textChanged, text, [this] { RefreshTabMarkers(); });
-        QObject::connect(text->horizontalScrollBar(), &QScrollBar::valueChanged, text, [this] { RefreshTabMarkers(); });
+        QObject::connect(text->horizontalScrollBar(), &QScrollBar::valueChanged, text,
+                         [this] { RefreshTabMarkers(); });
     }
 
     // Every command goes through a handler, ahead of the container's own loop.
     for (int n = container::ButtonNew; n <= container::Bullets; ++n) {
-        c.addHandler(ev::Accepted, n, [this, n] { return BarCommand(n) ? ui::Action::Skip : ui::Action::Default; });
+        c.addHandler(ev::Accepted, n,
+                     [this, n] { return BarCommand(n) ? ui::Action::Skip : ui::Action::Default; });
     }
     for (int n : {container::Fonts, container::FontSize}) {
         c.addHandler(ev::NewSelection, n, [this, n] {
@@ -244,8 +247,8 @@ void kwRTF::NumberingOff() {
     if (Ready()) FormatCommands(*HRTFWINDOW).numberingOff();
 }
 
-void kwRTF::SetFont(const std::string& face, bool keepFace, int size, bool keepSize, long colour, bool keepColour,
-                    int style, bool keepStyle) {
+void kwRTF::SetFont(const std::string& face, bool keepFace, int size, bool keepSize, long colour,
+                    bool keepColour, int style, bool keepStyle) {
     if (!Ready()) return;
     FormatCommands f(*HRTFWINDOW);
     if (keepFace && keepSize && keepColour && keepStyle) {

@@ -81,7 +81,8 @@ long findNext(ui::RichTextControl& text, const FindValues& values) {
     const long found = searchAndSelect(text, values.SEARCHSTRING, flags);
     if (found < 0) {
         ui::beep();
-        ui::messageBox("\"" + values.SEARCHSTRING + "\" not found.", "Search", ui::icon::None, ui::button::Ok);
+        ui::messageBox("\"" + values.SEARCHSTRING + "\" not found.", "Search", ui::icon::None,
+                       ui::button::Ok);
     }
     return found;
 }

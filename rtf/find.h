@@ -29,8 +29,8 @@ FindValues& findValues();
 inline constexpr const char* kFindModule = "kwrtf$kwrtf";
 inline constexpr const char* kFindResource = "P34$FINDTEXTWINDOW";
 namespace findwindow {
-inline constexpr int Prompt = 1, SearchString = 2, WholeWords = 3, Direction = 4, Up = 5, Down = 6, ButtonFind = 7,
-                     ButtonCancel = 8, CaseSensitive = 9;
+inline constexpr int Prompt = 1, SearchString = 2, WholeWords = 3, Direction = 4, Up = 5, Down = 6,
+                     ButtonFind = 7, ButtonCancel = 8, CaseSensitive = 9;
 }
 void registerFindWindow();
 

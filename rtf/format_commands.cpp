@@ -69,7 +69,8 @@ TabChange toggleTabStop(std::vector<int>& stops, int position) {
         stops.erase(at);
         return TabChange::Removed;
     }
-    if (position <= 0 || stops.size() >= static_cast<std::size_t>(ui::kMaxTabStops)) return TabChange::Refused;
+    if (position <= 0 || stops.size() >= static_cast<std::size_t>(ui::kMaxTabStops))
+        return TabChange::Refused;
     stops.insert(at, position);
     return TabChange::Added;
 }

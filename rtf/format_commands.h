@@ -79,7 +79,7 @@ public:
     // nothing changed: an unknown style, or a selection mixed in that effect.
     bool toggleEffect(int style);
 
-    void align(int alignment); // ui::align::Left, Center or Right, on the selected paragraphs
+    void align(int alignment);    // ui::align::Left, Center or Right, on the selected paragraphs
     void setNumbering(int style); // 1 bullets .. 6 upper-case Roman numerals
     void numberingOff();
 

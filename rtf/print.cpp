@@ -66,8 +66,8 @@ int printDocument(const ui::RichTextControl& text, QPrinter& printer, const QStr
     return pages;
 }
 
-std::uint8_t printEditorDocument(const ui::RichTextControl& text, const std::string& documentName, bool showDialog,
-                                 bool noName) {
+std::uint8_t printEditorDocument(const ui::RichTextControl& text, const std::string& documentName,
+                                 bool showDialog, bool noName) {
     std::string name = documentName;
     while (!name.empty() && name.back() == ' ') name.pop_back();
     if (name.size() > 64) name.resize(64);

@@ -23,8 +23,8 @@ int printDocument(const ui::RichTextControl& text, QPrinter& printer, const QStr
 // The editor's Print: 1 when printed or when there was nothing to print (a beep), 0 when the
 // dialog was cancelled, no printer was there or the job could not start (after the "Error
 // Starting Print Job" box).
-std::uint8_t printEditorDocument(const ui::RichTextControl& text, const std::string& documentName, bool showDialog,
-                                 bool noName);
+std::uint8_t printEditorDocument(const ui::RichTextControl& text, const std::string& documentName,
+                                 bool showDialog, bool noName);
 
 // Set-up applied to every printer before it is used (and, with the dialog, before it shows); for
 // tests that print to a PDF file, and for machines that send the default printer's pages to one.

@@ -80,8 +80,8 @@ QTextDocumentFragment fragmentFromMime(const QMimeData& mime, bool plain) {
                 if (bytes.isEmpty()) continue;
                 QTextDocument document;
                 std::string error;
-                if (codec->read(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), document,
-                                error))
+                if (codec->read(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                                document, error))
                     return wholeDocument(document);
             }
         }
@@ -128,7 +128,8 @@ PasteResult pasteInto(ui::RichTextControl& text, const QMimeData& mime, bool pla
     insert(trial);
     if (ui::documentLength(*copy) > text.textLimit()) return PasteResult::TooLong;
     if (rtfBudget > 0) {
-        if (ui::RichTextCodec* codec = ui::richTextCodec(); codec != nullptr && codec->write(*copy).size() > rtfBudget)
+        if (ui::RichTextCodec* codec = ui::richTextCodec();
+            codec != nullptr && codec->write(*copy).size() > rtfBudget)
             return PasteResult::TooLarge;
     }
     QTextCursor real = text.textCursor();

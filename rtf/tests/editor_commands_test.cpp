@@ -9,8 +9,8 @@
 
 #include "ui/dialogs.h"
 #include "ui/events.h"
-#include "ui/text.h"
 #include "ui/modal.h"
+#include "ui/text.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -76,18 +76,35 @@ TEST(EditorCommands, TheBarsHoldTheirControlsInOrderWithTheirTipsAndASortedFontL
     Harness h;
     withEditor(h, [&](ui::Window&, kwRTF& editor, ui::RichTextControl&, int) {
         ui::Window& c = *editor.RCONTAINER;
-        const std::vector<std::string> tips = {
-            "",     "New",   "Open", "Save", "Print", "Find",
-            "Cut",  "Copy",  "Paste", "Undo", "Redo", "",
-            "Changes the font of the selection", "Changes the font size of the selection",
-            "Bold", "Italic", "Underline", "Font Color", "", "Align Left", "Center", "Align Right",
-            "Bullets and Numbering"};
+        const std::vector<std::string> tips = {"",
+                                               "New",
+                                               "Open",
+                                               "Save",
+                                               "Print",
+                                               "Find",
+                                               "Cut",
+                                               "Copy",
+                                               "Paste",
+                                               "Undo",
+                                               "Redo",
+                                               "",
+                                               "Changes the font of the selection",
+                                               "Changes the font size of the selection",
+                                               "Bold",
+                                               "Italic",
+                                               "Underline",
+                                               "Font Color",
+                                               "",
+                                               "Align Left",
+                                               "Center",
+                                               "Align Right",
+                                               "Bullets and Numbering"};
         for (int n = 1; n <= container::Bullets; ++n) EXPECT_EQ(c.get(n, "Tip"), tips[n - 1]) << n;
         // Left to right in each bar, in that order.
         for (int n = container::ButtonNew; n < container::ButtonRedo; ++n)
             EXPECT_LT(c.controlWidget(n)->x(), c.controlWidget(n + 1)->x()) << n;
-        for (int n : {container::Fonts, container::FontSize, container::Bold, container::Italic, container::Underline,
-                      container::FontColor}) {
+        for (int n : {container::Fonts, container::FontSize, container::Bold, container::Italic,
+                      container::Underline, container::FontColor}) {
             EXPECT_LT(c.controlWidget(n)->mapTo(c.widget(), QPoint()).x(),
                       c.controlWidget(n + 1)->mapTo(c.widget(), QPoint()).x())
                 << n;
@@ -108,7 +125,8 @@ TEST(EditorCommands, TheBarsHoldTheirControlsInOrderWithTheirTipsAndASortedFontL
         ASSERT_NE(fonts, nullptr);
         ASSERT_GT(fonts->count(), 0);
         for (int i = 1; i < fonts->count(); ++i) {
-            EXPECT_LT(ui::fromQt(fonts->itemText(i - 1).trimmed()), ui::fromQt(fonts->itemText(i).trimmed())) << i;
+            EXPECT_LT(ui::fromQt(fonts->itemText(i - 1).trimmed()), ui::fromQt(fonts->itemText(i).trimmed()))
+                << i;
             EXPECT_LE(fonts->itemText(i).trimmed().size(), 32);
         }
     });
@@ -202,8 +220,9 @@ TEST(EditorCommands, FontListsColourAlignmentAndNumberingFromTheBar) {
         h.user.chooseMenu(6); // Lowercase Roman numerals
         settle(h, host);
         ASSERT_FALSE(h.user.shown().empty());
-        EXPECT_EQ(h.user.shown().back().text, "Numbering off|Bullets|Arabic Numbers|Lower case letters|Upper case "
-                                              "letters|Lowercase Roman numerals|Uppercase Roman numerals");
+        EXPECT_EQ(h.user.shown().back().text,
+                  "Numbering off|Bullets|Arabic Numbers|Lower case letters|Upper case "
+                  "letters|Lowercase Roman numerals|Uppercase Roman numerals");
         ui::ParaFormat p = text.paraFormat();
         EXPECT_EQ(p.numbering, ui::numbering::LowerRoman);
         EXPECT_EQ(p.offset, kHangingIndent);
@@ -484,8 +503,9 @@ TEST(EditorCommands, TheDocumentButtonsAskWhatTheyMust) {
         h.user.click(container::ButtonPrint, bar);
         h.user.custom([&] {
             for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (auto* d = qobject_cast<QDialog*>(w); d != nullptr && d->isVisible() &&
-                                                         w->objectName() == QStringLiteral("docketPrintDialog")) {
+                if (auto* d = qobject_cast<QDialog*>(w);
+                    d != nullptr && d->isVisible() &&
+                    w->objectName() == QStringLiteral("docketPrintDialog")) {
                     printDialog = true;
                     d->reject();
                 }

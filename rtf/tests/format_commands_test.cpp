@@ -143,7 +143,8 @@ TEST(FormatCommands, BulletsAndTheFiveNumberingsSurviveRtfWithAHangingIndent) {
         ASSERT_TRUE(loaded.streamIn(ui::StreamFormat::Rtf, rtfOf(t.control), false, error)) << error;
         const QTextDocument& d = *loaded.document();
         std::vector<int> styles;
-        for (QTextBlock b = d.begin(); b.isValid(); b = b.next()) styles.push_back(ui::paraFormatOf(b).numbering);
+        for (QTextBlock b = d.begin(); b.isValid(); b = b.next())
+            styles.push_back(ui::paraFormatOf(b).numbering);
         EXPECT_EQ(styles, (std::vector<int>{0, style, style, 0})) << "style " << style;
         const ui::ParaFormat back = ui::paraFormatOf(d.findBlockByNumber(1));
         EXPECT_EQ(back.offset, kHangingIndent) << style;

@@ -77,7 +77,8 @@ template <typename Body> void withEditor(Harness& h, Body body) {
 
 QString numberedLines(int count) {
     QStringList lines;
-    for (int i = 1; i <= count; ++i) lines << QStringLiteral("Line %1 of the memo").arg(i, 3, 10, QLatin1Char('0'));
+    for (int i = 1; i <= count; ++i)
+        lines << QStringLiteral("Line %1 of the memo").arg(i, 3, 10, QLatin1Char('0'));
     return lines.join('\n');
 }
 
@@ -103,17 +104,17 @@ TEST(Print, PagesHoldEveryLineOnceInOrderWithoutMarginsNumbersOrABlankLastPage) 
     // Every line once, in order, and nothing else (no page numbers, no headers).
     const QString all = pageText(pdf, 1, pages);
     QStringList words = all.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
-    QStringList expected = numberedLines(150).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    QStringList expected =
+        numberedLines(150).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
     EXPECT_EQ(words, expected);
     // The last page has text.
     EXPECT_FALSE(pageText(pdf, pages, pages).trimmed().isEmpty());
     // No margins: the first word starts at the page's top-left corner (within the line's leading).
-    const QString box = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-f"),
-                                                          QStringLiteral("1"), QStringLiteral("-l"),
-                                                          QStringLiteral("1"), pdf, QStringLiteral("-")});
-    const QRegularExpressionMatch first = QRegularExpression(QStringLiteral(
-        "<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\""))
-                                              .match(box);
+    const QString box = run(QStringLiteral("pdftotext"),
+                            {QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"),
+                             QStringLiteral("-l"), QStringLiteral("1"), pdf, QStringLiteral("-")});
+    const QRegularExpressionMatch first =
+        QRegularExpression(QStringLiteral("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\"")).match(box);
     ASSERT_TRUE(first.hasMatch());
     EXPECT_LT(first.captured(1).toDouble(), 3.0);
     EXPECT_LT(first.captured(2).toDouble(), 6.0);

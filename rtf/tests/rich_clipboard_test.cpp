@@ -88,7 +88,8 @@ TEST(RichClipboard, WebPageHtmlPastesWithItsFormatsAndLists) {
     QMimeData mime;
     mime.setHtml(QStringLiteral(
         "<html><body><p style=\"text-align:center\">Title</p>"
-        "<p>Some <b>strong</b> and <em>leaning</em> and <u>lined</u> and <span style=\"color:#00ff00\">green</span>"
+        "<p>Some <b>strong</b> and <em>leaning</em> and <u>lined</u> and <span "
+        "style=\"color:#00ff00\">green</span>"
         " words.</p><ul><li>apple</li><li>pear</li></ul><ol type=\"i\"><li>roman</li></ol></body></html>"));
     mime.setText(QStringLiteral("Title"));
     ASSERT_EQ(pasteInto(text, mime, false, 0), PasteResult::Inserted);
