@@ -2,6 +2,7 @@
 // a selection and on a caret inside a word, a partly bold selection that Bold leaves alone, the
 // bars following a mouse selection, the numbering menu, the ruler's clicks, find with and without
 // its window, and the context menu's entries and states.
+#include "rtf/bar_icons.h"
 #include "rtf/find.h"
 #include "rtf/format_commands.h"
 #include "rtf/tab_ruler.h"
@@ -16,6 +17,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFile>
+#include <QIcon>
+#include <QImageReader>
 #include <QDialog>
 #include <QDir>
 #include <QMouseEvent>
@@ -519,4 +523,20 @@ TEST(EditorCommands, TheDocumentButtonsAskWhatTheyMust) {
         EXPECT_EQ(text.document()->toPlainText(), QStringLiteral("text"));
         EXPECT_TRUE(h.user.failures().empty());
     });
+}
+
+TEST(EditorCommands, EveryPictureShipsWithTheProgramForThemesThatLackIt) {
+    int shipped = 0;
+    for (int n = container::ButtonNew; n <= container::Bullets; ++n) {
+        const QString path = shippedIconPath(n);
+        if (path.isEmpty()) continue;
+        ++shipped;
+        EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
+        if (QImageReader::supportedImageFormats().contains("svg")) {
+            EXPECT_FALSE(QIcon(path).pixmap(24, 24).isNull()) << path.toStdString();
+        }
+    }
+    EXPECT_EQ(shipped, 18); // ten tool bar buttons and eight on the format bar
+    if (!QImageReader::supportedImageFormats().contains("svg"))
+        GTEST_SKIP() << "Qt's SVG support (libqt6svg6) is not installed: the pictures were not drawn";
 }
