@@ -14,8 +14,8 @@
 #include "platform/clock.h"
 #include "runtime/core/error_state.h"
 #include "runtime/core/fatal.h"
-#include "runtime/picture/picture_regional.h"
 #include "runtime/core/thread_hook.h"
+#include "runtime/picture/picture_regional.h"
 
 namespace docket::classes {
 namespace {

@@ -110,8 +110,8 @@ TEST(QvnCheck, DamagedFilesEndInAnErrorCodeOrAFaultNumber) {
     std::mt19937 random(99);
     FaultRecorder faults;
     const std::string path = dir.file("victim.QVN");
-    std::map<int, int> refusals;    // error code of a refused open or access -> rounds
-    std::map<int, int> stops;       // fault number -> rounds that stopped with it
+    std::map<int, int> refusals; // error code of a refused open or access -> rounds
+    std::map<int, int> stops;    // fault number -> rounds that stopped with it
     int readToTheEnd = 0, readChanged = 0, checkFound = 0;
     for (int round = 0; round < 150; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
@@ -174,8 +174,8 @@ TEST(QvnCheck, DamagedFilesEndInAnErrorCodeOrAFaultNumber) {
             ++readToTheEnd;
         }
         if (checkSound) {
-            EXPECT_TRUE(numbers.empty()) << "the check found the file sound, the driver stopped with "
-                                         << numbers.front();
+            EXPECT_TRUE(numbers.empty())
+                << "the check found the file sound, the driver stopped with " << numbers.front();
         }
         // The format keeps no checksums: a changed byte inside an entry that leaves the order of
         // the keys intact reads without complaint. Such rounds are counted, not failed.

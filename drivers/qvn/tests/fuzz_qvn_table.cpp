@@ -201,7 +201,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         at += count;
     }
     // Every image has the same size: written in place, the file never changes its length.
-    if (::pwrite(imageFd, damaged.data(), damaged.size(), 0) != static_cast<ssize_t>(damaged.size())) return 0;
+    if (::pwrite(imageFd, damaged.data(), damaged.size(), 0) != static_cast<ssize_t>(damaged.size()))
+        return 0;
     // The file stays open through the input, so that every table opened on it shares its pages, as
     // tables of one file do in a program: each page is read and decoded once per input.
     std::vector<TableInfo> tables;

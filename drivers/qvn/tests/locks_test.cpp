@@ -117,8 +117,10 @@ TEST(QvnLocks, ReaderInAnotherProcessSeesWholeCommits) {
         while (!ended && waitReadable(commits[0], std::chrono::steady_clock::now())) {
             char seen[512];
             const ssize_t n = ::read(commits[0], seen, sizeof seen);
-            if (n <= 0) ended = true;
-            else committed += static_cast<int>(n);
+            if (n <= 0)
+                ended = true;
+            else
+                committed += static_cast<int>(n);
         }
         const Model all = readAll(*reader);
         for (const auto& [key, value] : all) {

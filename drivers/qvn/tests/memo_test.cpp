@@ -6,8 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "drivers/qvn/qvn_table.h"
 #include "drivers/qvn/internal/table_entries.h"
+#include "drivers/qvn/qvn_table.h"
 #include "drivers/qvn/tests/qvn_test_util.h"
 #include "drivers/qvn/tests/table_test_util.h"
 

@@ -41,11 +41,10 @@ private:
 class FaultRecorder {
 public:
     FaultRecorder() {
-        previous_ =
-            runtime::setFatalHook([this](const std::string& message) {
-                messages.push_back(message);
-                captions.push_back(runtime::fatalCaption());
-            });
+        previous_ = runtime::setFatalHook([this](const std::string& message) {
+            messages.push_back(message);
+            captions.push_back(runtime::fatalCaption());
+        });
     }
     ~FaultRecorder() { runtime::setFatalHook(std::move(previous_)); }
     std::vector<std::string> messages;
@@ -130,7 +129,8 @@ public:
 
     int finish(int seconds = 120) {
         if (pid_ <= 0) return result_;
-        const bool ended = waitReadable(alive_, std::chrono::steady_clock::now() + std::chrono::seconds(seconds));
+        const bool ended =
+            waitReadable(alive_, std::chrono::steady_clock::now() + std::chrono::seconds(seconds));
         if (!ended) {
             ADD_FAILURE() << "station " << pid_ << " still running after " << seconds << " s";
             ::kill(pid_, SIGKILL);
