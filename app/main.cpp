@@ -1,5 +1,6 @@
 // docket: the memo register. Starts the program's objects, runs the main procedure and shuts down.
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdio>
 #include <string>
@@ -11,7 +12,9 @@ namespace {
 void usage(std::FILE* to) {
     std::fprintf(to, "usage: docket [--data FOLDER]\n"
                      "  --data FOLDER  keep MEMO.DB and JENIS.DB in FOLDER (default: $DOCKET_DATA_DIR,\n"
-                     "                 else $XDG_DATA_HOME/docket, else ~/.local/share/docket)\n");
+                     "                 else $XDG_DATA_HOME/docket, else ~/.local/share/docket)\n"
+                     "Settings (docket.INI: window places, saved queries) live in $DOCKET_CONFIG_DIR,\n"
+                     "else $XDG_CONFIG_HOME/docket, else ~/.config/docket.\n");
 }
 
 } // namespace
@@ -27,14 +30,15 @@ int main(int argc, char** argv) {
     // Qt takes its own options (-platform, -style, ...) out of argv; the rest are ours.
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("docket"));
+    QApplication::setDesktopFileName(QStringLiteral("docket"));
+    // The installed theme icon when there is one, else the picture built into the program.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("docket"), QIcon(QStringLiteral(":/docket/icons/docket.svg"))));
     const docket::app::ProgramOptions options = docket::app::parseCommandLine(argc, argv);
     if (!options.error.empty()) {
         std::fprintf(stderr, "docket: %s\n", options.error.c_str());
         usage(stderr);
         return 2;
     }
-    if (docket::app::Main == nullptr)
-        std::fprintf(stderr, "docket: this build has no main window yet; scripts/run starts the qvn tool\n");
     const int code = docket::app::runProgram(options);
     if (code != 0)
         std::fprintf(stderr, "docket: cannot use the data folder %s\n", docket::app::dataFolder(options).c_str());

@@ -7,13 +7,14 @@
 
 #include "app/dictionary.h"
 #include "app/memo_tables.h"
+#include "app/windows/memo_list.h"
 #include "classes/window/reporter_screen.h"
 #include "platform/settings.h"
 #include "ui/scheduler.h"
 
 namespace docket::app {
 
-Procedure Main = nullptr;
+Procedure Main = MemoListProcedure;
 classes::ErrorReporter* GlobalErrors = nullptr;
 classes::TextMatcher* GlobalMatcher = nullptr;
 classes::IniStore* INIMgr = nullptr;

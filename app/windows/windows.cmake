@@ -4,5 +4,6 @@
 set(DOCKET_APP_WINDOWS
   windows/about.cpp
   windows/calendar_picker.cpp
+  windows/memo_list.cpp
   windows/update_memo_jenis.cpp
 )
