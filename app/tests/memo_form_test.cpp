@@ -8,6 +8,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
+#include <QPixmap>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -388,6 +390,56 @@ TEST_F(MemoFormTest, ADeleteRequestDeletesWithoutShowingTheForm) {
     EXPECT_EQ(response, Completed);
     EXPECT_TRUE(memos.empty());
     EXPECT_EQ(boxes(), std::vector<std::string>{"Confirm Delete"});
+}
+
+} // namespace
+} // namespace docket::app
+
+namespace docket::app {
+namespace {
+
+TEST_F(MemoFormTest, TypeAheadCompletesTheTypeAndLeavingTakesItOver) {
+    // Keys as the user presses them in the combo's entry: "s", "u" complete to "Surat" (the first
+    // type beginning so); Tab leaves the entry and takes "Surat" over.
+    std::string shown, selected;
+    user.custom([&] {
+        auto* combo = qobject_cast<QComboBox*>(top()->controlWidget(cJenisMemo));
+        ASSERT_NE(combo, nullptr);
+        QLineEdit* edit = combo->lineEdit();
+        edit->setFocus();
+        edit->clear();
+        for (const char* key : {"s", "u"}) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_S + (key[0] - 's'), Qt::NoModifier, QString::fromLatin1(key));
+            QApplication::sendEvent(edit, &press);
+        }
+        shown = edit->text().toStdString();
+        selected = edit->selectedText().toStdString();
+        emit edit->editingFinished();
+    });
+    if (const char* dir = std::getenv("DOCKET_SHOT_DIR")) {
+        // A picture of the form for a reviewer (run under a display).
+        type(cMemoNo, "017/DIR/2026");
+        type(cPerihal, "Rapat koordinasi anggaran tahun 2027");
+        typeBody("Kepada seluruh kepala bagian: rapat koordinasi anggaran diadakan Senin pagi.");
+        user.custom([dir] {
+            MemoEditor->HRTFWINDOW->setSelection(0, 6);
+            MemoEditor->ToggleEffect(700);
+            top()->widget()->grab().save(QString::fromLatin1(dir) + QStringLiteral("/memo_form.png"));
+        });
+    }
+    click(cOk);
+    std::map<std::int32_t, StoredMemo> memos;
+    run([&] {
+        addType("Nota Dinas");
+        addType("Surat");
+        addType("Surat Edaran");
+        insertMemo();
+        memos = storedMemos();
+    });
+    EXPECT_EQ(shown, "surat");
+    EXPECT_EQ(selected, "rat");
+    ASSERT_EQ(memos.size(), 1u);
+    EXPECT_EQ(memos.begin()->second.type, 2);
 }
 
 } // namespace
