@@ -6,4 +6,5 @@ set(DOCKET_APP_WINDOWS
   windows/calendar_picker.cpp
   windows/memo_list.cpp
   windows/update_memo_jenis.cpp
+  windows/update_memo_db.cpp
 )
