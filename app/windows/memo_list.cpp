@@ -18,8 +18,10 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -109,7 +111,7 @@ ui::WindowDefinition memoListWindow() {
     add({.type = ControlType::Sheet, .name = "?CURRENTTAB", .x = 4, .y = 4, .width = 660, .height = 42});
     add({.type = ControlType::Tab, .name = "?TAB:2", .text = "By Entry", .parent = cCurrentTab});
     add({.type = ControlType::Text, .name = "?STRING1", .text = "New Memo will be shown first", .x = 12, .y = 26,
-         .width = 160, .height = 10, .parent = cTabEntry});
+         .width = 240, .height = 10, .parent = cTabEntry});
     add({.type = ControlType::Tab, .name = "?TAB:3", .text = "By Nomor Memo", .parent = cCurrentTab});
     add({.type = ControlType::Prompt, .name = "?MEM:MEMO_NO:PROMPT", .text = "Memo No:", .x = 12, .y = 26,
          .width = 40, .height = 10, .parent = cTabNomor});
@@ -142,6 +144,23 @@ std::string memoBodyText() {
         text += byte >= 0 ? static_cast<char>(byte) : '?';
     }
     return text;
+}
+
+// The window whole on its screen: a list wide enough for its five columns is wider than a small
+// screen, or than any screen at a large scale. It is made to fit (and may be made that small) and
+// moved onto the screen's free area.
+void fitToScreen(QWidget& widget) {
+    const QScreen* screen = widget.screen();
+    if (screen == nullptr) return;
+    const QRect free = screen->availableGeometry();
+    const QSize frame = widget.frameGeometry().size() - widget.size();
+    const QSize most = free.size() - frame;
+    widget.setMinimumSize(widget.minimumSize().boundedTo(most));
+    if (widget.width() > most.width() || widget.height() > most.height()) widget.resize(widget.size().boundedTo(most));
+    QRect place = widget.frameGeometry();
+    place.moveLeft(std::clamp(place.left(), free.left(), std::max(free.left(), free.right() - place.width() + 1)));
+    place.moveTop(std::clamp(place.top(), free.top(), std::max(free.top(), free.bottom() - place.height() + 1)));
+    widget.move(place.topLeft());
 }
 
 class MemoListWindow;
@@ -299,6 +318,7 @@ Severity MemoListWindow::Init() {
 
     Resizer.Init(window, 2, true, false);
     SetResizer(Resizer);
+    fitToScreen(*window.widget());
     Browse.QUERYCONTROL = cQuery;
     Browse.QUERYACTION = [this] {
         if (Query.Ask()) Browse.ApplyQuery();
