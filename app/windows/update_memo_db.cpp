@@ -221,6 +221,7 @@ public:
     }
     Severity Init() override;
     void EventLoop() override;
+    void FirstOpen() override;
     Severity OnWindowEvent() override;
     Severity OnAccepted() override;
     Severity OnFieldEvent() override;
@@ -360,6 +361,18 @@ Severity UpdateMemoDbWindow::bodyIntoRecord() {
     }
     if (answer == button::kYes) window()->post(ui::event::Accepted, cOk); // OK refuses it again, visibly
     return Severity::Inform;
+}
+
+// The combo's first fill gives a new memo the first memo type. That is the form's own starting
+// value, not a change of the user's: the new memo's saved copy is taken again after it, so that
+// Cancel on an untouched new memo does not ask "Save Record".
+void UpdateMemoDbWindow::FirstOpen() {
+    WindowFlow::FirstOpen();
+    if (ORIGINALREQUEST != RequestInsert) return;
+    if (TableAccess* access = primaryAccess()) {
+        if (SAVED != 0) access->RestoreSnapshot(SAVED, false);
+        SAVED = access->SnapshotRecord();
+    }
 }
 
 Severity UpdateMemoDbWindow::OnWindowEvent() {
