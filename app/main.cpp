@@ -1,6 +1,7 @@
 // docket: the memo register. Starts the program's objects, runs the main procedure and shuts down.
 #include <QApplication>
 #include <QIcon>
+#include <QMessageBox>
 
 #include <cstdio>
 #include <string>
@@ -40,7 +41,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int code = docket::app::runProgram(options);
-    if (code != 0)
-        std::fprintf(stderr, "docket: cannot use the data folder %s\n", docket::app::dataFolder(options).c_str());
+    if (code != 0) {
+        const std::string folder = docket::app::dataFolder(options);
+        std::fprintf(stderr, "docket: cannot use the data folder %s\n", folder.c_str());
+        // Started from a desktop menu nobody reads the terminal: the same in a box.
+        QMessageBox::critical(nullptr, QStringLiteral("docket"),
+                              QStringLiteral("docket cannot make or use its data folder\n%1\n\nStart it with "
+                                             "--data FOLDER, or set DOCKET_DATA_DIR, to use another folder.")
+                                  .arg(QString::fromLocal8Bit(folder.c_str())));
+    }
     return code;
 }

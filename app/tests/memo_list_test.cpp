@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "app/dictionary.h"
 #include "app/memo_tables.h"
 #include "app/program.h"
@@ -368,6 +370,17 @@ TEST_F(MemoListTest, AnEmptyRegisterShowsAnEmptyListWithNothingToChange) {
     run();
     EXPECT_TRUE(std::filesystem::exists(dir.file("data/MEMO.DB"))) << "created on first use";
     EXPECT_TRUE(std::filesystem::exists(dir.file("data/JENIS.DB")));
+}
+
+TEST_F(MemoListTest, AReadOnlyDataFolderIsSaidPlainlyAndNothingIsTouched) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes in any folder: run as a user to see the read-only folder";
+    std::filesystem::permissions(dir.file("data"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    user.answerBox(ui::button::Ok);
+    run();
+    std::filesystem::permissions(dir.file("data"), std::filesystem::perms::owner_all);
+    ASSERT_FALSE(user.shown().empty());
+    EXPECT_NE(user.shown().front().text.find("cannot write in its data folder"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("data/MEMO.DB")));
 }
 
 } // namespace

@@ -24,9 +24,13 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "app/dictionary.h"
 #include "app/memo_tables.h"
@@ -163,6 +167,17 @@ void fitToScreen(QWidget& widget) {
     widget.move(place.topLeft());
 }
 
+// Whether the program may create and change files in `folder`: tried with a file made and
+// removed at once (permissions alone do not tell of a read-only file system or a share).
+bool writableFolder(const std::string& folder) {
+    std::string probe = folder + "/.docket-write-XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
 class MemoListWindow;
 
 // The list's browser: the order comes from the tab, the query's filter goes with every order, and
@@ -253,6 +268,17 @@ Severity MemoListWindow::Init() {
     PendingRequest = 0;
     LastResponse = 0;
     AddButton(cClose, Cancelled);
+    // A folder the program cannot write in is said plainly, with the way out, before any file is
+    // touched: the files and their station locks need it.
+    const std::string folder = std::filesystem::path(memoDeclaration().name.value_or(std::string())).parent_path().string();
+    if (!writableFolder(folder.empty() ? "." : folder)) {
+        ui::messageBox("docket cannot write in its data folder|" + folder +
+                           "|It keeps MEMO.DB and JENIS.DB there and must be able to change them. Start docket "
+                           "with --data FOLDER (or set DOCKET_DATA_DIR) to use a folder you may write in, or ask "
+                           "for write access to this one. Nothing was changed.",
+                       "Browse Memo", ui::icon::Hand);
+        return Severity::Fatal;
+    }
     if (MemoRelations->Open() != Severity::Proceed || JenisRelations->Open() != Severity::Proceed)
         return Severity::Fatal;
     FILESOPENED = 1;
