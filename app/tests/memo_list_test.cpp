@@ -16,6 +16,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <functional>
 #include <set>
 #include <string>
@@ -47,7 +49,7 @@ using namespace classes;
 using classes::testing::ScratchDir;
 using ui::ScriptedUser;
 
-constexpr int cQuery = 1, cBrowse = 2, cInsert = 4, cChange = 5, cDelete = 6, cCurrentTab = 7, cMemoNo = 12,
+constexpr int cQuery = 1, cBrowse = 2, cAbout = 3, cInsert = 4, cChange = 5, cDelete = 6, cCurrentTab = 7, cMemoNo = 12,
               cDate = 15, cClose = 17;
 // The settings window of the query.
 constexpr int qSheet = 1, qName = 6, qSave = 7, qField = 12, qOperator = 14, qValue = 16, qInsert = 17, qOk = 20;
@@ -370,6 +372,37 @@ TEST_F(MemoListTest, AnEmptyRegisterShowsAnEmptyListWithNothingToChange) {
     run();
     EXPECT_TRUE(std::filesystem::exists(dir.file("data/MEMO.DB"))) << "created on first use";
     EXPECT_TRUE(std::filesystem::exists(dir.file("data/JENIS.DB")));
+}
+
+TEST_F(MemoListTest, DoubleClickingTheDateEntryOpensTheCalendarAndAboutOpensAndCloses) {
+    seed();
+    user.pickTab(cCurrentTab, 3);
+    user.pressKey(cDate, ui::key::MouseLeft2);
+    std::string calendar;
+    user.custom([&] { calendar = top()->get(0, "Text"); });
+    user.pressKey(10, ui::key::Escape); // on the calendar's month: backs out, the date stays
+    user.custom([] { EXPECT_EQ(top()->get(0, "Text"), "Browse Memo"); });
+    user.click(cAbout);
+    std::string about;
+    user.custom([&] { about = top()->get(0, "Text"); });
+    user.closeWindow();
+    user.click(cClose);
+    run();
+    EXPECT_NE(calendar.find(" 20"), std::string::npos) << "a month and its year: " << calendar;
+    EXPECT_EQ(about, "About");
+}
+
+TEST_F(MemoListTest, TheWindowsPlaceIsKeptInTheSettings) {
+    user.resize(900, 500);
+    user.click(cClose);
+    run();
+    shutdown();
+    std::ifstream ini(dir.file("config/docket.INI"));
+    std::stringstream text;
+    text << ini.rdbuf();
+    EXPECT_NE(text.str().find("[Main]"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("Width="), std::string::npos) << text.str();
+    start();
 }
 
 TEST_F(MemoListTest, AReadOnlyDataFolderIsSaidPlainlyAndNothingIsTouched) {

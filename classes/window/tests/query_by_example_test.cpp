@@ -4,6 +4,10 @@
 // window driven by the scripted user.
 #include <gtest/gtest.h>
 
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -299,6 +303,13 @@ TEST_F(QuerySettingsTest, RowsTypedInTheEditorsBecomeTheQueryOnOk) {
     user.pickRow(cOperator, 6); // >=
     user.type(cValue, "1,000");
     user.click(cInsert);
+    // A picture for a reviewer when asked for (DOCKET_SHOT_DIR; QT_SCALE_FACTOR=2 doubles it).
+    user.custom([] {
+        const char* folder = std::getenv("DOCKET_SHOT_DIR");
+        if (folder == nullptr || *folder == 0) return;
+        ui::Window* w = ui::Scheduler::instance().topWindow(ui::Scheduler::instance().threads().front());
+        w->widget()->grab().save(QString::fromStdString(std::string(folder) + "/query-settings.png"));
+    });
     user.click(cOk);
     EXPECT_TRUE(run());
     EXPECT_EQ(q.BuildQueryFilter(), "(MEM:MEMO_ID >= 1000) AND INSTRING('rapat',MEM:PERIHAL,1,1) <> 0");
