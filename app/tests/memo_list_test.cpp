@@ -17,9 +17,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <functional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -49,10 +49,11 @@ using namespace classes;
 using classes::testing::ScratchDir;
 using ui::ScriptedUser;
 
-constexpr int cQuery = 1, cBrowse = 2, cAbout = 3, cInsert = 4, cChange = 5, cDelete = 6, cCurrentTab = 7, cMemoNo = 12,
-              cDate = 15, cClose = 17;
+constexpr int cQuery = 1, cBrowse = 2, cAbout = 3, cInsert = 4, cChange = 5, cDelete = 6, cCurrentTab = 7,
+              cMemoNo = 12, cDate = 15, cClose = 17;
 // The settings window of the query.
-constexpr int qSheet = 1, qName = 6, qSave = 7, qField = 12, qOperator = 14, qValue = 16, qInsert = 17, qOk = 20;
+constexpr int qSheet = 1, qName = 6, qSave = 7, qField = 12, qOperator = 14, qValue = 16, qInsert = 17,
+              qOk = 20;
 // Field titles of the query, sorted as the settings window lists them.
 constexpr int kTitleBody = 2, kTitleSubject = 6;
 // The memo form.
@@ -112,7 +113,10 @@ protected:
             for (int j = 1; j <= 3; ++j) {
                 std::memset(&JEN, 0, sizeof JEN);
                 JEN.JENIS_ID = j;
-                std::snprintf(JEN.JENIS_MEMO, sizeof JEN.JENIS_MEMO, "%s", j == 1 ? "Surat" : j == 2 ? "Nota" : "Edaran");
+                std::snprintf(JEN.JENIS_MEMO, sizeof JEN.JENIS_MEMO, "%s",
+                              j == 1   ? "Surat"
+                              : j == 2 ? "Nota"
+                                       : "Edaran");
                 ASSERT_EQ(runtime::add(jenisFile()), 0);
             }
             for (int n = 1; n <= kMemos; ++n) {
@@ -204,7 +208,8 @@ TEST_F(MemoListTest, EachTabHasItsOrderAndItsColumnFirst) {
         ASSERT_FALSE(shown.empty());
         const auto from = std::find(expected.begin(), expected.end(), shown.front());
         ASSERT_NE(from, expected.end());
-        EXPECT_EQ(shown, std::vector<std::string>(from, from + std::min<std::ptrdiff_t>(expected.end() - from, std::ssize(shown))));
+        EXPECT_EQ(shown, std::vector<std::string>(from, from + std::min<std::ptrdiff_t>(expected.end() - from,
+                                                                                        std::ssize(shown))));
         EXPECT_EQ(highlighted(), kMemos) << "the highlighted memo stays highlighted";
     });
     user.pickTab(cCurrentTab, 3);
@@ -288,11 +293,15 @@ TEST_F(MemoListTest, AQueryBySubjectIsSavedFoundAfterARestartAndCleared) {
     user.custom(onlyBudget);
     rightClickList();
     user.chooseMenu(6);
-    user.custom([] { EXPECT_EQ(ids().front(), kMemos - 0); EXPECT_EQ(ids()[1], kMemos - 1); });
+    user.custom([] {
+        EXPECT_EQ(ids().front(), kMemos - 0);
+        EXPECT_EQ(ids()[1], kMemos - 1);
+    });
     user.click(cClose);
     run();
     bool named = false;
-    for (const auto& s : user.shown()) named = named || (s.kind == "menu" && s.text.find("Anggaran") != std::string::npos);
+    for (const auto& s : user.shown())
+        named = named || (s.kind == "menu" && s.text.find("Anggaran") != std::string::npos);
     EXPECT_TRUE(named);
 }
 
@@ -406,8 +415,10 @@ TEST_F(MemoListTest, TheWindowsPlaceIsKeptInTheSettings) {
 }
 
 TEST_F(MemoListTest, AReadOnlyDataFolderIsSaidPlainlyAndNothingIsTouched) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes in any folder: run as a user to see the read-only folder";
-    std::filesystem::permissions(dir.file("data"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes in any folder: run as a user to see the read-only folder";
+    std::filesystem::permissions(dir.file("data"),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     user.answerBox(ui::button::Ok);
     run();
     std::filesystem::permissions(dir.file("data"), std::filesystem::perms::owner_all);

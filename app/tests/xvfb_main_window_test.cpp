@@ -39,15 +39,16 @@ void seed(const std::string& folder, int count) {
     dictionaryStartup(errors);
     ASSERT_EQ(JenisRelations->Open(), classes::Severity::Proceed);
     ASSERT_EQ(MemoRelations->Open(), classes::Severity::Proceed);
-    const char* types[] = {"Surat", "Nota", "Edaran", "Undangan", "Laporan", "Pengumuman", "Permohonan",
-                           "Keputusan", "Instruksi", "Memo"};
+    const char* types[] = {"Surat",      "Nota",       "Edaran",    "Undangan",  "Laporan",
+                           "Pengumuman", "Permohonan", "Keputusan", "Instruksi", "Memo"};
     for (int j = 1; j <= 10; ++j) {
         std::memset(&JEN, 0, sizeof JEN);
         JEN.JENIS_ID = j;
         std::snprintf(JEN.JENIS_MEMO, sizeof JEN.JENIS_MEMO, "%s", types[j - 1]);
         ASSERT_EQ(runtime::add(jenisFile()), 0);
     }
-    const char* words[] = {"Rapat", "anggaran", "kegiatan", "laporan", "gedung", "pegawai", "kontrak", "vendor"};
+    const char* words[] = {"Rapat",  "anggaran", "kegiatan", "laporan",
+                           "gedung", "pegawai",  "kontrak",  "vendor"};
     drivers::DriverFile* files[] = {&memoFile()};
     ASSERT_EQ(runtime::logout(60, files), 0);
     for (int n = 1; n <= count; ++n) {

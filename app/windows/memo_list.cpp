@@ -71,19 +71,22 @@ constexpr int cQuery = 1, cBrowse = 2, cAbout = 3, cInsert = 4, cChange = 5, cDe
 // The alert slot of the date entry's double click.
 constexpr int kCalendarAlertSlot = 255;
 
-constexpr const char* kFormatByEntry = "35R(2)|M~Memo ID~C(0)@n-14@#1#48L(2)|M~Date~C(0)@d17@#2#124L(2)|M~Memo "
-                                       "No~@s30@#3#320L(2)|M~Subject~@s80@#4#120L(2)|M~Memo Type~@s30@#5#";
-constexpr const char* kFormatByNomor = "124L(2)|M~Memo No~@s30@#3#35R(2)|M~Memo ID~C(0)@n-14@#1#48L(2)|M~Date~C(0)@"
-                                       "d17@#2#320L(2)|M~Subject~@s80@#4#120L(2)|M~Memo Type~@s30@#5#";
-constexpr const char* kFormatByDate = "48L(2)|M~Date~C(0)@d17@#2#35R(2)|M~Memo ID~C(0)@n-14@#1#124L(2)|M~Memo "
-                                      "No~@s30@#3#320L(2)|M~Subject~@s80@#4#120L(2)|M~Memo Type~@s30@#5#";
+constexpr const char* kFormatByEntry =
+    "35R(2)|M~Memo ID~C(0)@n-14@#1#48L(2)|M~Date~C(0)@d17@#2#124L(2)|M~Memo "
+    "No~@s30@#3#320L(2)|M~Subject~@s80@#4#120L(2)|M~Memo Type~@s30@#5#";
+constexpr const char* kFormatByNomor =
+    "124L(2)|M~Memo No~@s30@#3#35R(2)|M~Memo ID~C(0)@n-14@#1#48L(2)|M~Date~C(0)@"
+    "d17@#2#320L(2)|M~Subject~@s80@#4#120L(2)|M~Memo Type~@s30@#5#";
+constexpr const char* kFormatByDate =
+    "48L(2)|M~Date~C(0)@d17@#2#35R(2)|M~Memo ID~C(0)@n-14@#1#124L(2)|M~Memo "
+    "No~@s30@#3#320L(2)|M~Subject~@s80@#4#120L(2)|M~Memo Type~@s30@#5#";
 
 std::string locatorTip(const char* what, const char* apa, bool finalBreak) {
     const std::string crlf = "\r\n";
     return std::string("Type ") + what + " which you are looking for here" + crlf +
-           "and then press TAB button to start searching" + crlf + std::string(36, '=') + crlf + "Ketikkan " + apa +
-           " yang Anda cari disini," + crlf + "kemudian tekan tombol TAB untuk mulai " + crlf + "pencarian data" +
-           (finalBreak ? crlf : std::string());
+           "and then press TAB button to start searching" + crlf + std::string(36, '=') + crlf + "Ketikkan " +
+           apa + " yang Anda cari disini," + crlf + "kemudian tekan tombol TAB untuk mulai " + crlf +
+           "pencarian data" + (finalBreak ? crlf : std::string());
 }
 
 ui::WindowDefinition memoListWindow() {
@@ -99,38 +102,113 @@ ui::WindowDefinition memoListWindow() {
                       ui::wattr::Iconize | ui::wattr::Center,
     };
     auto add = [&](ui::ControlDefinition c) { w.controls.push_back(std::move(c)); };
-    add({.type = ControlType::Button, .name = "?QUERY", .text = "&Query", .x = 4, .y = 244, .width = 50,
+    add({.type = ControlType::Button,
+         .name = "?QUERY",
+         .text = "&Query",
+         .x = 4,
+         .y = 244,
+         .width = 50,
          .height = 14});
-    add({.type = ControlType::List, .name = "?BROWSE:1", .x = 4, .y = 50, .width = 660, .height = 188,
-         .use = "BROWSE", .format = kFormatByEntry, .tip = "Browsing Records",
+    add({.type = ControlType::List,
+         .name = "?BROWSE:1",
+         .x = 4,
+         .y = 50,
+         .width = 660,
+         .height = 188,
+         .use = "BROWSE",
+         .format = kFormatByEntry,
+         .tip = "Browsing Records",
          .attributes = Immediate | VScroll | HScroll});
-    add({.type = ControlType::Button, .name = "?BUTTON7", .text = "About", .x = 58, .y = 244, .width = 50,
+    add({.type = ControlType::Button,
+         .name = "?BUTTON7",
+         .text = "About",
+         .x = 58,
+         .y = 244,
+         .width = 50,
          .height = 14});
-    add({.type = ControlType::Button, .name = "?INSERT:2", .text = "&Insert", .x = 446, .y = 244, .width = 50,
+    add({.type = ControlType::Button,
+         .name = "?INSERT:2",
+         .text = "&Insert",
+         .x = 446,
+         .y = 244,
+         .width = 50,
          .height = 14});
-    add({.type = ControlType::Button, .name = "?CHANGE:2", .text = "&Change", .x = 500, .y = 244, .width = 50,
+    add({.type = ControlType::Button,
+         .name = "?CHANGE:2",
+         .text = "&Change",
+         .x = 500,
+         .y = 244,
+         .width = 50,
          .height = 14});
-    add({.type = ControlType::Button, .name = "?DELETE:2", .text = "&Delete", .x = 554, .y = 244, .width = 50,
+    add({.type = ControlType::Button,
+         .name = "?DELETE:2",
+         .text = "&Delete",
+         .x = 554,
+         .y = 244,
+         .width = 50,
          .height = 14});
     add({.type = ControlType::Sheet, .name = "?CURRENTTAB", .x = 4, .y = 4, .width = 660, .height = 42});
     add({.type = ControlType::Tab, .name = "?TAB:2", .text = "By Entry", .parent = cCurrentTab});
-    add({.type = ControlType::Text, .name = "?STRING1", .text = "New Memo will be shown first", .x = 12, .y = 26,
-         .width = 240, .height = 10, .parent = cTabEntry});
+    add({.type = ControlType::Text,
+         .name = "?STRING1",
+         .text = "New Memo will be shown first",
+         .x = 12,
+         .y = 26,
+         .width = 240,
+         .height = 10,
+         .parent = cTabEntry});
     add({.type = ControlType::Tab, .name = "?TAB:3", .text = "By Nomor Memo", .parent = cCurrentTab});
-    add({.type = ControlType::Prompt, .name = "?MEM:MEMO_NO:PROMPT", .text = "Memo No:", .x = 12, .y = 26,
-         .width = 40, .height = 10, .parent = cTabNomor});
-    add({.type = ControlType::Entry, .name = "?MEM:MEMO_NO", .x = 56, .y = 24, .width = 130, .height = 12,
-         .use = "MEM:MEMO_NO", .picture = "@s30", .tip = locatorTip("memo no", "nomor memo", true),
+    add({.type = ControlType::Prompt,
+         .name = "?MEM:MEMO_NO:PROMPT",
+         .text = "Memo No:",
+         .x = 12,
+         .y = 26,
+         .width = 40,
+         .height = 10,
+         .parent = cTabNomor});
+    add({.type = ControlType::Entry,
+         .name = "?MEM:MEMO_NO",
+         .x = 56,
+         .y = 24,
+         .width = 130,
+         .height = 12,
+         .use = "MEM:MEMO_NO",
+         .picture = "@s30",
+         .tip = locatorTip("memo no", "nomor memo", true),
          .parent = cTabNomor});
     add({.type = ControlType::Tab, .name = "?TAB:4", .text = "By Memo Date", .parent = cCurrentTab});
-    add({.type = ControlType::Prompt, .name = "?MEM:TANGGAL_MEMO:PROMPT", .text = "Memo Date:", .x = 12, .y = 26,
-         .width = 44, .height = 10, .parent = cTabDate});
-    add({.type = ControlType::Entry, .name = "?MEM:TANGGAL_MEMO", .x = 58, .y = 24, .width = 70, .height = 12,
-         .use = "MEM:TANGGAL_MEMO", .picture = "@d17", .tip = locatorTip("memo date", "tanggal memo", false),
+    add({.type = ControlType::Prompt,
+         .name = "?MEM:TANGGAL_MEMO:PROMPT",
+         .text = "Memo Date:",
+         .x = 12,
+         .y = 26,
+         .width = 44,
+         .height = 10,
          .parent = cTabDate});
-    add({.type = ControlType::Button, .name = "?POPCALENDAR", .text = "...", .x = 130, .y = 23, .width = 16,
-         .height = 14, .parent = cTabDate});
-    add({.type = ControlType::Button, .name = "?CLOSE", .text = "Close", .x = 614, .y = 244, .width = 50,
+    add({.type = ControlType::Entry,
+         .name = "?MEM:TANGGAL_MEMO",
+         .x = 58,
+         .y = 24,
+         .width = 70,
+         .height = 12,
+         .use = "MEM:TANGGAL_MEMO",
+         .picture = "@d17",
+         .tip = locatorTip("memo date", "tanggal memo", false),
+         .parent = cTabDate});
+    add({.type = ControlType::Button,
+         .name = "?POPCALENDAR",
+         .text = "...",
+         .x = 130,
+         .y = 23,
+         .width = 16,
+         .height = 14,
+         .parent = cTabDate});
+    add({.type = ControlType::Button,
+         .name = "?CLOSE",
+         .text = "Close",
+         .x = 614,
+         .y = 244,
+         .width = 50,
          .height = 14});
     return w;
 }
@@ -160,10 +238,13 @@ void fitToScreen(QWidget& widget) {
     const QSize frame = widget.frameGeometry().size() - widget.size();
     const QSize most = free.size() - frame;
     widget.setMinimumSize(widget.minimumSize().boundedTo(most));
-    if (widget.width() > most.width() || widget.height() > most.height()) widget.resize(widget.size().boundedTo(most));
+    if (widget.width() > most.width() || widget.height() > most.height())
+        widget.resize(widget.size().boundedTo(most));
     QRect place = widget.frameGeometry();
-    place.moveLeft(std::clamp(place.left(), free.left(), std::max(free.left(), free.right() - place.width() + 1)));
-    place.moveTop(std::clamp(place.top(), free.top(), std::max(free.top(), free.bottom() - place.height() + 1)));
+    place.moveLeft(
+        std::clamp(place.left(), free.left(), std::max(free.left(), free.right() - place.width() + 1)));
+    place.moveTop(
+        std::clamp(place.top(), free.top(), std::max(free.top(), free.bottom() - place.height() + 1)));
     widget.move(place.topLeft());
 }
 
@@ -255,7 +336,8 @@ private:
 };
 
 Severity MemoListWindow::Init() {
-    if (GlobalErrors == nullptr || MemoRelations == nullptr || JenisRelations == nullptr) return Severity::Fatal;
+    if (GlobalErrors == nullptr || MemoRelations == nullptr || JenisRelations == nullptr)
+        return Severity::Fatal;
     GlobalErrors->NoteProcedure("Main");
     procedureNoted_ = true;
     REQUEST = PendingRequest;
@@ -270,13 +352,15 @@ Severity MemoListWindow::Init() {
     AddButton(cClose, Cancelled);
     // A folder the program cannot write in is said plainly, with the way out, before any file is
     // touched: the files and their station locks need it.
-    const std::string folder = std::filesystem::path(memoDeclaration().name.value_or(std::string())).parent_path().string();
+    const std::string folder =
+        std::filesystem::path(memoDeclaration().name.value_or(std::string())).parent_path().string();
     if (!writableFolder(folder.empty() ? "." : folder)) {
-        ui::messageBox("docket cannot write in its data folder|" + folder +
-                           "|It keeps MEMO.DB and JENIS.DB there and must be able to change them. Start docket "
-                           "with --data FOLDER (or set DOCKET_DATA_DIR) to use a folder you may write in, or ask "
-                           "for write access to this one. Nothing was changed.",
-                       "Browse Memo", ui::icon::Hand);
+        ui::messageBox(
+            "docket cannot write in its data folder|" + folder +
+                "|It keeps MEMO.DB and JENIS.DB there and must be able to change them. Start docket "
+                "with --data FOLDER (or set DOCKET_DATA_DIR) to use a folder you may write in, or ask "
+                "for write access to this one. Nothing was changed.",
+            "Browse Memo", ui::icon::Hand);
         return Severity::Fatal;
     }
     if (MemoRelations->Open() != Severity::Proceed || JenisRelations->Open() != Severity::Proceed)
@@ -390,7 +474,8 @@ Severity MemoListWindow::OnNewSelection() {
     ui::Window* w = window();
     if (w->control() == cCurrentTab) showFormat();
     // A query chosen from the popup menu's "View" submenu (or its Clear).
-    if (w->control() == cQuery && Browse.POPUP != nullptr && Query.ApplyPopupChoice(Browse.POPUP->LASTSELECTION))
+    if (w->control() == cQuery && Browse.POPUP != nullptr &&
+        Query.ApplyPopupChoice(Browse.POPUP->LASTSELECTION))
         Browse.ApplyQuery();
     return base;
 }

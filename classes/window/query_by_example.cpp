@@ -70,7 +70,8 @@ bool isPlainNumber(const std::string& text) {
 
 std::string plainNumber(double value) {
     if (!std::isfinite(value)) return "0";
-    if (value == std::floor(value) && std::fabs(value) < 1e15) return std::to_string(static_cast<long long>(value));
+    if (value == std::floor(value) && std::fabs(value) < 1e15)
+        return std::to_string(static_cast<long long>(value));
     char buffer[40];
     std::snprintf(buffer, sizeof buffer, "%.15g", value);
     return buffer;
@@ -148,7 +149,8 @@ std::string quoteLiteral(const std::string& text) {
     return out + "'";
 }
 
-void QueryByExample::Init(ErrorReporter* errors, IniStore* ini, const std::string& family, ui::Window* parent) {
+void QueryByExample::Init(ErrorReporter* errors, IniStore* ini, const std::string& family,
+                          ui::Window* parent) {
     ERRORS = errors;
     INIMGR = ini;
     FAMILY = family;
@@ -171,7 +173,8 @@ void QueryByExample::AddItem(const std::string& name, const std::string& title, 
     FIELDS.push_back(std::move(field));
 }
 
-void QueryByExample::AddTextItem(const std::string& name, const std::string& title, std::function<std::string()> text) {
+void QueryByExample::AddTextItem(const std::string& name, const std::string& title,
+                                 std::function<std::string()> text) {
     AddItem(name, title, "S255");
     FIELDS.back().TEXTOF = std::move(text);
 }
@@ -228,7 +231,8 @@ bool QueryByExample::GetNextCondition(const QueryField& field, QueryCondition& o
     return more;
 }
 
-std::string QueryByExample::literalFor(const QueryField& field, const std::string& value, bool numberWanted) const {
+std::string QueryByExample::literalFor(const QueryField& field, const std::string& value,
+                                       bool numberWanted) const {
     if (!numberWanted) return quoteLiteral(value);
     // A field that is not a string takes only a number: a blank compares with 0, anything else is
     // read through the field's picture.
@@ -348,7 +352,8 @@ void QueryByExample::Clear(bool all) {
 std::string QueryByExample::CheckQueryName(const std::string& raw) {
     const std::string name = trimmed(raw);
     if (name.empty()) return "Type a name for the query first.";
-    if (name == kRecentQuery) return "The name \"tsMRU\" is kept for the query used last. Choose another name.";
+    if (name == kRecentQuery)
+        return "The name \"tsMRU\" is kept for the query used last. Choose another name.";
     if (name.size() > kNameLimit) return "A query name can be at most 99 characters long.";
     if (name.find_first_of(",[]|{}\r\n") != std::string::npos)
         return "A query name cannot hold a comma, a square bracket, a brace, \"|\" or a line break.";
@@ -382,7 +387,8 @@ bool QueryByExample::save(const std::string& name, std::string& refusal) {
     INIMGR->WriteEntry(section, "Query", std::to_string(FIELDS.size()));
     for (std::size_t i = 0; i < FIELDS.size(); ++i) {
         QueryField& f = FIELDS[i];
-        f.QUERYSTRING = encodeText(f.LOW.get()) + "|" + encodeText(f.MIDDLE.get()) + "|" + encodeText(f.HIGH.get());
+        f.QUERYSTRING =
+            encodeText(f.LOW.get()) + "|" + encodeText(f.MIDDLE.get()) + "|" + encodeText(f.HIGH.get());
         INIMGR->WriteEntry(section, "Query_" + std::to_string(i + 1), f.dNAME + "," + f.QUERYSTRING);
     }
     INIMGR->AddSector(section);

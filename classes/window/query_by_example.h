@@ -58,8 +58,8 @@ inline constexpr const char* kQueryClearItem = "tsQBEClear";
 inline constexpr const char* kQueryViewItem = "tsQBEView";
 
 struct QueryField {
-    std::string dNAME;  // at most 99 characters
-    std::string dTITLE; // at most 99 characters
+    std::string dNAME;   // at most 99 characters
+    std::string dTITLE;  // at most 99 characters
     std::string PICTURE; // without its "@"; starting with "S" (either case) marks a string field
     std::string QUERYSTRING;
     std::unique_ptr<std::string> LOW, MIDDLE, HIGH;

@@ -21,10 +21,10 @@ namespace {
 using ui::ControlType;
 
 // Control numbers, in the order of the definition.
-constexpr int cSheet = 1, cTabSaved = 2, cTabSettings = 3, cSavedList = 4, cNamePrompt = 5, cName = 6, cSave = 7,
-              cDeleteSaved = 8, cLoad = 9, cRows = 10, cFieldPrompt = 11, cField = 12, cOperatorPrompt = 13,
-              cOperator = 14, cValuePrompt = 15, cValue = 16, cInsert = 17, cChange = 18, cDeleteRow = 19, cOk = 20,
-              cCancel = 21, cClear = 22;
+constexpr int cSheet = 1, cTabSaved = 2, cTabSettings = 3, cSavedList = 4, cNamePrompt = 5, cName = 6,
+              cSave = 7, cDeleteSaved = 8, cLoad = 9, cRows = 10, cFieldPrompt = 11, cField = 12,
+              cOperatorPrompt = 13, cOperator = 14, cValuePrompt = 15, cValue = 16, cInsert = 17,
+              cChange = 18, cDeleteRow = 19, cOk = 20, cCancel = 21, cClear = 22;
 
 ui::WindowDefinition settingsWindow() {
     using namespace ui::attr;
@@ -40,44 +40,163 @@ ui::WindowDefinition settingsWindow() {
     add({.type = ControlType::Sheet, .name = "?SHEET1", .x = 4, .y = 4, .width = 304, .height = 174});
     add({.type = ControlType::Tab, .name = "?TAB1", .text = "Saved Queries", .parent = cSheet});
     add({.type = ControlType::Tab, .name = "?TAB2", .text = "Query Settings", .parent = cSheet});
-    add({.type = ControlType::List, .name = "?SAVEDLIST", .x = 12, .y = 24, .width = 220, .height = 120,
-         .use = "QBE:SAVED", .format = "20L(1)~Query~#2#", .parent = cTabSaved, .attributes = VScroll});
-    add({.type = ControlType::Prompt, .name = "?QUERYNAME:PROMPT", .text = "&Query name:", .x = 12, .y = 152,
-         .width = 48, .height = 10, .parent = cTabSaved});
-    add({.type = ControlType::Entry, .name = "?QUERYNAME", .x = 62, .y = 150, .width = 170, .height = 12,
-         .use = "QBE:NAME", .picture = "@s50", .parent = cTabSaved});
-    add({.type = ControlType::Button, .name = "?SAVE", .text = "&Save", .x = 240, .y = 24, .width = 60,
-         .height = 14, .parent = cTabSaved});
-    add({.type = ControlType::Button, .name = "?DELETESAVED", .text = "&Delete", .x = 240, .y = 42, .width = 60,
-         .height = 14, .parent = cTabSaved});
-    add({.type = ControlType::Button, .name = "?LOAD", .text = "&Load", .x = 240, .y = 60, .width = 60,
-         .height = 14, .parent = cTabSaved});
-    add({.type = ControlType::List, .name = "?ROWS", .x = 12, .y = 24, .width = 288, .height = 96,
-         .use = "QBE:ROWS", .format = "91L|M~Field~@s20@44C|M~Operator~L@s10@120C|M~Value~L@s30@",
-         .parent = cTabSettings, .attributes = VScroll});
-    add({.type = ControlType::Prompt, .name = "?FIELD:PROMPT", .text = "&Field:", .x = 12, .y = 128, .width = 90,
-         .height = 10, .parent = cTabSettings});
-    add({.type = ControlType::DropList, .name = "?FIELD", .x = 12, .y = 138, .width = 96, .height = 12,
-         .use = "QBE:FIELD", .format = "80L@s20@#1#", .parent = cTabSettings});
-    add({.type = ControlType::Prompt, .name = "?OPERATOR:PROMPT", .text = "O&perator:", .x = 112, .y = 128,
-         .width = 56, .height = 10, .parent = cTabSettings});
-    add({.type = ControlType::DropList, .name = "?OPERATOR", .x = 112, .y = 138, .width = 60, .height = 12,
-         .use = "QBE:OPERATOR", .format = "40L@s10@#1#", .parent = cTabSettings});
-    add({.type = ControlType::Prompt, .name = "?VALUE:PROMPT", .text = "&Value:", .x = 176, .y = 128, .width = 60,
-         .height = 10, .parent = cTabSettings});
-    add({.type = ControlType::Entry, .name = "?VALUE", .x = 176, .y = 138, .width = 124, .height = 12,
-         .use = "QBE:VALUE", .picture = "@s30", .parent = cTabSettings});
-    add({.type = ControlType::Button, .name = "?INSERT", .text = "&Insert", .x = 132, .y = 158, .width = 52,
-         .height = 14, .parent = cTabSettings});
-    add({.type = ControlType::Button, .name = "?CHANGE", .text = "&Change", .x = 190, .y = 158, .width = 52,
-         .height = 14, .parent = cTabSettings});
-    add({.type = ControlType::Button, .name = "?DELETE", .text = "&Delete", .x = 248, .y = 158, .width = 52,
-         .height = 14, .parent = cTabSettings});
-    add({.type = ControlType::Button, .name = "?OK", .text = "&OK", .x = 144, .y = 184, .width = 50, .height = 14,
+    add({.type = ControlType::List,
+         .name = "?SAVEDLIST",
+         .x = 12,
+         .y = 24,
+         .width = 220,
+         .height = 120,
+         .use = "QBE:SAVED",
+         .format = "20L(1)~Query~#2#",
+         .parent = cTabSaved,
+         .attributes = VScroll});
+    add({.type = ControlType::Prompt,
+         .name = "?QUERYNAME:PROMPT",
+         .text = "&Query name:",
+         .x = 12,
+         .y = 152,
+         .width = 48,
+         .height = 10,
+         .parent = cTabSaved});
+    add({.type = ControlType::Entry,
+         .name = "?QUERYNAME",
+         .x = 62,
+         .y = 150,
+         .width = 170,
+         .height = 12,
+         .use = "QBE:NAME",
+         .picture = "@s50",
+         .parent = cTabSaved});
+    add({.type = ControlType::Button,
+         .name = "?SAVE",
+         .text = "&Save",
+         .x = 240,
+         .y = 24,
+         .width = 60,
+         .height = 14,
+         .parent = cTabSaved});
+    add({.type = ControlType::Button,
+         .name = "?DELETESAVED",
+         .text = "&Delete",
+         .x = 240,
+         .y = 42,
+         .width = 60,
+         .height = 14,
+         .parent = cTabSaved});
+    add({.type = ControlType::Button,
+         .name = "?LOAD",
+         .text = "&Load",
+         .x = 240,
+         .y = 60,
+         .width = 60,
+         .height = 14,
+         .parent = cTabSaved});
+    add({.type = ControlType::List,
+         .name = "?ROWS",
+         .x = 12,
+         .y = 24,
+         .width = 288,
+         .height = 96,
+         .use = "QBE:ROWS",
+         .format = "91L|M~Field~@s20@44C|M~Operator~L@s10@120C|M~Value~L@s30@",
+         .parent = cTabSettings,
+         .attributes = VScroll});
+    add({.type = ControlType::Prompt,
+         .name = "?FIELD:PROMPT",
+         .text = "&Field:",
+         .x = 12,
+         .y = 128,
+         .width = 90,
+         .height = 10,
+         .parent = cTabSettings});
+    add({.type = ControlType::DropList,
+         .name = "?FIELD",
+         .x = 12,
+         .y = 138,
+         .width = 96,
+         .height = 12,
+         .use = "QBE:FIELD",
+         .format = "80L@s20@#1#",
+         .parent = cTabSettings});
+    add({.type = ControlType::Prompt,
+         .name = "?OPERATOR:PROMPT",
+         .text = "O&perator:",
+         .x = 112,
+         .y = 128,
+         .width = 56,
+         .height = 10,
+         .parent = cTabSettings});
+    add({.type = ControlType::DropList,
+         .name = "?OPERATOR",
+         .x = 112,
+         .y = 138,
+         .width = 60,
+         .height = 12,
+         .use = "QBE:OPERATOR",
+         .format = "40L@s10@#1#",
+         .parent = cTabSettings});
+    add({.type = ControlType::Prompt,
+         .name = "?VALUE:PROMPT",
+         .text = "&Value:",
+         .x = 176,
+         .y = 128,
+         .width = 60,
+         .height = 10,
+         .parent = cTabSettings});
+    add({.type = ControlType::Entry,
+         .name = "?VALUE",
+         .x = 176,
+         .y = 138,
+         .width = 124,
+         .height = 12,
+         .use = "QBE:VALUE",
+         .picture = "@s30",
+         .parent = cTabSettings});
+    add({.type = ControlType::Button,
+         .name = "?INSERT",
+         .text = "&Insert",
+         .x = 132,
+         .y = 158,
+         .width = 52,
+         .height = 14,
+         .parent = cTabSettings});
+    add({.type = ControlType::Button,
+         .name = "?CHANGE",
+         .text = "&Change",
+         .x = 190,
+         .y = 158,
+         .width = 52,
+         .height = 14,
+         .parent = cTabSettings});
+    add({.type = ControlType::Button,
+         .name = "?DELETE",
+         .text = "&Delete",
+         .x = 248,
+         .y = 158,
+         .width = 52,
+         .height = 14,
+         .parent = cTabSettings});
+    add({.type = ControlType::Button,
+         .name = "?OK",
+         .text = "&OK",
+         .x = 144,
+         .y = 184,
+         .width = 50,
+         .height = 14,
          .attributes = Default});
-    add({.type = ControlType::Button, .name = "?CANCEL", .text = "&Cancel", .x = 200, .y = 184, .width = 50,
+    add({.type = ControlType::Button,
+         .name = "?CANCEL",
+         .text = "&Cancel",
+         .x = 200,
+         .y = 184,
+         .width = 50,
          .height = 14});
-    add({.type = ControlType::Button, .name = "?CLEAR", .text = "C&lear", .x = 256, .y = 184, .width = 50,
+    add({.type = ControlType::Button,
+         .name = "?CLEAR",
+         .text = "C&lear",
+         .x = 256,
+         .y = 184,
+         .width = 50,
          .height = 14});
     return w;
 }

@@ -41,7 +41,8 @@ struct Fields {
     char subject[81] = {};
     Fields() {
         runtime::bindVariable("MEM:MEMO_ID", runtime::bindLong(&id));
-        runtime::bindVariable("MEM:TANGGAL_MEMO", runtime::BoundVariable{runtime::TypeCode::Long, &date, 4, 0});
+        runtime::bindVariable("MEM:TANGGAL_MEMO",
+                              runtime::BoundVariable{runtime::TypeCode::Long, &date, 4, 0});
         runtime::bindVariable("MEM:MEMO_NO", runtime::bindCString(no, sizeof no));
         runtime::bindVariable("MEM:PERIHAL", runtime::bindCString(subject, sizeof subject));
     }
@@ -75,7 +76,8 @@ TEST(QueryFilter, TemplatesOfTheOperators) {
     q.SetValues("MEM:PERIHAL", {}, {}, "*rapat", true, true, false);
     EXPECT_EQ(q.BuildQueryFilter(), "INSTRING('rapat',MEM:PERIHAL,1,1) <> 0");
     q.SetValues("MEM:MEMO_NO", {}, {}, "017*", true, true, false);
-    EXPECT_EQ(q.BuildQueryFilter(), "SUB(MEM:MEMO_NO,1,3) = '017' AND INSTRING('rapat',MEM:PERIHAL,1,1) <> 0");
+    EXPECT_EQ(q.BuildQueryFilter(),
+              "SUB(MEM:MEMO_NO,1,3) = '017' AND INSTRING('rapat',MEM:PERIHAL,1,1) <> 0");
     q.Clear();
     EXPECT_EQ(q.BuildQueryFilter(), "");
     q.SetValues("MEM:PERIHAL", {}, {}, "^rapat", true, true, false);
@@ -223,7 +225,8 @@ TEST_F(SavedQueries, SaveLoadListDeleteAndSurviveARestart) {
 
 TEST_F(SavedQueries, NamesThatWouldCorruptTheCatalogueAreRefused) {
     q.SetValues("MEM:PERIHAL", {}, {}, "*x", true, true, false);
-    for (const char* bad : {"", "   ", "tsMRU", "a,b", "[x", "y]", "two\nlines", "cr\r", "a|b", "{", "-sep"}) {
+    for (const char* bad :
+         {"", "   ", "tsMRU", "a,b", "[x", "y]", "two\nlines", "cr\r", "a|b", "{", "-sep"}) {
         std::string refusal;
         EXPECT_FALSE(q.SaveQuery(bad, refusal)) << bad;
         EXPECT_FALSE(refusal.empty()) << bad;
@@ -250,7 +253,8 @@ TEST_F(SavedQueries, PopupViewSubmenuListsQueriesAndClearPostsTheirChoice) {
     q.SetValues("MEM:PERIHAL", {}, {}, "*x", true, true, false);
     ASSERT_TRUE(q.SaveQuery("Beta"));
     ASSERT_TRUE(q.SaveQuery("Alpha"));
-    EXPECT_EQ(names(), (std::vector<std::string>{"1&Insert", "1-", "1View", "2Alpha", "2Beta", "2-", "2C&lear"}));
+    EXPECT_EQ(names(),
+              (std::vector<std::string>{"1&Insert", "1-", "1View", "2Alpha", "2Beta", "2-", "2C&lear"}));
     const PopupItem* alpha = &popup.Items()[3];
     EXPECT_EQ(alpha->EVENT, ui::event::NewSelection);
     EXPECT_EQ(alpha->CONTROLID, 1);
@@ -295,7 +299,7 @@ constexpr int cSheet = 1, cSavedList = 4, cName = 6, cSave = 7, cLoad = 9, cRows
               cOperator = 13 + 1, cValue = 16, cInsert = 17, cOk = 20, cCancel = 21;
 
 TEST_F(QuerySettingsTest, RowsTypedInTheEditorsBecomeTheQueryOnOk) {
-    user.pickRow(cField, 4); // titles sorted: Date, Memo ID, Memo No, Subject
+    user.pickRow(cField, 4);    // titles sorted: Date, Memo ID, Memo No, Subject
     user.pickRow(cOperator, 1); // Contains
     user.type(cValue, "rapat");
     user.click(cInsert);
@@ -335,7 +339,8 @@ TEST_F(QuerySettingsTest, CancelKeepsTheQueryAndSaveRefusesABadNameWithAMessage)
     EXPECT_EQ(q.BuildQueryFilter(), before);
     EXPECT_EQ(q.SavedQueries(), (std::vector<std::string>{"Good"}));
     bool refusedShown = false;
-    for (const auto& s : user.shown()) refusedShown = refusedShown || s.text.find("comma") != std::string::npos;
+    for (const auto& s : user.shown())
+        refusedShown = refusedShown || s.text.find("comma") != std::string::npos;
     EXPECT_TRUE(refusedShown);
 }
 
