@@ -444,3 +444,55 @@ TEST_F(MemoFormTest, TypeAheadCompletesTheTypeAndLeavingTakesItOver) {
 
 } // namespace
 } // namespace docket::app
+
+namespace docket::app {
+namespace {
+
+TEST_F(MemoFormTest, AnInsertAfterACancelledInsertIsStored) {
+    click(cCancel);
+    type(cPerihal, "Sesudah batal");
+    click(cOk);
+    std::uint8_t second = 0;
+    std::map<std::int32_t, StoredMemo> memos;
+    run([&] {
+        addType("Surat");
+        insertMemo();
+        second = insertMemo();
+        memos = storedMemos();
+    });
+    EXPECT_EQ(second, Completed);
+    ASSERT_EQ(memos.size(), 1u);
+    EXPECT_EQ(memos.begin()->second.subject, "Sesudah batal");
+    EXPECT_TRUE(boxes().empty()) << boxes().front();
+}
+
+} // namespace
+} // namespace docket::app
+
+namespace docket::app {
+namespace {
+
+TEST_F(MemoFormTest, InsertsAfterAnInsertAndAChangeWithBodiesAreStored) {
+    type(cPerihal, "Pertama");
+    typeBody("isi");
+    click(cOk);
+    typeBody(" tambahan");
+    click(cOk);
+    type(cPerihal, "Kedua");
+    click(cOk);
+    type(cPerihal, "Ketiga");
+    click(cOk);
+    std::map<std::int32_t, StoredMemo> memos;
+    run([&] {
+        insertMemo();
+        openMemo(storedMemos().begin()->first, RequestChange);
+        insertMemo();
+        insertMemo();
+        memos = storedMemos();
+    });
+    EXPECT_EQ(memos.size(), 3u);
+    EXPECT_TRUE(boxes().empty()) << boxes().front();
+}
+
+} // namespace
+} // namespace docket::app
