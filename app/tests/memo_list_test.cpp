@@ -12,6 +12,8 @@
 #include <QTableWidget>
 
 #include <algorithm>
+#include <chrono>
+#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -412,6 +414,30 @@ TEST_F(MemoListTest, TheWindowsPlaceIsKeptInTheSettings) {
     EXPECT_NE(text.str().find("[Main]"), std::string::npos) << text.str();
     EXPECT_NE(text.str().find("Width="), std::string::npos) << text.str();
     start();
+}
+
+// A figure, not a check: the time a body search takes to fill the list over a register made with
+// `qvn memo seed DIR` (DOCKET_MEASURE_DATA=DIR); skipped without one.
+TEST_F(MemoListTest, MeasureABodySearchOverASeededRegister) {
+    const char* from = std::getenv("DOCKET_MEASURE_DATA");
+    if (from == nullptr || *from == 0) GTEST_SKIP() << "set DOCKET_MEASURE_DATA to a folder seeded by qvn memo seed";
+    shutdown();
+    for (const char* name : {"MEMO.DB", "JENIS.DB"})
+        std::filesystem::copy_file(std::string(from) + "/" + name, dir.file("data/") + name,
+                                   std::filesystem::copy_options::overwrite_existing);
+    start();
+    user.click(cQuery);
+    const char* word = std::getenv("DOCKET_MEASURE_WORD"); // a word no memo holds reads them all
+    queryRow(kTitleBody, 1, word != nullptr && *word != 0 ? word : "gedung");
+    auto started = std::make_shared<std::chrono::steady_clock::time_point>();
+    user.custom([started] { *started = std::chrono::steady_clock::now(); });
+    user.click(qOk);
+    user.custom([started] {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - *started);
+        std::printf("body search: %zu rows shown after %lld ms\n", ids().size(), static_cast<long long>(ms.count()));
+    });
+    user.click(cClose);
+    run();
 }
 
 TEST_F(MemoListTest, AReadOnlyDataFolderIsSaidPlainlyAndNothingIsTouched) {
