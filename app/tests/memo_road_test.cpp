@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPixmap>
 
 #include <cstdio>
 #include <cstdlib>
@@ -139,6 +140,12 @@ protected:
     ScriptedUser& user = ScriptedUser::instance();
 };
 
+// With DOCKET_SHOT_DIR set (run under a display), a picture of the newest window for a reviewer.
+void shot(const char* name) {
+    if (const char* dir = std::getenv("DOCKET_SHOT_DIR"))
+        top()->widget()->grab().save(QString::fromLatin1(dir) + QLatin1Char('/') + QString::fromLatin1(name));
+}
+
 // The path of the built qvn tool, beside this test's build folder.
 std::string qvnTool() {
     const auto self = std::filesystem::read_symlink("/proc/self/exe");
@@ -170,6 +177,7 @@ TEST_F(MemoRoadTest, InsertChangeDeleteAndCancelFromTheMemoList) {
     user.custom([&] {
         afterInsert = subjects();
         highlighted = top()->getInt(lBrowse, "Choice");
+        shot("memo_list.png");
     });
     // Change it: the subject and the body.
     click(lChange);
@@ -178,6 +186,7 @@ TEST_F(MemoRoadTest, InsertChangeDeleteAndCancelFromTheMemoList) {
         bodyShown = MemoEditor->HRTFWINDOW->toPlainText().toStdString();
         bodyHtml = MemoEditor->HRTFWINDOW->toHtml().toStdString();
         typeShown = top()->get(fJenisMemo, "Text");
+        shot("memo_form_change.png");
     });
     type(fPerihal, "Undangan rapat anggaran (revisi)");
     typeBody(" Harap tepat waktu.");
