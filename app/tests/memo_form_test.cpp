@@ -416,15 +416,15 @@ TEST_F(MemoFormTest, TypeAheadCompletesTheTypeAndLeavingTakesItOver) {
         selected = edit->selectedText().toStdString();
         emit edit->editingFinished();
     });
-    if (const char* dir = std::getenv("DOCKET_SHOT_DIR")) {
+    if (const char* shots = std::getenv("DOCKET_SHOT_DIR")) {
         // A picture of the form for a reviewer (run under a display).
         type(cMemoNo, "017/DIR/2026");
         type(cPerihal, "Rapat koordinasi anggaran tahun 2027");
         typeBody("Kepada seluruh kepala bagian: rapat koordinasi anggaran diadakan Senin pagi.");
-        user.custom([dir] {
+        user.custom([shots] {
             MemoEditor->HRTFWINDOW->setSelection(0, 6);
             MemoEditor->ToggleEffect(700);
-            top()->widget()->grab().save(QString::fromLatin1(dir) + QStringLiteral("/memo_form.png"));
+            top()->widget()->grab().save(QString::fromLatin1(shots) + QStringLiteral("/memo_form.png"));
         });
     }
     click(cOk);
