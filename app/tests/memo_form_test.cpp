@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
@@ -105,6 +106,7 @@ protected:
     // What it does for Change and View: read the memo, then open the form.
     static std::uint8_t openMemo(std::int32_t id, std::uint8_t request) {
         MEM.MEMO_ID = id;
+        runtime::watch(memoFile()); // as the list reads it: a change by another station is noticed
         EXPECT_EQ(MemoTableAccess->ReadByKey(memoDeclaration().keys[mem_key::kPrimaryKey]), Severity::Proceed);
         PendingRequest = request;
         UpdateMEMO_DB();
@@ -492,6 +494,80 @@ TEST_F(MemoFormTest, InsertsAfterAnInsertAndAChangeWithBodiesAreStored) {
     });
     EXPECT_EQ(memos.size(), 3u);
     EXPECT_TRUE(boxes().empty()) << boxes().front();
+}
+
+} // namespace
+} // namespace docket::app
+
+namespace docket::app {
+namespace {
+
+// The second station: a process of its own (this test program run again with
+// DOCKET_SECOND_STATION naming the data folder) that gives memo 1 another subject.
+TEST(MemoSecondStation, ChangesTheSubjectOfMemoOne) {
+    const char* data = std::getenv("DOCKET_SECOND_STATION");
+    if (data == nullptr) GTEST_SKIP() << "run by the two-station test only";
+    ProgramOptions options;
+    options.dataFolder = data;
+    ASSERT_TRUE(startup(options));
+    Severity result = Severity::Fatal;
+    ui::startThread([&] {
+        ASSERT_EQ(MemoRelations->Open(), Severity::Proceed);
+        MEM.MEMO_ID = 1;
+        ASSERT_EQ(MemoTableAccess->ReadByKey(memoDeclaration().keys[mem_key::kPrimaryKey]), Severity::Proceed);
+        std::snprintf(MEM.PERIHAL, sizeof MEM.PERIHAL, "%s", "Dari stasiun lain");
+        result = MemoRelations->Update(false);
+        MemoRelations->Close();
+    });
+    ASSERT_TRUE(ui::Scheduler::instance().run());
+    shutdown();
+    EXPECT_EQ(result, Severity::Proceed);
+}
+
+TEST_F(MemoFormTest, AnotherStationsChangeIsReportedAndTheOwnSubjectComesBackThroughDitto) {
+    type(cPerihal, "Asli");
+    click(cOk); // memo 1
+    type(cPerihal, "Punya saya");
+    int second = -1;
+    const std::string data = dir.file("data");
+    const std::string config = dir.file("config2");
+    user.custom([&second, data, config] {
+        const auto self = std::filesystem::read_symlink("/proc/self/exe").string();
+        const std::string command = "QT_QPA_PLATFORM=offscreen DOCKET_SECOND_STATION='" + data + "' DOCKET_CONFIG_DIR='" +
+                                    config + "' '" + self +
+                                    "' --gtest_filter=MemoSecondStation.* >/dev/null 2>&1";
+        second = std::system(command.c_str()); // returns once the other station has written
+    });
+    click(cOk);
+    user.answerBox(ui::button::Ok); // the other station's change is reported
+    std::string shownAfterConflict, recalled;
+    user.custom([&] { shownAfterConflict = top()->get(cPerihal, "Text"); });
+    user.custom([] {
+        QWidget* entry = top()->controlWidget(cPerihal);
+        entry->setFocus();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Apostrophe, Qt::ControlModifier);
+        QApplication::sendEvent(entry, &press);
+    });
+    user.custom([&] { recalled = top()->get(cPerihal, "Text"); });
+    click(cOk);
+    std::map<std::int32_t, StoredMemo> memos;
+    run([&] {
+        addType("Surat");
+        insertMemo();
+        openMemo(1, RequestChange);
+        memos = storedMemos();
+    });
+    EXPECT_EQ(second, 0);
+    bool reported = false;
+    for (const auto& s : user.shown())
+        if (s.kind == "box" && s.caption == "Record Was Not Updated" &&
+            s.text.find("changed by another station") != std::string::npos)
+            reported = true;
+    EXPECT_TRUE(reported) << (user.shown().empty() ? std::string("no box") : user.shown().front().caption + ": " + user.shown().front().text);
+    EXPECT_EQ(shownAfterConflict, "Dari stasiun lain");
+    EXPECT_EQ(recalled, "Punya saya");
+    ASSERT_EQ(memos.size(), 1u);
+    EXPECT_EQ(memos.begin()->second.subject, "Punya saya");
 }
 
 } // namespace
