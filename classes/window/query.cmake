@@ -2,6 +2,7 @@
 # end of its CMakeLists.txt.
 target_sources(docket_classes_window PRIVATE
   ${CMAKE_CURRENT_SOURCE_DIR}/query_by_example.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/query_filter.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/query_settings.cpp
 )
 

@@ -37,6 +37,8 @@
 #include <string>
 #include <vector>
 
+#include "classes/window/query_filter.h"
+
 namespace docket::ui {
 class Window;
 }
@@ -56,33 +58,6 @@ inline constexpr const char* kRecentQuery = "tsMRU";
 inline constexpr const char* kQueryEmptyItem = "tsQBEEmpty";
 inline constexpr const char* kQueryClearItem = "tsQBEClear";
 inline constexpr const char* kQueryViewItem = "tsQBEView";
-
-struct QueryField {
-    std::string dNAME;   // at most 99 characters
-    std::string dTITLE;  // at most 99 characters
-    std::string PICTURE; // without its "@"; starting with "S" (either case) marks a string field
-    std::string QUERYSTRING;
-    std::unique_ptr<std::string> LOW, MIDDLE, HIGH;
-    std::uint8_t FORCEEDITPICTURE = 0;
-    // For a field the filter cannot read as text: the text of the record in the buffers.
-    std::function<std::string()> TEXTOF;
-
-    bool isString() const { return !PICTURE.empty() && (PICTURE.front() == 'S' || PICTURE.front() == 's'); }
-};
-
-// One condition as GetNextCondition yields it.
-struct QueryCondition {
-    std::string OPERATOR; // "Contains", "Begins", or the operator characters ("=", "<>", "<=", ...)
-    std::string VALUE;
-    bool NOCASE = false;
-};
-
-// "*" before or after the text for Contains and Begins, "<>" for "NOT =", else the operator's own
-// characters, with the operator characters the text starts with folded in: the text as it is
-// stored in LOW, MIDDLE or HIGH.
-std::string combineCondition(const std::string& text, const std::string& op);
-// The text between apostrophes with every apostrophe doubled.
-std::string quoteLiteral(const std::string& text);
 
 class QueryByExample {
 public:
