@@ -276,11 +276,10 @@ TEST_F(MemoRoadTest, TheDatePickedInTheCalendarIsStored) {
 namespace docket::app {
 namespace {
 
-// Left disabled: from the list, the insert that follows an insert (or change) which wrote a memo
-// body fails with "Record Changed By Another Station" (89). The memo form alone does the same
-// steps without fault (MemoFormTest.InsertsAfterAnInsertAndAChangeWithBodiesAreStored), so the
-// cause lies between the list's refill after writing a body and the next priming.
-TEST_F(MemoRoadTest, DISABLED_AnInsertAfterAMemoWithABodyFromTheList) {
+// The list reads the memo it shows with a watch; the next insert primes a new memo (an ADD) and
+// stores it with a PUT, which compared the new memo's body with the watched one's and failed with
+// "Record Changed By Another Station" (89) whenever that one had a body.
+TEST_F(MemoRoadTest, AnInsertAfterAMemoWithABodyFromTheList) {
     click(lInsert);
     type(fPerihal, "Pertama diubah");
     typeBody("isi");

@@ -579,6 +579,10 @@ int QvnTable::add() {
         lastImage_ = image;
         options_ &= ~table_option::kMemosNotRead;
         rc = writeMemos(record, false);
+        // The watch now stands on the record just added: its memos are what a later PUT compares
+        // with, not those of the record watched before (which made the PUT of a record primed after
+        // reading a memo with a body fail with 89).
+        if (rc == 0 && (options_ & table_option::kWatchImage)) rc = memoStamp(record, &watchMemos_);
     }
     return finishChange(rc);
 }
