@@ -40,7 +40,8 @@ constexpr int cCancel = 17;
 // A body of rich text just under the field's 8192 bytes: paragraphs with bold and italic runs.
 std::string body8k() {
     std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 ";
-    const char* words[] = {"anggaran", "rapat", "koordinasi", "laporan", "kegiatan", "bagian", "surat", "dinas"};
+    const char* words[] = {"anggaran", "rapat",  "koordinasi", "laporan",
+                           "kegiatan", "bagian", "surat",      "dinas"};
     for (int i = 0; rtf.size() < 8000; ++i) {
         if (i % 40 == 0) rtf += "\\par ";
         if (i % 9 == 0) rtf += "{\\b ";
@@ -61,11 +62,14 @@ int main(int argc, char** argv) {
     int runs = 15;
     std::string json;
     for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[++i]));
-        else if (std::strcmp(argv[i], "--json") == 0) json = argv[++i];
+        if (std::strcmp(argv[i], "--runs") == 0)
+            runs = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--json") == 0)
+            json = argv[++i];
     }
     QApplication qapp(argc, argv);
-    const auto dir = std::filesystem::temp_directory_path() / ("docket-form-bench-" + std::to_string(::getpid()));
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("docket-form-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     ::setenv("DOCKET_CONFIG_DIR", (dir / "config").c_str(), 1);
     app::ProgramOptions options;
@@ -117,12 +121,14 @@ int main(int argc, char** argv) {
     std::vector<double> sorted = times;
     std::sort(sorted.begin(), sorted.end());
     const double median = sorted[sorted.size() / 2];
-    std::printf("memo form open, 8 KB body (%zu bytes of RTF): median %.1f ms, first %.1f ms, slowest %.1f ms (%d runs)\n",
+    std::printf("memo form open, 8 KB body (%zu bytes of RTF): median %.1f ms, first %.1f ms, slowest %.1f "
+                "ms (%d runs)\n",
                 body.size(), median, times.front(), sorted.back(), runs);
     if (!json.empty()) {
         if (FILE* f = std::fopen(json.c_str(), "w")) {
-            std::fprintf(f, "{\"open_ms\": %.2f, \"first_ms\": %.2f, \"slowest_ms\": %.2f, \"body_bytes\": %zu}\n", median,
-                         times.front(), sorted.back(), body.size());
+            std::fprintf(
+                f, "{\"open_ms\": %.2f, \"first_ms\": %.2f, \"slowest_ms\": %.2f, \"body_bytes\": %zu}\n",
+                median, times.front(), sorted.back(), body.size());
             std::fclose(f);
         }
     }

@@ -9,9 +9,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
-#include <QPixmap>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 
 #include <cstdio>
 #include <cstdlib>
@@ -92,7 +92,8 @@ protected:
         const bool finished = ui::Scheduler::instance().run();
         for (const std::string& f : user.failures()) ADD_FAILURE() << f;
         if (!finished)
-            for (const auto& shown : user.shown()) ADD_FAILURE() << "shown: " << shown.caption << ": " << shown.text;
+            for (const auto& shown : user.shown())
+                ADD_FAILURE() << "shown: " << shown.caption << ": " << shown.text;
         ASSERT_TRUE(finished) << "the windows stalled";
     }
 
@@ -107,7 +108,8 @@ protected:
     static std::uint8_t openMemo(std::int32_t id, std::uint8_t request) {
         MEM.MEMO_ID = id;
         runtime::watch(memoFile()); // as the list reads it: a change by another station is noticed
-        EXPECT_EQ(MemoTableAccess->ReadByKey(memoDeclaration().keys[mem_key::kPrimaryKey]), Severity::Proceed);
+        EXPECT_EQ(MemoTableAccess->ReadByKey(memoDeclaration().keys[mem_key::kPrimaryKey]),
+                  Severity::Proceed);
         PendingRequest = request;
         UpdateMEMO_DB();
         return LastResponse;
@@ -152,7 +154,8 @@ protected:
     // The scripted user's actions, on the newest window of the forms' thread.
     void click(int control) {
         user.custom([this, control] {
-            auto* button = top() != nullptr ? qobject_cast<QAbstractButton*>(top()->controlWidget(control)) : nullptr;
+            auto* button =
+                top() != nullptr ? qobject_cast<QAbstractButton*>(top()->controlWidget(control)) : nullptr;
             if (button == nullptr || !button->isEnabled()) return ADD_FAILURE() << "click " << control;
             button->click();
         });
@@ -190,7 +193,9 @@ TEST_F(MemoFormTest, ANewMemoWithABoldBodyAndANewTypeTypedIntoTheCombo) {
         date = top()->get(cDate, "Text");
         auto* label = qobject_cast<QLabel*>(top()->controlWidget(cDateLong));
         longDate = label != nullptr ? label->text().toStdString() : "";
-        body = MemoEditor != nullptr && MemoEditor->HRTFWINDOW ? MemoEditor->HRTFWINDOW->toPlainText().toStdString() : "?";
+        body = MemoEditor != nullptr && MemoEditor->HRTFWINDOW
+                   ? MemoEditor->HRTFWINDOW->toPlainText().toStdString()
+                   : "?";
     });
     type(cMemoNo, "001/DIR/2026");
     type(cPerihal, "Rapat anggaran");
@@ -411,7 +416,8 @@ TEST_F(MemoFormTest, TypeAheadCompletesTheTypeAndLeavingTakesItOver) {
         edit->setFocus();
         edit->clear();
         for (const char* key : {"s", "u"}) {
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_S + (key[0] - 's'), Qt::NoModifier, QString::fromLatin1(key));
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_S + (key[0] - 's'), Qt::NoModifier,
+                            QString::fromLatin1(key));
             QApplication::sendEvent(edit, &press);
         }
         shown = edit->text().toStdString();
@@ -514,7 +520,8 @@ TEST(MemoSecondStation, ChangesTheSubjectOfMemoOne) {
     ui::startThread([&] {
         ASSERT_EQ(MemoRelations->Open(), Severity::Proceed);
         MEM.MEMO_ID = 1;
-        ASSERT_EQ(MemoTableAccess->ReadByKey(memoDeclaration().keys[mem_key::kPrimaryKey]), Severity::Proceed);
+        ASSERT_EQ(MemoTableAccess->ReadByKey(memoDeclaration().keys[mem_key::kPrimaryKey]),
+                  Severity::Proceed);
         std::snprintf(MEM.PERIHAL, sizeof MEM.PERIHAL, "%s", "Dari stasiun lain");
         result = MemoRelations->Update(false);
         MemoRelations->Close();
@@ -533,8 +540,8 @@ TEST_F(MemoFormTest, AnotherStationsChangeIsReportedAndTheOwnSubjectComesBackThr
     const std::string config = dir.file("config2");
     user.custom([&second, data, config] {
         const auto self = std::filesystem::read_symlink("/proc/self/exe").string();
-        const std::string command = "QT_QPA_PLATFORM=offscreen DOCKET_SECOND_STATION='" + data + "' DOCKET_CONFIG_DIR='" +
-                                    config + "' '" + self +
+        const std::string command = "QT_QPA_PLATFORM=offscreen DOCKET_SECOND_STATION='" + data +
+                                    "' DOCKET_CONFIG_DIR='" + config + "' '" + self +
                                     "' --gtest_filter=MemoSecondStation.* >/dev/null 2>&1";
         second = std::system(command.c_str()); // returns once the other station has written
     });
@@ -563,7 +570,9 @@ TEST_F(MemoFormTest, AnotherStationsChangeIsReportedAndTheOwnSubjectComesBackThr
         if (s.kind == "box" && s.caption == "Record Was Not Updated" &&
             s.text.find("changed by another station") != std::string::npos)
             reported = true;
-    EXPECT_TRUE(reported) << (user.shown().empty() ? std::string("no box") : user.shown().front().caption + ": " + user.shown().front().text);
+    EXPECT_TRUE(reported) << (user.shown().empty()
+                                  ? std::string("no box")
+                                  : user.shown().front().caption + ": " + user.shown().front().text);
     EXPECT_EQ(shownAfterConflict, "Dari stasiun lain");
     EXPECT_EQ(recalled, "Punya saya");
     ASSERT_EQ(memos.size(), 1u);

@@ -86,7 +86,8 @@ protected:
 
     void click(int control) {
         user.custom([control] {
-            auto* button = top() != nullptr ? qobject_cast<QAbstractButton*>(top()->controlWidget(control)) : nullptr;
+            auto* button =
+                top() != nullptr ? qobject_cast<QAbstractButton*>(top()->controlWidget(control)) : nullptr;
             if (button == nullptr || !button->isEnabled()) return ADD_FAILURE() << "click " << control;
             button->click();
         });
@@ -245,7 +246,8 @@ TEST_F(MemoRoadTest, InsertChangeDeleteAndCancelFromTheMemoList) {
 
     shutdown(); // the files closed before they are checked from outside
     for (const char* file : {"MEMO.DB", "JENIS.DB"}) {
-        const std::string command = qvnTool() + " check '" + dir.file("data") + "/" + file + "' >/dev/null 2>&1";
+        const std::string command =
+            qvnTool() + " check '" + dir.file("data") + "/" + file + "' >/dev/null 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
     }
 }

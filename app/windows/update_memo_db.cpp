@@ -72,7 +72,12 @@ ui::WindowDefinition memoWindow() {
         .attributes = ui::wattr::System | ui::wattr::Gray | ui::wattr::Resizable | ui::wattr::Center,
         .controls =
             {
-                {.type = ControlType::Sheet, .name = "?CURRENTTAB", .x = 4, .y = 4, .width = 332, .height = 232},
+                {.type = ControlType::Sheet,
+                 .name = "?CURRENTTAB",
+                 .x = 4,
+                 .y = 4,
+                 .width = 332,
+                 .height = 232},
                 {.type = ControlType::Tab, .name = "?TAB:1", .text = "General", .parent = cCurrentTab},
                 {.type = ControlType::Prompt,
                  .name = "?MEM:MEMO_ID:PROMPT",
@@ -128,8 +133,9 @@ ui::WindowDefinition memoWindow() {
                  .height = 12,
                  .use = "MEM:TANGGAL_MEMO",
                  .picture = "@d17",
-                 .tip = "Tampilan tanggal memo (dd/mm/yyyy atau\r\nmm/dd/yyyy) adalah sesuai dengan regional\r\n"
-                        "setting windows Anda",
+                 .tip =
+                     "Tampilan tanggal memo (dd/mm/yyyy atau\r\nmm/dd/yyyy) adalah sesuai dengan regional\r\n"
+                     "setting windows Anda",
                  .parent = cTab1},
                 {.type = ControlType::Button,
                  .name = "?POPCALENDAR",
@@ -188,7 +194,8 @@ ui::WindowDefinition memoWindow() {
                  .y = 96,
                  .width = 314,
                  .height = 132,
-                 .tip = "Type your memo here, OR\r\njust copy and paste from other\r\nword editing software like\r\n"
+                 .tip = "Type your memo here, OR\r\njust copy and paste from other\r\nword editing software "
+                        "like\r\n"
                         "MS Office or Open Office",
                  .parent = cTab1,
                  .attributes = VScroll},
@@ -247,7 +254,8 @@ private:
 };
 
 Severity UpdateMemoDbWindow::Init() {
-    if (GlobalErrors == nullptr || MemoRelations == nullptr || MemoTableAccess == nullptr || JenisRelations == nullptr)
+    if (GlobalErrors == nullptr || MemoRelations == nullptr || MemoTableAccess == nullptr ||
+        JenisRelations == nullptr)
         return Severity::Fatal; // the program did not start: nothing to show the memo in
     GlobalErrors->NoteProcedure("UpdateMEMO_DB");
     procedureNoted_ = true;
@@ -339,7 +347,8 @@ void UpdateMemoDbWindow::EventLoop() {
 }
 
 Severity UpdateMemoDbWindow::bodyIntoRecord() {
-    if (!Editor || RESPONSE == Completed || (REQUEST != RequestInsert && REQUEST != RequestChange)) return Severity::Proceed;
+    if (!Editor || RESPONSE == Completed || (REQUEST != RequestInsert && REQUEST != RequestChange))
+        return Severity::Proceed;
     if (Editor->CheckModified(false) != 1) return Severity::Proceed;
     // Stored, the edited body makes the record differ from its saved copy and the flow asks. A
     // body too large for the field is measured first, so the question is not preceded by the
@@ -351,10 +360,10 @@ Severity UpdateMemoDbWindow::bodyIntoRecord() {
                         rtfText.size() < static_cast<std::size_t>(kBodyLimit)));
     if (fits && Editor->SaveToField(kBodyLimit, MEM_ISI_MEMO)) return Severity::Proceed;
     // The record itself cannot show this change: the question is asked here.
-    const ButtonSet answer = ERRORS != nullptr
-                                 ? ERRORS->Confirm(kSaveRecord, button::kYes | button::kNo | button::kCancel,
-                                                   button::kCancel)
-                                 : button::kCancel;
+    const ButtonSet answer =
+        ERRORS != nullptr
+            ? ERRORS->Confirm(kSaveRecord, button::kYes | button::kNo | button::kCancel, button::kCancel)
+            : button::kCancel;
     if (answer == button::kNo) {
         CANCELACTION = 0; // answered: the flow's own question is not asked again
         return Severity::Proceed;

@@ -95,9 +95,9 @@ TableDropCombo::~TableDropCombo() {
     if (!shutDown_ && WINDOW != nullptr) Shutdown();
 }
 
-void TableDropCombo::Init(std::int32_t control, ui::QueueSource& queue, runtime::View& view, TableRelations& primary,
-                          WindowFlow& window, ErrorReporter& errors, const FieldRef& useField, bool autoAdd,
-                          bool caseSensitive, bool syncronizeView) {
+void TableDropCombo::Init(std::int32_t control, ui::QueueSource& queue, runtime::View& view,
+                          TableRelations& primary, WindowFlow& window, ErrorReporter& errors,
+                          const FieldRef& useField, bool autoAdd, bool caseSensitive, bool syncronizeView) {
     ViewReader::Init(view, primary);
     LISTCONTROL = control;
     LISTQUEUE = &queue;
@@ -155,7 +155,8 @@ int TableDropCombo::RefillList(bool force) {
             VIEW->position(position);
             std::vector<std::string> row;
             for (const DisplayPair& pair : DISPLAYFIELDS) {
-                if (static_cast<int>(row.size()) < pair.QUEUEFIELD) row.resize(static_cast<std::size_t>(pair.QUEUEFIELD));
+                if (static_cast<int>(row.size()) < pair.QUEUEFIELD)
+                    row.resize(static_cast<std::size_t>(pair.QUEUEFIELD));
                 row[static_cast<std::size_t>(pair.QUEUEFIELD - 1)] = textOf(pair.VIEWFIELD);
             }
             LISTQUEUE->rows.push_back(std::move(row));
@@ -164,7 +165,8 @@ int TableDropCombo::RefillList(bool force) {
             const auto n = static_cast<std::size_t>(INITSYNCPAIR);
             if (n >= 1 && n <= UPDATEFIELDS.Size()) {
                 const auto& pair = UPDATEFIELDS.Pairs()[n - 1];
-                if (sameValue(pair.left.bind(), pair.right.bind())) highlighted = static_cast<int>(LISTQUEUE->rows.size());
+                if (sameValue(pair.left.bind(), pair.right.bind()))
+                    highlighted = static_cast<int>(LISTQUEUE->rows.size());
             } else if (n == 0 && !DISPLAYFIELDS.empty()) {
                 if (matches(LISTQUEUE->rows.back().front(), useValue(), true))
                     highlighted = static_cast<int>(LISTQUEUE->rows.size());
@@ -295,7 +297,8 @@ bool TableDropCombo::onKey(int keyCode, const std::string& character, bool ctrlO
     if (!TypeAhead(text, selectionStart, edit->cursorPosition(), keyCode, character, done)) return false;
     edit->setText(ui::toQt(done.text));
     const int size = static_cast<int>(edit->text().size());
-    const int from = static_cast<int>(ui::toQt(done.text.substr(0, static_cast<std::size_t>(done.selectFrom))).size());
+    const int from =
+        static_cast<int>(ui::toQt(done.text.substr(0, static_cast<std::size_t>(done.selectFrom))).size());
     if (from < size)
         edit->setSelection(size, from - size); // caret at the end, the tail selected
     else
@@ -403,7 +406,8 @@ void TableDropCombo::Member::Redisplay() {
     // Showing the field again must not undo a completion the user is typing through.
     auto* combo = qobject_cast<QComboBox*>(w->controlWidget(c_.LISTCONTROL));
     QLineEdit* edit = combo != nullptr ? combo->lineEdit() : nullptr;
-    if (edit != nullptr && edit->hasFocus() && !c_.completed_.empty() && ui::fromQt(edit->text()) == c_.completed_) {
+    if (edit != nullptr && edit->hasFocus() && !c_.completed_.empty() &&
+        ui::fromQt(edit->text()) == c_.completed_) {
         const int size = static_cast<int>(edit->text().size());
         const int from = static_cast<int>(ui::toQt(c_.typed_).size());
         if (from < size) edit->setSelection(size, from - size);

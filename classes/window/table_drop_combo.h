@@ -133,7 +133,7 @@ private:
 
     Member component_{*this};
     std::unique_ptr<KeyFilter> filter_;
-    bool refresh_ = false;  // a taken-over row wants the window redisplayed
+    bool refresh_ = false; // a taken-over row wants the window redisplayed
     bool shutDown_ = false;
     std::string typed_;     // what the user typed of the completed text
     std::string completed_; // the text completion last showed
