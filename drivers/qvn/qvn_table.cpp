@@ -125,7 +125,8 @@ int checkGroups(const FileDeclaration& declaration) {
     for (const auto& field : declaration.fields) {
         const std::uint64_t begin = field.offset, end = begin + field.size;
         while (!openEnds.empty() && begin >= openEnds.back()) openEnds.pop_back();
-        if (!field.over && !openEnds.empty() && end > openEnds.back()) return runtime::error::kInvalidFieldType;
+        if (!field.over && !openEnds.empty() && end > openEnds.back())
+            return runtime::error::kInvalidFieldType;
         if (field.type == runtime::TypeCode::Group) {
             openEnds.push_back(end);
             if (openEnds.size() > kMaxGroupNesting) return runtime::error::kInvalidFieldType;
@@ -135,9 +136,11 @@ int checkGroups(const FileDeclaration& declaration) {
 }
 
 int checkDeclaration(const FileDeclaration& declaration) {
-    if (declaration.recordLength > kMaxRecordLength || declaration.keys.size() > kMaxKeys) return runtime::error::kInvalidRecordDeclaration;
+    if (declaration.recordLength > kMaxRecordLength || declaration.keys.size() > kMaxKeys)
+        return runtime::error::kInvalidRecordDeclaration;
     for (const auto& field : declaration.fields)
-        if (std::uint64_t{field.offset} + field.size > declaration.recordLength) return runtime::error::kInvalidRecordDeclaration;
+        if (std::uint64_t{field.offset} + field.size > declaration.recordLength)
+            return runtime::error::kInvalidRecordDeclaration;
     for (const auto& memo : declaration.memos)
         if (!memo.isBlob() && memo.size > kMaxMemoSize) return runtime::error::kInvalidRecordDeclaration;
     if (int rc = checkGroups(declaration)) return rc;
@@ -196,7 +199,9 @@ int QvnTable::open(std::shared_ptr<QvnFile> file, const std::string& name, FileD
     if (access.rc) return access.rc;
     bool found = false;
     if (int rc = findTable(f, name, &table->number_, &found)) return rc;
-    if (!found) return runtime::error::kFileNotFound; // our choice: a physical file without that table is like a missing file
+    if (!found)
+        return runtime::error::kFileNotFound; // our choice: a physical file without that table is like a
+                                              // missing file
     Entry e;
     if (int rc = f.find(collationKey(table->number_), &e, &found)) return rc;
     if (!found || !CharTables::fromEntry(e.data(), &table->tables_, &table->oem_)) return kInvalidDataFile;
@@ -216,7 +221,8 @@ int QvnTable::open(std::shared_ptr<QvnFile> file, const std::string& name, FileD
         owned->name = declaration->name;
         owned->flags = declaration->flags;
         if (!readDefinition(definition, owned.get())) return runtime::error::kInvalidRecordDeclaration;
-        if (int rc = checkDeclaration(*owned)) return rc == runtime::error::kInvalidRecordDeclaration ? kInvalidDataFile : rc;
+        if (int rc = checkDeclaration(*owned))
+            return rc == runtime::error::kInvalidRecordDeclaration ? kInvalidDataFile : rc;
         try {
             table->ownedRecord_.assign(owned->recordLength, 0);
             table->ownedMemos_.resize(owned->memos.size());
@@ -542,7 +548,10 @@ int QvnTable::commitChange(int rc) {
         return rc;
     }
     if (rc == 0 && (options_ & table_option::kBatch) && file_->deferFlush()) return 0;
-    const bool refusedCleanly = rc == runtime::error::kAccessDenied || rc == runtime::error::kRecordNotAvailable || rc == runtime::error::kRecordNotFound || rc == runtime::error::kDuplicateKey || rc == runtime::error::kRecordHeld || rc == runtime::error::kChangedByAnotherStation;
+    const bool refusedCleanly =
+        rc == runtime::error::kAccessDenied || rc == runtime::error::kRecordNotAvailable ||
+        rc == runtime::error::kRecordNotFound || rc == runtime::error::kDuplicateKey ||
+        rc == runtime::error::kRecordHeld || rc == runtime::error::kChangedByAnotherStation;
     if (rc == 0) {
         rc = file_->flush();
     } else if (!(file_->batchPending() && refusedCleanly)) {
@@ -909,7 +918,8 @@ int QvnTable::position(int key, std::string* out) {
 
 int QvnTable::reset(int key, const std::string& text) {
     std::string at;
-    if (text.rfind("QVN", 0) != 0 || !fromHex(std::string_view(text).substr(3), &at)) return runtime::error::kInvalidIndexString;
+    if (text.rfind("QVN", 0) != 0 || !fromHex(std::string_view(text).substr(3), &at))
+        return runtime::error::kInvalidIndexString;
     if (key < 0)
         setFile();
     else

@@ -250,6 +250,39 @@ TEST_F(MemoTest, PutAfterWatchFailsWhenAnotherStationChangedOnlyALaterSegment) {
     }
 }
 
+// A record added while a watch stands (a form primes a new record after the list read another one
+// with a watch) is watched with its own memos: its PUT is not compared with the memo of the record
+// read before, and a change of the new record by another station is still noticed.
+TEST_F(MemoTest, ARecordAddedUnderAWatchIsWatchedWithItsOwnMemos) {
+    ASSERT_EQ(t.add(1, "one", text(2000, 'w')), 0);
+    const std::uint32_t first = t.pointer();
+    ASSERT_EQ(t.call(WATCH), 0);
+    ASSERT_EQ(t.get(first), 0);
+    ASSERT_EQ(t.add(2, "two", ""), 0);
+    const std::uint32_t added = t.pointer();
+    t.setText(2, "two stored");
+    t.setMemo(0, "the body typed into the new record");
+    EXPECT_EQ(t.call(PUT), 0);
+
+    ASSERT_EQ(t.call(WATCH), 0);
+    ASSERT_EQ(t.get(first), 0);
+    ASSERT_EQ(t.add(3, "three", ""), 0);
+    const std::uint32_t third = t.pointer();
+    ChildStation station([&] {
+        Notes other(path);
+        int rc = retryWhileBusy([&] { return other.call(OPEN); });
+        if (rc == 0) rc = other.get(third);
+        other.setMemo(0, "written by the other station");
+        if (rc == 0) rc = other.call(PUT);
+        return rc == 0 ? 0 : 1;
+    });
+    ASSERT_EQ(station.finish(), 0);
+    t.setText(2, "mine");
+    EXPECT_EQ(t.call(PUT), 89);
+    ASSERT_EQ(t.get(added), 0);
+    EXPECT_EQ(t.note(), "the body typed into the new record");
+}
+
 TEST_F(MemoTest, AfterARollbackThePutStillWritesTheBuffer) {
     ASSERT_EQ(t.add(1, "one", "committed"), 0);
     const std::uint32_t r = t.pointer();
