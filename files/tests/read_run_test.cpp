@@ -13,6 +13,7 @@
 #include "drivers/qvn/tests/table_test_util.h"
 #include "files/file_statements.h"
 #include "runtime/core/error_state.h"
+#include "platform/tests/child_process.h"
 
 namespace docket::runtime {
 namespace {
@@ -123,8 +124,8 @@ TEST(ReadRuns, AScanningReaderSeesWholeCommitsAndTheWriterIsNotStarved) {
     run.reset();
     int commits = 0;
     EXPECT_EQ(::read(report[0], &commits, sizeof commits), static_cast<ssize_t>(sizeof commits));
-    int status = 0;
-    ::waitpid(writer, &status, 0);
+    const int status = platform::testing::waitForChild(writer);
+    ASSERT_GE(status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(inconsistent, 0);

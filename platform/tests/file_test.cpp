@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "platform/error.h"
+#include "platform/tests/child_process.h"
 
 namespace docket::platform {
 namespace {
@@ -81,8 +82,7 @@ public:
         call({Quit, Access::ReadOnly, Share::All, 0, 0});
         ::close(requests_);
         ::close(replies_);
-        int status = 0;
-        waitpid(pid_, &status, 0);
+        testing::waitForChild(pid_);
     }
     Peer(const Peer&) = delete;
     Peer& operator=(const Peer&) = delete;
@@ -230,8 +230,8 @@ TEST_F(FileTest, ReadOnlyFileWithoutWriteAccessStillSharesCorrectly) {
             _exit(14);
         _exit(0);
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    const int status = testing::waitForChild(child);
+    ASSERT_GE(status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }

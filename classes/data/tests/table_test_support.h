@@ -20,6 +20,7 @@
 #include "runtime/core/fatal.h"
 #include "runtime/core/type_code.h"
 #include "files/file_statements.h"
+#include "platform/tests/child_process.h"
 
 namespace docket::classes::testing {
 
@@ -202,10 +203,9 @@ public:
     bool awaitChild() { return wait(toParent_[0]); }
     int finish() {
         if (pid_ <= 0) return exit_;
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
+        const int status = platform::testing::waitForChild(pid_);
         pid_ = 0;
-        exit_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        exit_ = status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return exit_;
     }
 

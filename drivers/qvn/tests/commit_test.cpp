@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "drivers/qvn/tests/qvn_test_util.h"
+#include "platform/tests/child_process.h"
 
 namespace docket::drivers::qvn {
 namespace {
@@ -99,9 +100,8 @@ protected:
             setFaultPlan(plan);
             ::_exit(applyChange(*f, nullptr) == 0 ? 0 : 3);
         }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const int status = platform::testing::waitForChild(pid);
+        return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
     void crashAtEveryPoint(FaultPlan::Mode mode, long stride = 1) {

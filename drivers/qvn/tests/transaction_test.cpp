@@ -13,6 +13,7 @@
 #include "drivers/qvn/file_check.h"
 #include "drivers/qvn/tests/qvn_test_util.h"
 #include "drivers/qvn/tests/table_test_util.h"
+#include "platform/tests/child_process.h"
 
 namespace docket::drivers::qvn {
 namespace {
@@ -179,9 +180,8 @@ TEST_P(TransactionCrashTest, BothFilesHoldAllOrNoneOfTheTransaction) {
             setFaultPlan({GetParam(), n});
             ::_exit(transaction(x, y) == 0 ? 0 : 3);
         }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const int status = platform::testing::waitForChild(pid);
+        const int code = status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         ASSERT_TRUE(code == kCrashExitCode || code == 0) << "child ended with " << code << " at " << n;
         const bool logged = logPendingOnDisk(a) && logPendingOnDisk(b);
         const auto sa = stateOf(a), sb = stateOf(b);
