@@ -3,6 +3,7 @@
 #include "rtf/rtf_editor.h"
 
 #include "platform/error.h"
+#include "rtf/bar_icons.h"
 #include "rtf/text_document.h"
 #include "runtime/core/error_codes.h"
 #include "runtime/core/error_state.h"
@@ -17,9 +18,6 @@
 #include <QAbstractButton>
 #include <QFontDatabase>
 #include <QIcon>
-#include <QPainter>
-#include <QPixmap>
-#include <QStandardPaths>
 #include <QWidget>
 
 #include <algorithm>
@@ -77,57 +75,6 @@ const char* iconOf(int control) {
     return control >= 0 && control <= container::Bullets ? kIcons[control] : nullptr;
 }
 
-// The bars' pictures: the desktop theme's icon for each command, drawn here where themes have
-// none (the colour and the bullets).
-QIcon barIcon(int control) {
-    static const char* const kThemeNames[] = {
-        nullptr,          nullptr,         "document-new",  "document-open", "document-save", "document-print",
-        "edit-find",      "edit-cut",      "edit-copy",     "edit-paste",    "edit-undo",     "edit-redo",
-        nullptr,          nullptr,         nullptr,         "format-text-bold", "format-text-italic",
-        "format-text-underline", nullptr,  nullptr,         "format-justify-left", "format-justify-center",
-        "format-justify-right", nullptr};
-    // Where the platform names no icon theme (the offscreen and bare X11 platforms), the desktop's
-    // usual one is asked.
-    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
-        QStringList paths = QIcon::themeSearchPaths();
-        for (const QString& folder :
-             QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
-                                       QStandardPaths::LocateDirectory)) {
-            if (!paths.contains(folder)) paths.append(folder);
-        }
-        QIcon::setThemeSearchPaths(paths);
-        QIcon::setThemeName(QStringLiteral("Adwaita"));
-    }
-    const char* name = control >= 0 && control <= container::Bullets ? kThemeNames[control] : nullptr;
-    if (name != nullptr) {
-        QIcon themed = QIcon::fromTheme(QString::fromLatin1(name));
-        if (!themed.isNull()) return themed;
-    }
-    QPixmap picture(24, 24);
-    picture.fill(Qt::transparent);
-    QPainter p(&picture);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QColor ink(0x2E, 0x34, 0x36);
-    if (control == container::FontColor) {
-        QFont font = p.font();
-        font.setPixelSize(15);
-        font.setBold(true);
-        p.setFont(font);
-        p.setPen(ink);
-        p.drawText(QRect(0, 0, 24, 18), Qt::AlignCenter, QStringLiteral("A"));
-        p.fillRect(QRect(4, 18, 16, 4), QColor(0xD0, 0x20, 0x20));
-    } else if (control == container::Bullets) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(ink);
-        for (int row = 0; row < 3; ++row) {
-            p.drawEllipse(QPointF(5, 6 + row * 6), 2, 2);
-            p.fillRect(QRectF(10, 5 + row * 6, 11, 2), ink);
-        }
-    } else {
-        return ui::makeIcon(iconOf(control) != nullptr ? iconOf(control) : "");
-    }
-    return QIcon(picture);
-}
 
 // Waits while the container is not finished; false when waiting is impossible (not on a program
 // thread, or the stack is being unwound).
