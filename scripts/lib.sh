@@ -6,7 +6,8 @@ DOCKET_PACKAGES=(
   cmake ninja-build g++ clang pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev libreoffice-writer-nogui
-  qt6-base-dev libboost-context-dev xvfb xauth fonts-dejavu-core adwaita-icon-theme poppler-utils libqt6svg6
+  qt6-base-dev libboost-context-dev xvfb xauth x11-utils imagemagick fonts-dejavu-core adwaita-icon-theme
+  poppler-utils libqt6svg6
 )
 
 docket_root() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }
