@@ -18,6 +18,7 @@
 //   read_date_order   every record in date order with its memo: SET(key) + NEXT loop
 //   filtered_read     a View filtered by INSTRING over the subject, record order
 //   page_fill         SET(date key, values) at a random date and 20 NEXTs; per page
+//   page_fill_cold    the same for 50 pages, the file (a connection) opened anew before each
 //   put_random        GET + change of the type (a key field) + PUT, inside one transaction; per
 //                     operation. The commit cost is left to durable_add.
 //   durable_add       ADDs outside a transaction (each committed by the driver) into the table of
@@ -299,6 +300,23 @@ QVN_CASE qvnPageFill(MemoTable& t, const Probes& probes, Tally* tally) {
     }
 }
 
+// The page fill as the memo list pays it at start-up: the file opened anew before each page.
+constexpr std::size_t kColdPages = 50;
+
+QVN_CASE qvnPageFillCold(MemoTable& t, const Probes& probes, Tally* tally) {
+    for (std::size_t p = 0; p < std::min(kColdPages, probes.pageDates.size()); ++p) {
+        check("CLOSE", runtime::close(t.file));
+        check("OPEN", runtime::open(t.file, 0x42));
+        runtime::ReadRun run(t.file);
+        t.setLong(MemoTable::Date, probes.pageDates[p]);
+        check("SET(key, key)", runtime::set(t.keyRef(MemoTable::ByDate), t.keyDecl(MemoTable::ByDate)));
+        for (int i = 0; i < 20 && runtime::next(t.file) == 0; ++i) {
+            ++tally->rows;
+            tally->idSum += t.getLong(MemoTable::Id);
+        }
+    }
+}
+
 QVN_CASE qvnPutRandom(MemoTable& t, const Probes& probes) {
     drivers::DriverFile* files[] = {&t.file};
     check("LOGOUT", runtime::logout(1, files));
@@ -350,6 +368,8 @@ void runQvn(const std::filesystem::path& folder, const std::string& size, const 
     runtime::popScope();
     timed("page_fill", perOp(probes.pageDates),
           [&] { qvnPageFill(t, probes, &out->tally["page_fill_" + size]); });
+    timed("page_fill_cold", static_cast<double>(std::min(kColdPages, probes.pageDates.size())),
+          [&] { qvnPageFillCold(t, probes, &out->tally["page_fill_cold_" + size]); });
     timed("put_random", perOp(probes.putIds), [&] { qvnPutRandom(t, probes); });
     timed("durable_add", perOp(extra), [&] { qvnDurableAdd(t, extra); });
 
@@ -471,6 +491,22 @@ void runSqlite(const std::filesystem::path& folder, const std::string& size, con
     out->value["page_fill_" + size] = seconds(start) / static_cast<double>(probes.pageDates.size());
     out->tally["page_fill_" + size] = tally;
 
+    // Cold: a connection of its own for each page, opened and closed around it.
+    tally = {};
+    const std::size_t coldPages = std::min(kColdPages, probes.pageDates.size());
+    start = Clock::now();
+    for (std::size_t p = 0; p < coldPages; ++p) {
+        sqlite3* cold = nullptr;
+        if (sqlite3_open(path.c_str(), &cold) != SQLITE_OK) fail("sqlite3_open", 0);
+        sqlite3_stmt* coldPage = prepare(cold, "SELECT * FROM memo WHERE tanggal >= ? ORDER BY tanggal LIMIT 20");
+        sqlite3_bind_int(coldPage, 1, probes.pageDates[p]);
+        while (sqlite3_step(coldPage) == SQLITE_ROW) takeRow(coldPage, &tally, &bytes);
+        sqlite3_finalize(coldPage);
+        sqlite3_close(cold);
+    }
+    out->value["page_fill_cold_" + size] = seconds(start) / static_cast<double>(coldPages);
+    out->tally["page_fill_cold_" + size] = tally;
+
     start = Clock::now();
     exec(db, "BEGIN");
     for (std::size_t i = 0; i < probes.putIds.size(); ++i) {
@@ -558,7 +594,8 @@ void benchSize(int n, int runs, const std::filesystem::path& folder, std::vector
         if (order.empty()) {
             // The order in which the cases ran.
             for (const char* c : {"bulk_add_", "file_size_", "get_random_", "read_date_order_",
-                                  "filtered_read_", "page_fill_", "put_random_", "durable_add_"})
+                                  "filtered_read_", "page_fill_", "page_fill_cold_", "put_random_",
+                                  "durable_add_"})
                 order.push_back(c + size);
         }
         for (const auto& [name, v] : q.value) qvn[name].push_back(v);
@@ -616,7 +653,7 @@ int main(int argc, char** argv) {
         std::printf("%-24s %14s %14s %8.2f\n", r.name.c_str(), shown(r.name, r.qvn).c_str(),
                     shown(r.name, r.sqlite).c_str(), r.sqlite / r.qvn);
     std::printf("ratio = SQLite / QVN (time: above 1 QVN is faster; file size: above 1 QVN is smaller)\n");
-    std::printf("per operation: get_random, page_fill (20 records), put_random, durable_add; "
+    std::printf("per operation: get_random, page_fill and page_fill_cold (20 records), put_random, durable_add; "
                 "whole case: the others\n");
 
     if (!json.empty()) {
