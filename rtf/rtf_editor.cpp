@@ -570,7 +570,9 @@ bool kwRTF::OpeningSequence(ui::Window& container) {
     return true;
 }
 
-void kwRTF::UndoOpening() {
+// Gives the host back what the editor took: its hooks and handlers go, and the text control is
+// shown again with its scroll bars and its variable.
+void kwRTF::RestoreHost() {
     RemoveHooks();
     if (RWINDOW != nullptr) {
         for (int id : hostHandlers_) RWINDOW->removeHandler(id);
@@ -586,6 +588,10 @@ void kwRTF::UndoOpening() {
             textUse_ = {};
         }
     }
+}
+
+void kwRTF::UndoOpening() {
+    RestoreHost();
     delete HRTFWINDOW.data();
     HRTFWINDOW = nullptr;
     OPENED = 0;
@@ -612,21 +618,7 @@ void kwRTF::ReadySequence() {
 void kwRTF::ClosingSequence() {
     // Every handler the editor put on the host goes, the geometry ones included: the host may
     // outlive this object.
-    RemoveHooks();
-    if (RWINDOW != nullptr) {
-        for (int id : hostHandlers_) RWINDOW->removeHandler(id);
-        hostHandlers_.clear();
-        if (RWINDOW->exists(ITXTBOX)) {
-            RWINDOW->setInt(ITXTBOX, "Visible", textWasVisible_);
-            if (textScrollH_) RWINDOW->setInt(ITXTBOX, "HScroll", 1);
-            if (textScrollV_) RWINDOW->setInt(ITXTBOX, "VScroll", 1);
-            if (ui::Control* text = RWINDOW->controlData(ITXTBOX); text != nullptr && textUse_.bound()) {
-                text->use = textUse_;
-                RWINDOW->display(ITXTBOX);
-            }
-            textUse_ = {};
-        }
-    }
+    RestoreHost();
     OPENED = 0;
 }
 

@@ -204,6 +204,7 @@ private:
     void ReadySequence();
     void ClosingSequence();
     void UndoOpening();
+    void RestoreHost();
     void LayOutBars(ui::Window& container);
     void CreateRuler(ui::Window& container);
     void SyncFormatState();
