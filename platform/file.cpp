@@ -341,6 +341,17 @@ int File::unlock(std::uint64_t offset, std::uint64_t length) {
     return ofdLock(fd_, F_OFD_SETLK, F_UNLCK, offset, length) < 0 ? fail(errno) : 0;
 }
 
+bool File::lockedByOthers(std::uint64_t offset, std::uint64_t length) const {
+    if (fd_ < 0 || length == 0 || offset > kMaxOffset || length > kMaxOffset - offset + 1) return false;
+    struct flock probe {};
+    probe.l_type = F_WRLCK; // a write probe finds shared locks as well
+    probe.l_whence = SEEK_SET;
+    probe.l_start = static_cast<off_t>(offset);
+    probe.l_len = static_cast<off_t>(length);
+    if (fcntl(fd_, F_OFD_GETLK, &probe) < 0) return false;
+    return probe.l_type != F_UNLCK;
+}
+
 int File::remove(const std::string& path) {
     return ::unlink(path.c_str()) < 0 ? missingCode(path, errno) : 0;
 }

@@ -79,6 +79,9 @@ public:
     // Byte-range locks: 0 when taken, 33 when another open holds a conflicting lock.
     int tryLock(std::uint64_t offset, std::uint64_t length);
     int unlock(std::uint64_t offset, std::uint64_t length);
+    // Whether another open holds any lock on the range; nothing is taken. False when the file
+    // cannot be asked.
+    bool lockedByOthers(std::uint64_t offset, std::uint64_t length) const;
 
     // errno of the last failing call, for the text of a file system error.
     int lastErrno() const { return lastErrno_; }

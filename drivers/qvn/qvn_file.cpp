@@ -152,7 +152,8 @@ int QvnFile::writeHeaderAt0(const FileHeader& header) {
 namespace {
 
 std::int64_t nowMicroseconds() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -217,6 +218,7 @@ int QvnFile::beginAccess(bool write, bool mustWait, std::int32_t waitSeconds) {
             return 0;
         }
         releaseReadRun();
+        if (locks_.otherWriterActive()) runPausedUntil_ = nowMicroseconds() + kRunMicroseconds;
     }
     // A write access may wait for other stations, which may wait for our readers.
     if (write && accessDepth_ == 0) releaseAllReadRuns();
@@ -233,7 +235,11 @@ int QvnFile::beginAccess(bool write, bool mustWait, std::int32_t waitSeconds) {
         io_.forgetWrittenEnd();
         return refresh(true);
     }
-    const int rc = write ? locks_.lockWrite(mustWait, waitSeconds) : locks_.lockRead(mustWait);
+    // A read inside a run waits out another station's flush for a while: a scan is not broken
+    // off by a commit of a few milliseconds.
+    const int rc = write           ? locks_.lockWrite(mustWait, waitSeconds)
+                   : readRuns_ > 0 ? locks_.lockRead(true, mustWait ? 0 : kRunWaitSeconds)
+                                   : locks_.lockRead(mustWait);
     if (rc != 0) return rc;
     io_.forgetWrittenEnd(); // other stations may have changed the file's length since
     accessDepth_ = 1;
@@ -270,7 +276,9 @@ int QvnFile::endBatch() {
 
 void QvnFile::endAccess() {
     if (accessDepth_ == 0 || --accessDepth_ > 0) return;
-    if (!writeAccess_ && readRuns_ > 0) {
+    if (!writeAccess_ && readRuns_ > 0 &&
+        (runHeld_ || runPausedUntil_ == 0 || nowMicroseconds() >= runPausedUntil_)) {
+        runPausedUntil_ = 0;
         if (!runHeld_) {
             runHeld_ = true;
             runAccesses_ = 1;

@@ -61,11 +61,15 @@ public:
     // once before this station changes anything or waits for anything (a write access, a hold, a
     // lock): other stations' flushes wait at most that long, as they may for any reader.
     // Runs nest; the slot goes when the last one ends.
+    // A station whose flush waits polls for the lock, so a slot given back for a moment and taken
+    // again at once would starve it: when the bound ends a run while another station holds the
+    // writer byte, the slot is not kept between accesses for the next kRunMicroseconds.
     static constexpr int kRunAccesses = 64;
     static constexpr std::int64_t kRunMicroseconds = 2000;
+    static constexpr std::int32_t kRunWaitSeconds = 5; // a read in a run waits this long for a flush
     void beginReadRun();
     void endReadRun();
-    void releaseReadRun();       // the slot goes now; the run goes on
+    void releaseReadRun();            // the slot goes now; the run goes on
     static void releaseAllReadRuns(); // before any wait of this process
     bool inWriteAccess() const { return accessDepth_ > 0 && writeAccess_; }
 
@@ -160,7 +164,8 @@ private:
     int readRuns_ = 0;
     bool runHeld_ = false; // the reader slot is kept between accesses
     int runAccesses_ = 0;
-    std::int64_t runStarted_ = 0; // microseconds of the monotonic clock
+    std::int64_t runStarted_ = 0;     // microseconds of the monotonic clock
+    std::int64_t runPausedUntil_ = 0; // no slot is kept between accesses before then
     TransactionCheck transactionCheck_;
     struct PendingWrite {
         std::uint64_t address;

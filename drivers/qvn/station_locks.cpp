@@ -49,9 +49,9 @@ bool StationLocks::take(std::uint64_t offset, std::uint64_t length, bool wait, b
     }
 }
 
-int StationLocks::lockRead(bool wait) {
+int StationLocks::lockRead(bool wait, std::int32_t waitSeconds) {
     if (!accessLocks_ || holding_ != Held::None) return 0;
-    if (!take(0, 1, wait, true)) return runtime::error::kAccessDenied;
+    if (!take(0, 1, wait, true, waitSeconds)) return runtime::error::kAccessDenied;
     holding_ = Held::Reader;
     return 0;
 }
@@ -90,6 +90,10 @@ int StationLocks::lockWriterByte() {
 
 void StationLocks::unlockWriterByte() {
     if (holding_ != Held::Writer) file_->unlock(kWriterByte, 1);
+}
+
+bool StationLocks::otherWriterActive() const {
+    return accessLocks_ && holding_ != Held::Writer && file_->lockedByOthers(kWriterByte, 1);
 }
 
 } // namespace docket::drivers::qvn

@@ -26,7 +26,7 @@ public:
     // Called before every pause of a lock wait: the file gives back what it keeps between
     // accesses, so that no station waits on a station that waits.
     static void setBeforeWait(void (*hook)());
-    int lockRead(bool wait);
+    int lockRead(bool wait, std::int32_t waitSeconds = 0);
     // A waiting write lock waits without end, or at most `waitSeconds` when that is above 0.
     int lockWrite(bool wait, std::int32_t waitSeconds = 0);
     void unlockAccess();
@@ -37,6 +37,8 @@ public:
     // the writes of a recovery).
     int lockWriterByte();
     void unlockWriterByte();
+    // Another station holds the writer byte: it is changing the file and will want the flush lock.
+    bool otherWriterActive() const;
 
     std::uint32_t slot() const { return slot_; }
     // The slot to try first at the next read access (tests make two stations collide).
