@@ -1,6 +1,7 @@
 #include "drivers/qvn/internal/entry_tree.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "drivers/qvn/internal/fault.h"
 #include "runtime/core/error_codes.h"
@@ -16,6 +17,27 @@ constexpr std::size_t kSplitCrowdedCount = 21;
 std::size_t position(const Page* page, std::string_view key, bool after) {
     const auto& e = page->entries;
     std::size_t lo = 0, hi = e.size();
+    if (!page->heads.empty() && !key.empty()) {
+        // Every key from headStart on begins with the same headFrom bytes; a key that does not
+        // lies before or after all of them, and one that does is searched by the heads.
+        lo = page->headStart;
+        const std::string_view shared = e[lo].key().substr(0, page->headFrom);
+        const std::size_t n = std::min(shared.size(), key.size());
+        const int r = n == 0 ? 0 : std::memcmp(key.data(), shared.data(), n);
+        if (r < 0 || (r == 0 && key.size() < shared.size())) return lo;
+        if (r > 0) return hi;
+        const std::uint64_t head = keyHead(key, page->headFrom);
+        const std::uint64_t* heads = page->heads.data();
+        while (lo < hi) {
+            const std::size_t mid = (lo + hi) / 2;
+            const int c = heads[mid] < head ? -1 : heads[mid] > head ? 1 : compareKeys(e[mid].key(), key);
+            if (c < 0 || (after && c == 0))
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        return lo;
+    }
     while (lo < hi) {
         const std::size_t mid = (lo + hi) / 2;
         const int c = compareKeys(e[mid].key(), key);
@@ -166,7 +188,8 @@ int EntryTree::last(Entry* out, bool* found) {
 int EntryTree::insert(const Entry& entry, bool replace, bool* existed) {
     *existed = false;
     if (entry.bytes.size() > kMaxEntryLength) return internalFault(824);
-    if (entry.keyLength == 0 || entry.keyLength > entry.bytes.size()) return runtime::error::kInvalidKeyLength;
+    if (entry.keyLength == 0 || entry.keyLength > entry.bytes.size())
+        return runtime::error::kInvalidKeyLength;
     ++changes_;
     Page* p = nullptr;
     int rc = root(&p);

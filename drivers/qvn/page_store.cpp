@@ -17,10 +17,24 @@ constexpr std::size_t kSpares = 16;
 std::size_t memoryOf(const Page& page) {
     static const std::size_t inlineBytes = std::string().capacity();
     std::size_t bytes = sizeof(Page) + 4 * sizeof(void*) + page.entries.capacity() * sizeof(Entry) +
-                        page.children.capacity() * sizeof(std::uint32_t);
+                        page.children.capacity() * sizeof(std::uint32_t) +
+                        page.heads.capacity() * sizeof(std::uint64_t);
     for (const Entry& e : page.entries)
         if (e.bytes.capacity() > inlineBytes) bytes += e.bytes.capacity() + 1;
     return bytes;
+}
+
+void indexHeads(Page& page) {
+    const std::vector<Entry>& e = page.entries;
+    page.heads.clear();
+    page.headStart = !e.empty() && e[0].keyLength == 0 ? 1 : 0;
+    if (e.size() <= page.headStart) return;
+    const std::string_view first = e[page.headStart].key(), last = e.back().key();
+    std::size_t from = 0;
+    while (from < first.size() && from < last.size() && first[from] == last[from]) ++from;
+    page.headFrom = static_cast<std::uint32_t>(from);
+    page.heads.resize(e.size());
+    for (std::size_t i = page.headStart; i < e.size(); ++i) page.heads[i] = keyHead(e[i].key(), from);
 }
 
 } // namespace
@@ -110,6 +124,7 @@ Page* PageStore::find(std::uint32_t number) const {
 }
 
 void PageStore::linkClean(Page* page) {
+    indexHeads(*page);
     page->bytes_ = memoryOf(*page);
     cleanBytes_ += page->bytes_;
     ++cleanCount_;
@@ -120,6 +135,7 @@ void PageStore::unlinkClean(Page* page) {
     cleanList_.unlink(page);
     cleanBytes_ -= page->bytes_;
     --cleanCount_;
+    page->heads.clear(); // its entries are about to change
 }
 
 void PageStore::insert(std::unique_ptr<Page> page) {

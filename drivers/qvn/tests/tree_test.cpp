@@ -300,6 +300,80 @@ TEST(QvnTree, CacheStaysWithinItsCapBetweenOperations) {
 
 // Millions of operations in a long run: DOCKET_QVN_MODEL_OPS sets the count (a few hundred
 // thousand by default, so the suite stays quick).
+// Unchanged pages are searched by eight-byte heads after the prefix their keys share; ties, keys
+// that are prefixes of others, zero bytes that look like padding, and keys that differ only past
+// the eight bytes must all land where a plain search lands, on clean pages and changed ones.
+TEST(QvnTree, SearchesOfUnchangedPagesAgreeWithTheOrderOfKeys) {
+    ScratchDir dir;
+    const std::string path = dir.file("heads.QVN");
+    Model model;
+    std::vector<std::string> probes;
+    {
+        auto f = openFile(path);
+        ASSERT_EQ(f->beginAccess(true), 0);
+        for (int i = 0; i < 3000; ++i) {
+            const std::string n = std::to_string(i % 700);
+            // Shared prefixes of several lengths, zero bytes, and a tail past the eight bytes.
+            std::string key =
+                std::string("P\x01", 2) + std::string(static_cast<std::size_t>(i % 3), '\0') + n;
+            if (i % 5 == 1) key += std::string(9, 'x') + std::to_string(i);
+            if (i % 7 == 2) key.push_back('\0');
+            put(*f, key, "v" + std::to_string(i));
+            model[key] = "v" + std::to_string(i);
+        }
+        ASSERT_EQ(f->flush(), 0);
+        f->endAccess();
+    }
+    for (const auto& [key, data] : model) {
+        probes.push_back(key);
+        probes.push_back(key + std::string(1, '\0'));
+        probes.push_back(key.substr(0, key.size() - 1));
+        probes.push_back(key.substr(0, 3));
+    }
+    probes.push_back("P");
+    probes.push_back("Q");
+    probes.push_back(std::string("P\x01\xff", 3));
+    auto check = [&](QvnFile& f) {
+        ASSERT_EQ(f.beginAccess(false), 0);
+        for (const std::string& probe : probes) {
+            Entry e;
+            bool found = false;
+            ASSERT_EQ(f.find(probe, &e, &found), 0);
+            ASSERT_EQ(found, model.count(probe) == 1) << probe;
+            for (const bool strict : {false, true}) {
+                ASSERT_EQ(f.seekForward(probe, strict, &e, &found), 0);
+                auto after = strict ? model.upper_bound(probe) : model.lower_bound(probe);
+                ASSERT_EQ(found, after != model.end()) << probe;
+                if (found) {
+                    ASSERT_EQ(e.key(), after->first) << probe;
+                }
+                ASSERT_EQ(f.seekBackward(probe, strict, &e, &found), 0);
+                auto before = strict ? model.lower_bound(probe) : model.upper_bound(probe);
+                ASSERT_EQ(found, before != model.begin()) << probe;
+                if (found) {
+                    ASSERT_EQ(e.key(), std::prev(before)->first) << probe;
+                }
+            }
+        }
+        f.endAccess();
+    };
+    auto f = openFile(path);
+    check(*f); // pages read from the file
+    ASSERT_GT(f->store().held(), 3u);
+    ASSERT_EQ(f->beginAccess(true), 0);
+    for (int i = 0; i < 3000; i += 3) {
+        const std::string key = std::string("P\x01", 2) + std::to_string(i) + "y";
+        put(*f, key, "w");
+        model[key] = "w";
+    }
+    f->endAccess(); // changed pages, searched without their heads
+    check(*f);
+    ASSERT_EQ(f->beginAccess(true), 0);
+    ASSERT_EQ(f->flush(), 0); // committed pages get their heads again
+    f->endAccess();
+    check(*f);
+}
+
 TEST(QvnTree, RandomOperationsAgainstAnOrderedMap) {
     long operations = 200000;
     if (const char* text = std::getenv("DOCKET_QVN_MODEL_OPS")) operations = std::atol(text);
