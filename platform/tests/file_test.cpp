@@ -342,6 +342,17 @@ TEST_F(FileTest, LocksConflictBetweenOpensOfOneProcess) {
     EXPECT_EQ(b.tryLock(kLockBase + 5, 1), 0);
     EXPECT_EQ(a.tryLock(kLockBase + 5, 1), code::kLockViolation);
     EXPECT_EQ(a.tryLock(kLockBase, 0), code::kInvalidParameter);
+    // Asking takes nothing and sees only the other open's locks, shared ones too.
+    EXPECT_TRUE(a.lockedByOthers(kLockBase, 10));
+    EXPECT_FALSE(b.lockedByOthers(kLockBase + 5, 2));
+    EXPECT_FALSE(a.lockedByOthers(kLockBase + 7, 1));
+    EXPECT_EQ(a.tryLock(kLockBase + 7, 1), 0);
+    File reader;
+    ASSERT_EQ(reader.open(path_, Access::ReadOnly, Share::All, Disposition::OpenAlways), 0);
+    ASSERT_EQ(reader.tryLock(kLockBase + 20, 1), 0);
+    EXPECT_TRUE(a.lockedByOthers(kLockBase + 20, 1));
+    EXPECT_TRUE(reader.lockedByOthers(kLockBase + 7, 1));
+    EXPECT_FALSE(reader.lockedByOthers(kLockBase, 0));
 }
 
 TEST_F(FileTest, ReadOnlyLocksAreSharedButExcludeWriters) {
