@@ -138,6 +138,31 @@ int EntryTree::seekForward(std::string_view key, bool strict, Entry* out, bool* 
     return rc;
 }
 
+int EntryTree::seekForward(std::string_view key, bool strict, LeafHint* hint, Entry* out, bool* found) {
+    if (strict && hint->page != nullptr && hint->changes == changes_ &&
+        hint->generation == store_.generation()) {
+        const auto& entries = hint->page->entries;
+        const std::size_t at = hint->index + 1;
+        // In a leaf, the entry after the one stood on is the next of the whole tree.
+        if (at < entries.size() && entries[at - 1].key() == key) {
+            // The order is checked as in a search: a damaged page must not make a walk go back.
+            if (compareKeys(entries[at].key(), key) <= 0) return internalFault(1602);
+            hint->index = at;
+            *out = entries[at];
+            *found = true;
+            return 0;
+        }
+    }
+    Page* page = nullptr;
+    std::size_t index = 0;
+    const int rc = locate(key, strict, &page, &index, found);
+    hint->page = nullptr;
+    if (rc != 0 || !*found) return rc;
+    *out = page->entries[index];
+    if (page->level == 0) *hint = LeafHint{page, index, changes_, store_.generation()};
+    return 0;
+}
+
 int EntryTree::seekBackward(std::string_view key, bool strict, Entry* out, bool* found) {
     *found = false;
     Page* p = nullptr;

@@ -152,6 +152,7 @@ void PageStore::insert(std::unique_ptr<Page> page) {
 std::unique_ptr<Page> PageStore::take(std::uint32_t number) {
     std::unique_ptr<Page> page = pages_.take(number);
     if (page == nullptr) return nullptr;
+    ++generation_;
     if (page->dirty_) {
         dirtyList_.unlink(page.get());
         --dirtyCount_;
@@ -293,6 +294,7 @@ void PageStore::markAllClean() {
 }
 
 void PageStore::dropAll() {
+    ++generation_;
     pages_.clear();
     cleanList_ = {};
     dirtyList_ = {};

@@ -301,6 +301,10 @@ int QvnFile::seekForward(std::string_view key, bool strict, Entry* out, bool* fo
     return withReadAccess(*this, [&] { return tree_.seekForward(key, strict, out, found); });
 }
 
+int QvnFile::seekForward(std::string_view key, bool strict, LeafHint* hint, Entry* out, bool* found) {
+    return withReadAccess(*this, [&] { return tree_.seekForward(key, strict, hint, out, found); });
+}
+
 int QvnFile::seekBackward(std::string_view key, bool strict, Entry* out, bool* found) {
     return withReadAccess(*this, [&] { return tree_.seekBackward(key, strict, out, found); });
 }

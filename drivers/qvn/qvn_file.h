@@ -75,6 +75,7 @@ public:
 
     int find(std::string_view key, Entry* out, bool* found);
     int seekForward(std::string_view key, bool strict, Entry* out, bool* found);
+    int seekForward(std::string_view key, bool strict, LeafHint* hint, Entry* out, bool* found);
     int seekBackward(std::string_view key, bool strict, Entry* out, bool* found);
     int insert(const Entry& entry, bool* existed);  // leaves an existing entry alone
     int replace(const Entry& entry, bool* existed); // inserts or replaces

@@ -800,8 +800,10 @@ int QvnTable::step(bool forward) {
         Entry e;
         bool found = false;
         const int rc =
-            forward ? seekEntry(orderKey_, true, cursor_.forward, cursor_.forwardStrict, &e, &found)
-                    : seekEntry(orderKey_, false, cursor_.backward, cursor_.backwardStrict, &e, &found);
+            !forward ? seekEntry(orderKey_, false, cursor_.backward, cursor_.backwardStrict, &e, &found)
+            : isMemoryIndex(orderKey_)
+                ? seekEntry(orderKey_, true, cursor_.forward, cursor_.forwardStrict, &e, &found)
+                : file_->seekForward(cursor_.forward, cursor_.forwardStrict, &cursor_.hint, &e, &found);
         if (rc) return rc;
         if (!found || !startsWith(e.key(), cursor_.range)) return runtime::error::kRecordNotAvailable;
         cursor_.forward = cursor_.backward = std::string(e.key());

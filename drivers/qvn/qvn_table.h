@@ -17,8 +17,8 @@
 #include "drivers/driver.h"
 #include "drivers/qvn/internal/char_set_tables.h"
 #include "drivers/qvn/internal/key_encoding.h"
-#include "drivers/qvn/qvn_file.h"
 #include "drivers/qvn/internal/table_entries.h"
+#include "drivers/qvn/qvn_file.h"
 #include "runtime/core/error_codes.h"
 
 namespace docket::runtime {
@@ -202,6 +202,7 @@ private:
         std::string backward; // entries at or before (strict: before) this key part come previous
         bool backwardStrict = false;
         std::string range; // the key parts of the sequence all begin with this
+        LeafHint hint;     // where the last forward step stood
     };
     struct State {
         Cursor cursor;
@@ -326,7 +327,8 @@ template <typename Op> int QvnTable::heldRead(Op op) {
         const int rc = op();
         // A read that waits for a hold also waits out the moments in which another station's
         // commit keeps readers out (5): the holder's PUT commits just before it lets go.
-        if (rc != runtime::error::kRecordHeld && !(rc == runtime::error::kAccessDenied && holdSeconds != 0)) return rc;
+        if (rc != runtime::error::kRecordHeld && !(rc == runtime::error::kAccessDenied && holdSeconds != 0))
+            return rc;
         cursor_ = cursor;
         orderKey_ = orderKey;
         current_ = current;

@@ -19,6 +19,16 @@
 
 namespace docket::drivers::qvn {
 
+// Where a walk in key order last stood: a leaf and a position in it. It stays good while the tree
+// and the pages held are unchanged (the counts it keeps tell), and then the next step is the next
+// entry of that leaf, with no search from the root. Anything else makes the step search as usual.
+struct LeafHint {
+    const Page* page = nullptr;
+    std::size_t index = 0;
+    std::uint64_t changes = 0;
+    std::uint64_t generation = 0;
+};
+
 class EntryTree : public ParentLocator {
 public:
     explicit EntryTree(PageStore& store) : store_(store) { store_.setLocator(this); }
@@ -27,6 +37,8 @@ public:
     int find(std::string_view key, Entry* out, bool* found);
     // First entry whose key is at or after `key` (`strict`: after it).
     int seekForward(std::string_view key, bool strict, Entry* out, bool* found);
+    // seekForward that starts from `hint` when it stood on `key`, and leaves it where it stops.
+    int seekForward(std::string_view key, bool strict, LeafHint* hint, Entry* out, bool* found);
     // Last entry whose key is at or before `key` (`strict`: before it).
     int seekBackward(std::string_view key, bool strict, Entry* out, bool* found);
     int first(Entry* out, bool* found) { return seekForward({}, false, out, found); }

@@ -140,6 +140,8 @@ public:
     // access (changed ones never).
     void trim();
     std::size_t held() const { return pages_.size(); }
+    // Counts the removals of pages: a page pointer taken while it was n stays valid while it is n.
+    std::uint64_t generation() const { return generation_; }
     bool holds(std::uint32_t number) const { return find(number) != nullptr; }
     std::size_t heldClean() const { return cleanCount_; }
     // The memory estimate of the unchanged pages held, which the budget bounds.
@@ -186,6 +188,7 @@ private:
     std::size_t cleanBytes_ = 0;
     std::size_t dirtyCount_ = 0;
     std::size_t cacheBytes_ = kCacheBytes;
+    std::uint64_t generation_ = 0;
     std::size_t holdBelow_ = kHoldBelow;
     // Dropped pages kept for reuse: a page read from disk decodes into their vectors and strings,
     // so a cache at its bounds reads without allocating.

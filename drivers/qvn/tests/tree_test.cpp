@@ -374,6 +374,61 @@ TEST(QvnTree, SearchesOfUnchangedPagesAgreeWithTheOrderOfKeys) {
     check(*f);
 }
 
+// A walk that steps from its leaf hint must see what a search from the root sees: entries this
+// station adds between two steps, another station's commit, and pages dropped from the cache.
+TEST(QvnTree, StepsFromALeafHintSeeEveryChangeBetweenThem) {
+    ScratchDir dir;
+    const std::string path = dir.file("hint.QVN");
+    auto f = openFile(path);
+    ASSERT_EQ(f->beginAccess(true), 0);
+    for (int i = 0; i < 4000; i += 2) put(*f, keyOf(i), std::string(40, 'h'));
+    ASSERT_EQ(f->flush(), 0);
+    f->endAccess();
+
+    LeafHint hint;
+    Entry e;
+    bool found = false;
+    auto step = [&](const std::string& from, bool strict) {
+        found = false;
+        EXPECT_EQ(f->seekForward(from, strict, &hint, &e, &found), 0);
+        return found ? std::string(e.key()) : std::string();
+    };
+    std::vector<std::string> walked;
+    for (std::string at = step(keyOf(0), false); !at.empty(); at = step(at, true)) walked.push_back(at);
+    ASSERT_EQ(walked.size(), 2000u);
+    for (int i = 0; i < 2000; ++i) ASSERT_EQ(walked[i], keyOf(2 * i));
+
+    // This station adds the entry right after the one stood on.
+    EXPECT_EQ(step(keyOf(100), false), keyOf(100));
+    ASSERT_EQ(f->beginAccess(true), 0);
+    put(*f, keyOf(101), "new");
+    ASSERT_EQ(f->flush(), 0);
+    f->endAccess();
+    EXPECT_EQ(step(keyOf(100), true), keyOf(101));
+
+    // Another station commits one in between.
+    EXPECT_EQ(step(keyOf(200), false), keyOf(200));
+    {
+        auto other = openFile(path);
+        ASSERT_EQ(other->beginAccess(true), 0);
+        put(*other, keyOf(201), "theirs");
+        ASSERT_EQ(other->flush(), 0);
+        other->endAccess();
+    }
+    EXPECT_EQ(step(keyOf(200), true), keyOf(201));
+
+    // The pages are dropped between two steps (a cache of one byte keeps only the minimum).
+    EXPECT_EQ(step(keyOf(300), false), keyOf(300));
+    f->store().setCacheBounds(1, PageStore::kHoldBelow);
+    ASSERT_EQ(f->beginAccess(false), 0);
+    for (int i = 3000; i < 4000; i += 2) {
+        bool any = false;
+        ASSERT_EQ(f->find(keyOf(i), &e, &any), 0);
+    }
+    f->endAccess();
+    EXPECT_EQ(step(keyOf(300), true), keyOf(302));
+}
+
 TEST(QvnTree, RandomOperationsAgainstAnOrderedMap) {
     long operations = 200000;
     if (const char* text = std::getenv("DOCKET_QVN_MODEL_OPS")) operations = std::atol(text);
