@@ -18,15 +18,15 @@ std::size_t position(const Page* page, std::string_view key, bool after) {
     const auto& e = page->entries;
     std::size_t lo = 0, hi = e.size();
     if (!page->heads.empty() && !key.empty()) {
-        // Every key from headStart on begins with the same headFrom bytes; a key that does not
+        // Every key from headStart on begins with headShared; a key that does not
         // lies before or after all of them, and one that does is searched by the heads.
         lo = page->headStart;
-        const std::string_view shared = e[lo].key().substr(0, page->headFrom);
+        const std::string_view shared = page->headShared;
         const std::size_t n = std::min(shared.size(), key.size());
         const int r = n == 0 ? 0 : std::memcmp(key.data(), shared.data(), n);
         if (r < 0 || (r == 0 && key.size() < shared.size())) return lo;
         if (r > 0) return hi;
-        const std::uint64_t head = keyHead(key, page->headFrom);
+        const std::uint64_t head = keyHead(key, shared.size());
         const std::uint64_t* heads = page->heads.data();
         while (lo < hi) {
             const std::size_t mid = (lo + hi) / 2;

@@ -32,7 +32,7 @@ void indexHeads(Page& page) {
     const std::string_view first = e[page.headStart].key(), last = e.back().key();
     std::size_t from = 0;
     while (from < first.size() && from < last.size() && first[from] == last[from]) ++from;
-    page.headFrom = static_cast<std::uint32_t>(from);
+    page.headShared.assign(first.substr(0, from));
     page.heads.resize(e.size());
     for (std::size_t i = page.headStart; i < e.size(); ++i) page.heads[i] = keyHead(e[i].key(), from);
 }
@@ -124,6 +124,7 @@ Page* PageStore::find(std::uint32_t number) const {
 }
 
 void PageStore::linkClean(Page* page) {
+    page->used_ = false;
     indexHeads(*page);
     page->bytes_ = memoryOf(*page);
     cleanBytes_ += page->bytes_;
@@ -203,10 +204,9 @@ int PageStore::readPage(std::uint32_t number, int pageClass, Page* page) {
 int PageStore::load(std::uint32_t number, Page** out) {
     *out = nullptr;
     if (Page* page = find(number)) {
-        if (!page->dirty_ && cleanList_.head != page) {
-            cleanList_.unlink(page);
-            cleanList_.pushFront(page);
-        }
+        // A use only marks the page; trim() moves it when it comes to it. Moving it here would
+        // touch two more pages on every step of every search.
+        page->used_ = true;
         *out = page;
         return 0;
     }
@@ -301,14 +301,24 @@ void PageStore::dropAll() {
     cleanCount_ = cleanBytes_ = dirtyCount_ = 0;
 }
 
-// At least kKeepAtLeast unchanged pages stay. Beyond that the least recently used unchanged page
-// goes while the pages held exceed the memory budget or reach kHoldBelow. Pages are not dropped
+// At least kKeepAtLeast unchanged pages stay. Beyond that the unchanged page unused longest goes
+// (the order of use is kept lazily: a page used since it was put in place gets a second chance at
+// the front) while the pages held exceed the memory budget or reach kHoldBelow. Pages are not dropped
 // for being idle alone: with the larger cache that rule emptied it between the uses of pages that
 // random reads come back to, and reading them again cost more than the memory. Changed pages stay
 // until the flush writes them, so a large change can hold more.
 void PageStore::trim() {
-    while (cleanCount_ > kKeepAtLeast && (cleanCount_ >= holdBelow_ || cleanBytes_ > cacheBytes_))
-        recycle(take(cleanList_.tail->number));
+    while (cleanCount_ > kKeepAtLeast && (cleanCount_ >= holdBelow_ || cleanBytes_ > cacheBytes_)) {
+        Page* last = cleanList_.tail;
+        if (last->used_) {
+            // Used since it was put where it is: it goes to the front instead, as if moved then.
+            last->used_ = false;
+            cleanList_.unlink(last);
+            cleanList_.pushFront(last);
+            continue;
+        }
+        recycle(take(last->number));
+    }
 }
 
 } // namespace docket::drivers::qvn

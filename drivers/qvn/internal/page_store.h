@@ -25,12 +25,14 @@ struct Page {
     std::vector<std::uint32_t> children;
 
     // A search index of an unchanged page, kept in memory only. All keys from entry `headStart`
-    // on (1 when an interior page begins with the empty key) share their first `headFrom` bytes;
+    // on (1 when an interior page begins with the empty key) share their first bytes, headShared;
     // heads[i] holds the eight bytes of key i after them, big-endian and padded with zeros, so a
     // binary search compares integers and reads a key itself only where two heads are equal.
     // Empty while the page is changed, and then the search reads the keys.
+    // The shared bytes are kept here too (short ones inside the string), so that a search does
+    // not have to reach for a key to compare them.
     std::vector<std::uint64_t> heads;
-    std::uint32_t headFrom = 0;
+    std::string headShared;
     std::uint32_t headStart = 0;
 
     // Changed since the last commit. Only PageStore::touch sets it: a changed page must leave the
@@ -40,6 +42,7 @@ struct Page {
 private:
     friend class PageStore;
     bool dirty_ = false;
+    bool used_ = false;     // used again since it entered the order of use (or was last passed over)
     std::size_t bytes_ = 0; // memory estimate, kept while the page is unchanged
     // Links in the store's list of unchanged pages (most recently used first) or of changed pages.
     Page* prev_ = nullptr;
