@@ -46,6 +46,12 @@ std::uint64_t pageSpaceEnd(const FileHeader& h) {
     return kHeaderSize;
 }
 
+bool hasPageSpace(const FileHeader& h) {
+    for (int c = 1; c <= kMaxClass; ++c)
+        if (h.end[c] > h.first[c]) return true;
+    return false;
+}
+
 int classOfNumber(const FileHeader& h, std::uint32_t number) {
     for (int c = 1; c <= kMaxClass; ++c)
         if (number >= h.first[c] && number < h.end[c] && (number - h.first[c]) % c == 0) return c;

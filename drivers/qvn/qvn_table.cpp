@@ -297,11 +297,13 @@ void QvnTable::fromStored(std::string& image) const {
 }
 
 int QvnTable::fetch(std::uint32_t record, std::string* image, bool* found) {
-    Entry e;
+    // The entry and the image are copied into strings that keep their storage from the last
+    // read, so reading a record allocates nothing.
+    Entry& e = fetched_;
     if (int rc = file_->find(dataKey(number_, record), &e, found)) return rc;
     if (!*found) return 0;
     if (e.data().size() != declaration_->recordLength) return kInvalidDataFile;
-    *image = std::string(e.data());
+    image->assign(e.data());
     fromStored(*image);
     return 0;
 }
@@ -315,7 +317,7 @@ int QvnTable::load(std::uint32_t record, bool* found) {
     } else if (heldRecord_ != record) {
         releaseHold();
     }
-    std::string image;
+    std::string& image = loadImage_;
     if (int rc = fetch(record, &image, found)) return rc;
     if (!*found) {
         if (heldRecord_ == record) releaseHold();
@@ -326,7 +328,7 @@ int QvnTable::load(std::uint32_t record, bool* found) {
         options_ |= table_option::kWatchImage;
     }
     if (!image.empty()) std::memcpy(declaration_->record, image.data(), image.size());
-    lastImage_ = std::move(image);
+    lastImage_.swap(image); // the old image's storage serves the next read
     current_ = record;
     if (options_ & table_option::kNoMemo) {
         options_ = (options_ & ~table_option::kNoMemo) | table_option::kMemosNotRead;

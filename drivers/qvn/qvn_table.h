@@ -301,6 +301,8 @@ private:
     std::uint32_t options_ = table_option::kOpen;
     std::uint32_t current_ = 0;
     std::string lastImage_;
+    std::string loadImage_; // storage for the next image read
+    Entry fetched_;         // storage for the next data entry read
     std::string storedImage_;
     int orderKey_ = -1;
     Cursor cursor_;

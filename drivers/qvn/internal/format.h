@@ -57,6 +57,9 @@ bool decodeHeader(const std::uint8_t* in512, FileHeader* header);
 
 // Byte offset just past the highest non-empty class range (512 for a file without pages).
 std::uint64_t pageSpaceEnd(const FileHeader& header);
+// Whether any class range holds a page (pageSpaceEnd beyond the header), found from the small
+// classes up, where pages are most often.
+bool hasPageSpace(const FileHeader& header);
 // The class whose range holds `number`, or 0 when none does.
 int classOfNumber(const FileHeader& header, std::uint32_t number);
 

@@ -111,7 +111,7 @@ public:
 
     FileHeader& header() { return header_; }
     void setLocator(ParentLocator* locator) { locator_ = locator; }
-    bool hasPages() const { return pageSpaceEnd(header_) > kHeaderSize; }
+    bool hasPages() const { return hasPageSpace(header_); }
 
     // While a commit log is being read through, pages come from their log position.
     void setLogMap(std::map<std::uint32_t, std::uint64_t> map) { logMap_ = std::move(map); }
