@@ -92,8 +92,10 @@ int EntryTree::find(std::string_view key, Entry* out, bool* found) {
     }
 }
 
-int EntryTree::locate(std::string_view key, bool strict, Page** page, std::size_t* index, bool* found) {
+int EntryTree::locate(std::string_view key, bool strict, Page** page, std::size_t* index, bool* found,
+                      std::vector<Step>* path) {
     *found = false;
+    if (path != nullptr) path->clear();
     Page* p = nullptr;
     int rc = root(&p);
     if (rc != 0 || p == nullptr) return rc;
@@ -116,6 +118,7 @@ int EntryTree::locate(std::string_view key, bool strict, Page** page, std::size_
             at = idx;
             if (!strict && compareKeys(p->entries[idx].key(), key) == 0) break;
         }
+        if (path != nullptr) path->push_back({p, idx - 1});
         if ((rc = child(p, idx - 1, &p)) != 0) return rc;
     }
     if (candidate != nullptr) {
@@ -126,6 +129,12 @@ int EntryTree::locate(std::string_view key, bool strict, Page** page, std::size_
         *page = candidate;
         *index = at;
         *found = true;
+        // An answer in an interior page has above it only the pages above that one.
+        if (path != nullptr && candidate->level != 0) {
+            auto it =
+                std::find_if(path->begin(), path->end(), [&](const Step& s) { return s.page == candidate; });
+            path->erase(it, path->end());
+        }
     }
     return 0;
 }
@@ -567,11 +576,17 @@ int EntryCursor::standAt(Page* page, std::size_t index) {
     valid_ = true;
     page_ = page;
     index_ = index;
-    leaf_ = page->level == 0;
     entry_ = &page->entries[index];
     key_.assign(entry_->key());
     changes_ = tree_.changes_;
+    generation_ = tree_.store_.generation();
     return 0;
+}
+
+int EntryCursor::standChecked(Page* page, std::size_t index) {
+    // The order is checked as in a search: a damaged page must not make a walk go back and loop.
+    if (compareKeys(page->entries[index].key(), key_) <= 0) return internalFault(1602);
+    return standAt(page, index);
 }
 
 int EntryCursor::seek(std::string_view key, bool strict) {
@@ -580,20 +595,36 @@ int EntryCursor::seek(std::string_view key, bool strict) {
     Page* page = nullptr;
     std::size_t index = 0;
     bool found = false;
-    if (int rc = tree_.locate(key, strict, &page, &index, &found)) return rc;
+    if (int rc = tree_.locate(key, strict, &page, &index, &found, &path_)) return rc;
     return found ? standAt(page, index) : 0;
 }
 
 int EntryCursor::next() {
     if (!valid_) return 0;
-    if (changes_ == tree_.changes_ && leaf_) {
+    if (changes_ == tree_.changes_ && generation_ == tree_.store_.generation()) {
         Page* page = page_;
-        if (index_ + 1 < page->entries.size()) {
-            // Within a leaf the order is checked as in a search: a damaged page must not make a
-            // walk go back and loop.
-            if (compareKeys(page->entries[index_ + 1].key(), key_) <= 0) return internalFault(1602);
-            return standAt(page, index_ + 1);
+        if (page->level == 0) {
+            if (index_ + 1 < page->entries.size()) return standChecked(page, index_ + 1);
+            // The leaf is done: the next entry is the one after the child it hangs from, in the
+            // nearest page above that has one.
+            while (!path_.empty()) {
+                const EntryTree::Step up = path_.back();
+                path_.pop_back();
+                if (up.index + 1 < up.page->entries.size()) return standChecked(up.page, up.index + 1);
+            }
+            valid_ = false;
+            entry_ = nullptr;
+            return 0;
         }
+        // After an entry of an interior page comes the leftmost entry below it.
+        path_.push_back({page, index_});
+        Page* below = nullptr;
+        if (int rc = tree_.child(page, index_, &below)) return rc;
+        while (below->level != 0) {
+            path_.push_back({below, 0});
+            if (int rc = tree_.child(below, 0, &below)) return rc;
+        }
+        if (!below->entries.empty()) return standChecked(below, 0);
     }
     // seek() reads the key it is given before it places the cursor anew.
     return seek(key_, true);

@@ -61,13 +61,14 @@ public:
 
 private:
     friend class EntryCursor;
-    // Where the first entry at or after (`strict`: after) `key` lies: the page and position.
-    int locate(std::string_view key, bool strict, Page** page, std::size_t* index, bool* found);
-
     struct Step {
         Page* page;
         std::size_t index; // entry position in this page (or child position on the way down)
     };
+    // Where the first entry at or after (`strict`: after) `key` lies: the page and position. With
+    // `path`, also the interior pages above it with the child taken in each, from the root down.
+    int locate(std::string_view key, bool strict, Page** page, std::size_t* index, bool* found,
+               std::vector<Step>* path = nullptr);
     int root(Page** page);
     int child(Page* parent, std::size_t index, Page** out);
     int balance(std::vector<Page*> path);
@@ -85,11 +86,11 @@ private:
     std::uint64_t changes_ = 0;
 };
 
-// A forward walk over the entries in key order. It stands on one entry; next() steps along the
-// page that holds it and goes down from the root again only when it leaves that page (or stood on
-// an entry of an interior page, whose successor lies in a leaf below), or when the tree changed
-// since the cursor last moved: then it finds its place again from the key it stood on, so a walk
-// may change the tree as it goes.
+// A forward walk over the entries in key order. It stands on one entry and keeps the pages above
+// it; next() steps along the page that holds it, up to the entry after the child it came from when
+// it leaves a page, and down to the leftmost leaf below an entry of an interior page. Only when
+// the tree or the pages held changed since the cursor last moved does it find its place again
+// from the root and the key it stood on, so a walk may change the tree as it goes.
 //
 // Valid within one access only: the page stood on is kept, and the page store drops pages only at
 // the end of an access, when changes are dropped, or when the tree releases them (a change, which
@@ -117,13 +118,18 @@ public:
 private:
     int standAt(Page* page, std::size_t index);
 
+    int standChecked(Page* page, std::size_t index);
+
     EntryTree& tree_;
     bool valid_ = false;
     std::string key_;
     Page* page_ = nullptr;
     std::size_t index_ = 0;
-    bool leaf_ = false;
-    std::uint64_t changes_ = 0; // the tree's change count when the cursor was placed
+    // The interior pages above page_ and the child taken in each: leaving a page, the walk goes
+    // up to the entry after that child instead of down from the root.
+    std::vector<EntryTree::Step> path_;
+    std::uint64_t changes_ = 0;    // the tree's change count when the cursor was placed
+    std::uint64_t generation_ = 0; // and the page store's
     const Entry* entry_ = nullptr;
 };
 

@@ -82,6 +82,26 @@ inline Model readAll(QvnFile& file) {
     return all;
 }
 
+// The same through a cursor's walk, which goes up and down the pages it keeps.
+inline Model walkAll(QvnFile& file) {
+    Model all;
+    EXPECT_EQ(file.beginAccess(false, true), 0);
+    EntryCursor c(file.tree());
+    EXPECT_EQ(c.seek("", false), 0);
+    std::string previous;
+    while (c.valid()) {
+        EXPECT_TRUE(all.empty() || previous < c.key());
+        previous = std::string(c.key());
+        all[previous] = std::string(c.data());
+        if (c.next() != 0) {
+            ADD_FAILURE() << "next failed after " << previous;
+            break;
+        }
+    }
+    file.endAccess();
+    return all;
+}
+
 // Waits until `fd` can be read (a byte, or the end of the pipe) or `deadline` passes; false then.
 inline bool waitReadable(int fd, std::chrono::steady_clock::time_point deadline) {
     for (;;) {

@@ -475,6 +475,7 @@ TEST(QvnTree, RandomOperationsAgainstAnOrderedMap) {
                 expectClean(path);
                 f = openFile(path);
                 ASSERT_EQ(readAll(*f), model);
+                ASSERT_EQ(walkAll(*f), model);
             }
             ASSERT_EQ(f->beginAccess(true), 0);
         }
