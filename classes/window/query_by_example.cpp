@@ -7,6 +7,7 @@
 
 #include "classes/window/ini_store.h"
 #include "classes/window/popup_menu.h"
+#include "classes/window/query_filter.h"
 #include "classes/window/query_settings.h"
 #include "runtime/core/char_tables.h"
 #include "runtime/picture/picture.h"
@@ -30,22 +31,6 @@ std::string trimmed(const std::string& text) {
 std::string trimRight(const std::string& text) {
     const std::size_t last = text.find_last_not_of(' ');
     return last == std::string::npos ? std::string() : text.substr(0, last + 1);
-}
-
-// A number as the filter language reads it: digits, at most one point, an optional leading minus.
-bool isPlainNumber(const std::string& text) {
-    std::size_t i = text.size() > 1 && text[0] == '-' ? 1 : 0;
-    bool digits = false, point = false;
-    for (; i < text.size(); ++i) {
-        if (text[i] >= '0' && text[i] <= '9') {
-            digits = true;
-        } else if (text[i] == '.' && !point) {
-            point = true;
-        } else {
-            return false;
-        }
-    }
-    return digits;
 }
 
 std::string upper(const std::string& text) {

@@ -41,22 +41,6 @@ std::string rebuildOperator(const std::string& collected) {
     return op;
 }
 
-// A number as the filter language reads it: digits, at most one point, an optional leading minus.
-bool isPlainNumber(const std::string& text) {
-    std::size_t i = text.size() > 1 && text[0] == '-' ? 1 : 0;
-    bool digits = false, point = false;
-    for (; i < text.size(); ++i) {
-        if (text[i] >= '0' && text[i] <= '9') {
-            digits = true;
-        } else if (text[i] == '.' && !point) {
-            point = true;
-        } else {
-            return false;
-        }
-    }
-    return digits;
-}
-
 std::string plainNumber(double value) {
     if (!std::isfinite(value)) return "0";
     if (value == std::floor(value) && std::fabs(value) < 1e15)
@@ -119,6 +103,22 @@ std::string literalFor(const QueryField& field, const std::string& value, bool n
 }
 
 } // namespace
+
+// A number as the filter language reads it: digits, at most one point, an optional leading minus.
+bool isPlainNumber(const std::string& text) {
+    std::size_t i = text.size() > 1 && text[0] == '-' ? 1 : 0;
+    bool digits = false, point = false;
+    for (; i < text.size(); ++i) {
+        if (text[i] >= '0' && text[i] <= '9') {
+            digits = true;
+        } else if (text[i] == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    return digits;
+}
 
 std::string combineCondition(const std::string& text, const std::string& op) {
     std::size_t i = 0;

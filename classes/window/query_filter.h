@@ -38,6 +38,8 @@ struct QueryCondition {
 std::string combineCondition(const std::string& text, const std::string& op);
 // The text between apostrophes with every apostrophe doubled.
 std::string quoteLiteral(const std::string& text);
+// A number as the filter language reads it: digits, at most one point, an optional leading minus.
+bool isPlainNumber(const std::string& text);
 
 // The conditions of one field one at a time: pass false first, then the flag returned, while it is
 // true. `out` is left blank (operator and value) when the field has no condition.
