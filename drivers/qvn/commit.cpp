@@ -242,8 +242,8 @@ int QvnFile::flushChanges() {
         EncodedPage encoded;
         if (auto kept = images.find(page); kept != images.end()) {
             encoded = std::move(kept->second);
-            setPageNumbers(page->number, page->level != 0 ? page->children.data() : nullptr,
-                           page->entries.size(), &encoded);
+            setPageNumbers(page->number, page->level != 0 ? page->children.data() : nullptr, page->size(),
+                           &encoded);
         } else {
             // A page that only phase 0 changed: one it moved, or the parent of one.
             if ((rc = encodePage(page->level, page->entries, page->children, page->number, &encoded)) != 0)

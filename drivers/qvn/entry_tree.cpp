@@ -15,8 +15,7 @@ constexpr std::size_t kSplitCrowdedCount = 21;
 
 // First position whose key is at or after (`after`: after) `key`.
 std::size_t position(const Page* page, std::string_view key, bool after) {
-    const auto& e = page->entries;
-    std::size_t lo = 0, hi = e.size();
+    std::size_t lo = 0, hi = page->size();
     if (!page->heads.empty() && !key.empty()) {
         // Every key from headStart on begins with headShared; a key that does not
         // lies before or after all of them, and one that does is searched by the heads.
@@ -30,7 +29,7 @@ std::size_t position(const Page* page, std::string_view key, bool after) {
         const std::uint64_t* heads = page->heads.data();
         while (lo < hi) {
             const std::size_t mid = (lo + hi) / 2;
-            const int c = heads[mid] < head ? -1 : heads[mid] > head ? 1 : compareKeys(e[mid].key(), key);
+            const int c = heads[mid] < head ? -1 : heads[mid] > head ? 1 : compareKeys(page->keyAt(mid), key);
             if (c < 0 || (after && c == 0))
                 lo = mid + 1;
             else
@@ -40,7 +39,7 @@ std::size_t position(const Page* page, std::string_view key, bool after) {
     }
     while (lo < hi) {
         const std::size_t mid = (lo + hi) / 2;
-        const int c = compareKeys(e[mid].key(), key);
+        const int c = compareKeys(page->keyAt(mid), key);
         if (c < 0 || (after && c == 0))
             lo = mid + 1;
         else
@@ -82,8 +81,8 @@ int EntryTree::find(std::string_view key, Entry* out, bool* found) {
     if (rc != 0 || p == nullptr) return rc;
     for (;;) {
         const std::size_t idx = position(p, key, false);
-        if (idx < p->entries.size() && compareKeys(p->entries[idx].key(), key) == 0) {
-            *out = p->entries[idx];
+        if (idx < p->size() && compareKeys(p->keyAt(idx), key) == 0) {
+            p->copyEntry(idx, out);
             *found = true;
             return 0;
         }
@@ -106,17 +105,17 @@ int EntryTree::locate(std::string_view key, bool strict, Page** page, std::size_
     for (;;) {
         std::size_t idx = position(p, key, strict);
         if (p->level == 0) {
-            if (idx < p->entries.size()) {
+            if (idx < p->size()) {
                 candidate = p;
                 at = idx;
             }
             break;
         }
         idx = std::max<std::size_t>(idx, 1);
-        if (idx < p->entries.size()) {
+        if (idx < p->size()) {
             candidate = p;
             at = idx;
-            if (!strict && compareKeys(p->entries[idx].key(), key) == 0) break;
+            if (!strict && compareKeys(p->keyAt(idx), key) == 0) break;
         }
         if (path != nullptr) path->push_back({p, idx - 1});
         if ((rc = child(p, idx - 1, &p)) != 0) return rc;
@@ -124,7 +123,7 @@ int EntryTree::locate(std::string_view key, bool strict, Page** page, std::size_
     if (candidate != nullptr) {
         // On a damaged page whose entries are out of order the search can land wrong; stepping
         // must still never go back, or a reader would loop.
-        const int c = compareKeys(candidate->entries[at].key(), key);
+        const int c = compareKeys(candidate->keyAt(at), key);
         if (c < 0 || (strict && c == 0)) return internalFault(1602);
         *page = candidate;
         *index = at;
@@ -143,21 +142,21 @@ int EntryTree::seekForward(std::string_view key, bool strict, Entry* out, bool* 
     Page* page = nullptr;
     std::size_t index = 0;
     const int rc = locate(key, strict, &page, &index, found);
-    if (rc == 0 && *found) *out = page->entries[index];
+    if (rc == 0 && *found) page->copyEntry(index, out);
     return rc;
 }
 
 int EntryTree::seekForward(std::string_view key, bool strict, LeafHint* hint, Entry* out, bool* found) {
     if (strict && hint->page != nullptr && hint->changes == changes_ &&
         hint->generation == store_.generation()) {
-        const auto& entries = hint->page->entries;
+        const Page* page = hint->page;
         const std::size_t at = hint->index + 1;
         // In a leaf, the entry after the one stood on is the next of the whole tree.
-        if (at < entries.size() && entries[at - 1].key() == key) {
+        if (at < page->size() && page->keyAt(at - 1) == key) {
             // The order is checked as in a search: a damaged page must not make a walk go back.
-            if (compareKeys(entries[at].key(), key) <= 0) return internalFault(1602);
+            if (compareKeys(page->keyAt(at), key) <= 0) return internalFault(1602);
             hint->index = at;
-            *out = entries[at];
+            page->copyEntry(at, out);
             *found = true;
             return 0;
         }
@@ -167,7 +166,7 @@ int EntryTree::seekForward(std::string_view key, bool strict, LeafHint* hint, En
     const int rc = locate(key, strict, &page, &index, found);
     hint->page = nullptr;
     if (rc != 0 || !*found) return rc;
-    *out = page->entries[index];
+    page->copyEntry(index, out);
     if (page->level == 0) *hint = LeafHint{page, index, changes_, store_.generation()};
     return 0;
 }
@@ -177,22 +176,23 @@ int EntryTree::seekBackward(std::string_view key, bool strict, Entry* out, bool*
     Page* p = nullptr;
     int rc = root(&p);
     if (rc != 0 || p == nullptr) return rc;
-    const Entry* candidate = nullptr;
+    const Page* candidate = nullptr;
+    std::size_t at = 0;
     for (;;) {
         // entries [0, idx) are before (or at) the key
         const std::size_t idx = position(p, key, !strict);
         if (p->level == 0) {
-            if (idx > 0) candidate = &p->entries[idx - 1];
+            if (idx > 0) candidate = p, at = idx - 1;
             break;
         }
         if (idx == 0) break;
-        if (idx - 1 >= 1) candidate = &p->entries[idx - 1];
+        if (idx - 1 >= 1) candidate = p, at = idx - 1;
         if ((rc = child(p, idx - 1, &p)) != 0) return rc;
     }
     if (candidate != nullptr) {
-        const int c = compareKeys(candidate->key(), key);
+        const int c = compareKeys(candidate->keyAt(at), key);
         if (c > 0 || (strict && c == 0)) return internalFault(1602);
-        *out = *candidate;
+        candidate->copyEntry(at, out);
         *found = true;
     }
     return 0;
@@ -203,17 +203,17 @@ int EntryTree::last(Entry* out, bool* found) {
     Page* p = nullptr;
     int rc = root(&p);
     if (rc != 0 || p == nullptr) return rc;
-    const Entry* candidate = nullptr;
+    const Page* candidate = nullptr;
     for (;;) {
         if (p->level == 0) {
-            if (!p->entries.empty()) candidate = &p->entries.back();
+            if (!p->empty()) candidate = p;
             break;
         }
-        if (p->entries.size() >= 2) candidate = &p->entries.back();
-        if ((rc = child(p, p->entries.size() - 1, &p)) != 0) return rc;
+        if (p->size() >= 2) candidate = p;
+        if ((rc = child(p, p->size() - 1, &p)) != 0) return rc;
     }
     if (candidate != nullptr) {
-        *out = *candidate;
+        candidate->copyEntry(candidate->size() - 1, out);
         *found = true;
     }
     return 0;
@@ -237,16 +237,15 @@ int EntryTree::insert(const Entry& entry, bool replace, bool* existed) {
     for (;;) {
         path.push_back(p);
         const std::size_t idx = position(p, key, false);
-        if (idx < p->entries.size() && compareKeys(p->entries[idx].key(), key) == 0) {
+        if (idx < p->size() && compareKeys(p->keyAt(idx), key) == 0) {
             *existed = true;
             if (!replace) return 0;
-            p->entries[idx] = entry;
-            store_.touch(p);
+            edit(p)[idx] = entry;
             return balance(path);
         }
         if (p->level == 0) {
-            p->entries.insert(p->entries.begin() + static_cast<std::ptrdiff_t>(idx), entry);
-            store_.touch(p);
+            std::vector<Entry>& entries = edit(p);
+            entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(idx), entry);
             return balance(path);
         }
         if (idx == 0) return internalFault(1602);
@@ -256,7 +255,7 @@ int EntryTree::insert(const Entry& entry, bool replace, bool* existed) {
 
 int EntryTree::balance(std::vector<Page*> path) {
     Page* p = path.back();
-    if (!needsSplit(p->entries.size(), fullSize(p->entries), p->level != 0)) return 0;
+    if (!needsSplit(p->size(), p->fullSize(), p->level != 0)) return 0;
     int rc = 0;
     if (path.size() == 1) {
         Page* moved = nullptr;
@@ -272,7 +271,7 @@ int EntryTree::balance(std::vector<Page*> path) {
 }
 
 int EntryTree::splitLevel(Page* parent, Page* p) {
-    if (!needsSplit(p->entries.size(), fullSize(p->entries), p->level != 0)) return 0;
+    if (!needsSplit(p->size(), p->fullSize(), p->level != 0)) return 0;
     Page* right = nullptr;
     int rc = splitChild(parent, p, &right);
     if (rc == 0) rc = splitLevel(parent, p);
@@ -283,7 +282,7 @@ int EntryTree::splitLevel(Page* parent, Page* p) {
 int EntryTree::splitRoot(Page* rootPage, Page** moved) {
     if (rootPage->level >= 64) return internalFault(1364);
     PageImage image{rootPage->level, {}, {}};
-    image.entries = rootPage->entries;
+    image.entries = edit(rootPage);
     const int rc = store_.create(rootPage->level, estimateClass(image), moved);
     if (rc != 0) return rc;
     Page* a = *moved;
@@ -292,11 +291,12 @@ int EntryTree::splitRoot(Page* rootPage, Page** moved) {
     rootPage->level = static_cast<std::uint8_t>(rootPage->level + 1);
     rootPage->entries.assign(1, Entry{});
     rootPage->children.assign(1, a->number);
-    store_.touch(rootPage);
     return 0;
 }
 
 int EntryTree::splitChild(Page* parent, Page* p, Page** rightOut) {
+    edit(p);
+    edit(parent);
     const std::size_t n = p->entries.size();
     if (n < 2) return internalFault(1364);
     const std::size_t m = n / 2;
@@ -325,8 +325,6 @@ int EntryTree::splitChild(Page* parent, Page* p, Page** rightOut) {
         return internalFault(706);
     parent->entries.insert(parent->entries.begin() + static_cast<std::ptrdiff_t>(j), std::move(middle));
     parent->children.insert(parent->children.begin() + static_cast<std::ptrdiff_t>(j), r->number);
-    store_.touch(p);
-    store_.touch(parent);
     *rightOut = r;
     return 0;
 }
@@ -335,7 +333,7 @@ int EntryTree::edgeLeaf(Page* top, bool rightmost, std::vector<Page*>* path) {
     Page* p = top;
     path->push_back(p);
     while (p->level != 0) {
-        const int rc = child(p, rightmost ? p->entries.size() - 1 : 0, &p);
+        const int rc = child(p, rightmost ? p->size() - 1 : 0, &p);
         if (rc != 0) return rc;
         path->push_back(p);
     }
@@ -364,13 +362,12 @@ int EntryTree::prune(std::vector<Page*> path) {
         const auto at = std::find(parent->children.begin(), parent->children.end(), empty->number);
         if (at == parent->children.end()) return internalFault(1891);
         const std::size_t i = static_cast<std::size_t>(at - parent->children.begin());
-        if (i == 0 && parent->entries.size() == 1) {
+        if (i == 0 && parent->size() == 1) {
             // The parent's subtree is empty too.
             if (path.size() == 2) {
+                edit(parent).clear();
                 parent->children.clear();
-                parent->entries.clear();
                 parent->level = 0;
-                store_.touch(parent);
                 return releaseSubtree(empty);
             }
             path.pop_back();
@@ -385,18 +382,17 @@ int EntryTree::prune(std::vector<Page*> path) {
         std::vector<Page*> edge;
         if ((rc = edgeLeaf(neighbourTop, i != 0, &edge)) != 0) return rc;
         Page* leaf = edge.back();
-        const Entry& moving = parent->entries[sep];
-        if (needsSplit(leaf->entries.size() + 1, fullSize(leaf->entries) + moving.bytes.size(), false))
+        if (needsSplit(leaf->size() + 1, leaf->fullSize() + parent->bytesAt(sep).size(), false))
             return 0; // the empty page stays rather than make the neighbour split
+        std::vector<Entry>& moved = edit(leaf);
+        std::vector<Entry>& from = edit(parent);
         if (i == 0)
-            leaf->entries.insert(leaf->entries.begin(), std::move(parent->entries[sep]));
+            moved.insert(moved.begin(), std::move(from[sep]));
         else
-            leaf->entries.push_back(std::move(parent->entries[sep]));
-        store_.touch(leaf);
+            moved.push_back(std::move(from[sep]));
         if (i == 0) parent->children[0] = parent->children[1];
-        parent->entries.erase(parent->entries.begin() + static_cast<std::ptrdiff_t>(sep));
+        from.erase(from.begin() + static_cast<std::ptrdiff_t>(sep));
         parent->children.erase(parent->children.begin() + static_cast<std::ptrdiff_t>(sep));
-        store_.touch(parent);
         return releaseSubtree(empty);
     }
     return 0;
@@ -406,13 +402,12 @@ int EntryTree::collapseRoot() {
     Page* r = nullptr;
     int rc = root(&r);
     if (rc != 0 || r == nullptr) return rc;
-    while (r->level != 0 && r->entries.size() == 1) {
+    while (r->level != 0 && r->size() == 1) {
         Page* only = nullptr;
         if ((rc = child(r, 0, &only)) != 0) return rc;
+        edit(r) = std::move(edit(only));
         r->level = only->level;
-        r->entries = std::move(only->entries);
         r->children = std::move(only->children);
-        store_.touch(r);
         if ((rc = store_.release({only})) != 0) return rc;
     }
     return 0;
@@ -430,16 +425,16 @@ int EntryTree::erase(std::string_view key, bool* existed) {
     for (;;) {
         path.push_back(p);
         idx = position(p, key, false);
-        if (idx < p->entries.size() && compareKeys(p->entries[idx].key(), key) == 0) break;
+        if (idx < p->size() && compareKeys(p->keyAt(idx), key) == 0) break;
         if (p->level == 0) return 0;
         if (idx == 0) return internalFault(1602);
         if ((rc = child(p, idx - 1, &p)) != 0) return rc;
     }
     *existed = true;
     if (p->level == 0) {
-        p->entries.erase(p->entries.begin() + static_cast<std::ptrdiff_t>(idx));
-        store_.touch(p);
-        if (p->entries.empty() && path.size() > 1 && (rc = prune(path)) != 0) return rc;
+        std::vector<Entry>& entries = edit(p);
+        entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(idx));
+        if (entries.empty() && path.size() > 1 && (rc = prune(path)) != 0) return rc;
         return collapseRoot();
     }
     if (idx == 0) return internalFault(1602);
@@ -452,22 +447,22 @@ int EntryTree::erase(std::string_view key, bool* existed) {
     Entry predecessor;
     bool leafEmptied = false;
     bool have = false;
-    if (!leaf->entries.empty()) {
-        predecessor = std::move(leaf->entries.back());
-        leaf->entries.pop_back();
-        store_.touch(leaf);
-        leafEmptied = leaf->entries.empty();
+    if (!leaf->empty()) {
+        std::vector<Entry>& entries = edit(leaf);
+        predecessor = std::move(entries.back());
+        entries.pop_back();
+        leafEmptied = entries.empty();
         have = true;
     } else {
         // The rightmost leaf is an empty page that stayed: the predecessor is the last entry of
         // the deepest page above it that has one; everything right of that entry is empty.
         for (std::size_t k = down.size() - 1; k-- > 0;) {
             Page* q = down[k];
-            if (q->entries.size() < 2) continue;
-            predecessor = std::move(q->entries.back());
-            q->entries.pop_back();
+            if (q->size() < 2) continue;
+            std::vector<Entry>& entries = edit(q);
+            predecessor = std::move(entries.back());
+            entries.pop_back();
             q->children.pop_back();
-            store_.touch(q);
             if ((rc = releaseSubtree(down[k + 1])) != 0) return rc;
             have = true;
             break;
@@ -475,15 +470,14 @@ int EntryTree::erase(std::string_view key, bool* existed) {
     }
     if (!have) {
         // Nothing at all left of the entry: its own child takes the place of the empty one.
+        std::vector<Entry>& entries = edit(p);
         p->children[idx - 1] = p->children[idx];
-        p->entries.erase(p->entries.begin() + static_cast<std::ptrdiff_t>(idx));
+        entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(idx));
         p->children.erase(p->children.begin() + static_cast<std::ptrdiff_t>(idx));
-        store_.touch(p);
         if ((rc = releaseSubtree(left)) != 0) return rc;
         return collapseRoot();
     }
-    p->entries[idx] = std::move(predecessor);
-    store_.touch(p);
+    edit(p)[idx] = std::move(predecessor);
     if (leafEmptied) {
         std::vector<Page*> full = path;
         full.insert(full.end(), down.begin(), down.end());
@@ -505,14 +499,14 @@ int EntryTree::lowestKey(Page* page, std::string* key, bool* found) {
     Page* p = page;
     for (;;) {
         if (p->level == 0) {
-            if (!p->entries.empty()) {
-                *key = std::string(p->entries[0].key());
+            if (!p->empty()) {
+                *key = std::string(p->keyAt(0));
                 *found = true;
             }
             return 0;
         }
-        if (p->entries.size() >= 2) {
-            *key = std::string(p->entries[1].key());
+        if (p->size() >= 2) {
+            *key = std::string(p->keyAt(1));
             *found = true;
             return 0;
         }
@@ -576,8 +570,7 @@ int EntryCursor::standAt(Page* page, std::size_t index) {
     valid_ = true;
     page_ = page;
     index_ = index;
-    entry_ = &page->entries[index];
-    key_.assign(entry_->key());
+    key_.assign(page->keyAt(index));
     changes_ = tree_.changes_;
     generation_ = tree_.store_.generation();
     return 0;
@@ -585,13 +578,12 @@ int EntryCursor::standAt(Page* page, std::size_t index) {
 
 int EntryCursor::standChecked(Page* page, std::size_t index) {
     // The order is checked as in a search: a damaged page must not make a walk go back and loop.
-    if (compareKeys(page->entries[index].key(), key_) <= 0) return internalFault(1602);
+    if (compareKeys(page->keyAt(index), key_) <= 0) return internalFault(1602);
     return standAt(page, index);
 }
 
 int EntryCursor::seek(std::string_view key, bool strict) {
     valid_ = false;
-    entry_ = nullptr;
     Page* page = nullptr;
     std::size_t index = 0;
     bool found = false;
@@ -604,16 +596,15 @@ int EntryCursor::next() {
     if (changes_ == tree_.changes_ && generation_ == tree_.store_.generation()) {
         Page* page = page_;
         if (page->level == 0) {
-            if (index_ + 1 < page->entries.size()) return standChecked(page, index_ + 1);
+            if (index_ + 1 < page->size()) return standChecked(page, index_ + 1);
             // The leaf is done: the next entry is the one after the child it hangs from, in the
             // nearest page above that has one.
             while (!path_.empty()) {
                 const EntryTree::Step up = path_.back();
                 path_.pop_back();
-                if (up.index + 1 < up.page->entries.size()) return standChecked(up.page, up.index + 1);
+                if (up.index + 1 < up.page->size()) return standChecked(up.page, up.index + 1);
             }
             valid_ = false;
-            entry_ = nullptr;
             return 0;
         }
         // After an entry of an interior page comes the leftmost entry below it.
@@ -624,7 +615,7 @@ int EntryCursor::next() {
             path_.push_back({below, 0});
             if (int rc = tree_.child(below, 0, &below)) return rc;
         }
-        if (!below->entries.empty()) return standChecked(below, 0);
+        if (!below->empty()) return standChecked(below, 0);
     }
     // seek() reads the key it is given before it places the cursor anew.
     return seek(key_, true);
@@ -639,19 +630,17 @@ int EntryCursor::setData(std::string_view data) {
         if (!valid_ || key_ != at) return internalFault(1602);
     }
     Page* page = page_;
-    Entry& e = page->entries[index_];
-    if (e.bytes.size() - e.keyLength == data.size()) {
+    const std::size_t keyLength = page->keyLengthAt(index_);
+    if (page->dataAt(index_).size() == data.size()) {
         // The page keeps its size: nothing to split, the change is made where the entry is.
-        e.bytes.replace(e.keyLength, data.size(), data);
-        tree_.store_.touch(page);
+        tree_.edit(page)[index_].bytes.replace(keyLength, data.size(), data);
         ++tree_.changes_;
         changes_ = tree_.changes_;
-        entry_ = &e;
         return 0;
     }
     Entry replaced;
-    replaced.keyLength = e.keyLength;
-    replaced.bytes.reserve(e.keyLength + data.size());
+    replaced.keyLength = static_cast<std::uint16_t>(keyLength);
+    replaced.bytes.reserve(keyLength + data.size());
     replaced.bytes.assign(key_);
     replaced.bytes.append(data);
     bool existed = false;

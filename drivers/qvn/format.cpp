@@ -96,12 +96,11 @@ void encodeEntries(const std::vector<Entry>& entries, std::string* out) {
     }
 }
 
-int decodeEntries(const std::uint8_t* data, std::size_t length, std::size_t count, std::vector<Entry>* out) {
+int decodeEntrySpans(const std::uint8_t* data, std::size_t length, std::size_t count, std::string* buffer,
+                     std::vector<EntrySpan>* spans) {
     constexpr int kBad = 1602;
-    // The vector's entries are overwritten in place: a reused vector keeps its strings' storage,
-    // so decoding a page into the vector of a dropped one allocates nothing.
-    out->resize(count);
-    std::size_t pos = 0;
+    spans->resize(count);
+    std::size_t pos = 0, used = 0;
     std::size_t total = 0, keyLength = 0;
     for (std::size_t i = 0; i < count; ++i) {
         if (pos >= length) return kBad;
@@ -119,23 +118,39 @@ int decodeEntries(const std::uint8_t* data, std::size_t length, std::size_t coun
         }
         const std::size_t shared = flag & 0x3F;
         if (keyLength > total || total > kMaxPageSize) return kBad;
-        const std::size_t prevLength = i == 0 ? 0 : (*out)[i - 1].bytes.size();
+        const std::size_t prevLength = i == 0 ? 0 : (*spans)[i - 1].length;
         if (shared > prevLength || shared > total) return kBad;
         const std::size_t rest = total - shared;
         if (length - pos < rest) return kBad;
-        Entry& e = (*out)[i];
-        e.keyLength = static_cast<std::uint16_t>(keyLength);
-        const auto* literal = reinterpret_cast<const char*>(data + pos);
-        e.bytes.reserve(total); // nothing to do when a reused string is large enough
-        if (shared == 0) {
-            e.bytes.assign(literal, rest);
-        } else {
-            e.bytes.assign((*out)[i - 1].bytes, 0, shared);
-            e.bytes.append(literal, rest);
-        }
+        // The buffer grows by doubling; entries are found by offset, so growing moves nothing
+        // that a span refers to.
+        if (buffer->size() < used + total) buffer->resize(std::max(used + total, 2 * buffer->size()));
+        char* at = buffer->data() + used;
+        // The shared bytes come from the entry before, which lies wholly before this one.
+        if (shared != 0) std::memcpy(at, buffer->data() + (*spans)[i - 1].offset, shared);
+        if (rest != 0) std::memcpy(at + shared, data + pos, rest);
+        EntrySpan& span = (*spans)[i];
+        span.offset = static_cast<std::uint32_t>(used);
+        span.length = static_cast<std::uint16_t>(total);
+        span.keyLength = static_cast<std::uint16_t>(keyLength);
+        used += total;
         pos += rest;
     }
     return pos == length ? 0 : kBad;
+}
+
+int decodeEntries(const std::uint8_t* data, std::size_t length, std::size_t count, std::vector<Entry>* out) {
+    thread_local std::string buffer;
+    thread_local std::vector<EntrySpan> spans;
+    const int fault = decodeEntrySpans(data, length, count, &buffer, &spans);
+    if (fault != 0) return fault;
+    // The vector's entries are overwritten in place: a reused vector keeps its strings' storage.
+    out->resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        (*out)[i].bytes.assign(buffer, spans[i].offset, spans[i].length);
+        (*out)[i].keyLength = spans[i].keyLength;
+    }
+    return 0;
 }
 
 void appendCount(std::size_t count, std::string* out) {
@@ -273,7 +288,7 @@ std::uint32_t ownAddressOf(const std::uint8_t* image) {
     return get32(image);
 }
 
-int decodePage(const std::uint8_t* data, std::size_t classBytes, std::uint32_t number, PageImage* out) {
+int decodePage(const std::uint8_t* data, std::size_t classBytes, std::uint32_t number, FlatPage* out) {
     if (classBytes < kPageUnit || classBytes > kMaxPageSize) return 1477;
     const std::size_t stored = get16(data + 4);
     const std::size_t unpacked = get16(data + 6);
@@ -291,19 +306,39 @@ int decodePage(const std::uint8_t* data, std::size_t classBytes, std::uint32_t n
         out->children[i] = get32(data + kPageHeaderSize + 4 * i);
     const std::size_t bodyStart = kPageHeaderSize + childBytes;
     const std::size_t bodyLength = unpacked - bodyStart;
+    // The entries take `full` bytes (a damaged header is found below): sized once, the buffer
+    // does not grow entry by entry.
+    if (out->buffer.size() < full) out->buffer.resize(full);
     int fault = 0;
     if (stored < unpacked) {
         // The expanded body is only a step on the way to the entries; its buffer is reused.
         thread_local std::vector<std::uint8_t> body;
         if (body.size() < bodyLength) body.resize(bodyLength);
         fault = rleExpand(data + bodyStart, stored - bodyStart, body.data(), bodyLength);
-        if (fault == 0) fault = decodeEntries(body.data(), bodyLength, count, &out->entries);
+        if (fault == 0) fault = decodeEntrySpans(body.data(), bodyLength, count, &out->buffer, &out->spans);
     } else {
-        fault = decodeEntries(data + bodyStart, bodyLength, count, &out->entries);
+        fault = decodeEntrySpans(data + bodyStart, bodyLength, count, &out->buffer, &out->spans);
     }
     if (fault != 0) return fault;
-    if (fullSize(out->entries) != full) return 1602;
-    if (level != 0 && !out->entries[0].bytes.empty()) return 1602;
+    std::size_t sum = 0;
+    for (const EntrySpan& span : out->spans) sum += span.length;
+    if (sum != full) return 1602;
+    if (level != 0 && out->spans[0].length != 0) return 1602;
+    return 0;
+}
+
+int decodePage(const std::uint8_t* data, std::size_t classBytes, std::uint32_t number, PageImage* out) {
+    thread_local FlatPage flat;
+    const int fault = decodePage(data, classBytes, number, &flat);
+    if (fault != 0) return fault;
+    out->level = flat.level;
+    out->children = flat.children;
+    out->entries.resize(flat.spans.size());
+    for (std::size_t i = 0; i < flat.spans.size(); ++i) {
+        const EntrySpan& span = flat.spans[i];
+        out->entries[i].bytes.assign(flat.buffer, span.offset, span.length);
+        out->entries[i].keyLength = span.keyLength;
+    }
     return 0;
 }
 

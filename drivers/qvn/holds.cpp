@@ -93,9 +93,9 @@ int QvnTable::memoStamp(std::uint32_t record, std::string* out) {
     EntryCursor cursor(file_->tree());
     int rc = cursor.seek(prefix, false);
     while (rc == 0 && cursor.valid() && startsWith(cursor.key(), prefix)) {
-        const Entry& e = cursor.entry();
-        appendBig32(out, static_cast<std::uint32_t>(e.bytes.size()));
-        out->append(e.bytes);
+        const std::string_view bytes = cursor.bytes();
+        appendBig32(out, static_cast<std::uint32_t>(bytes.size()));
+        out->append(bytes);
         rc = cursor.next();
     }
     file_->endAccess();

@@ -34,6 +34,8 @@ int PageStore::movePage(std::uint32_t from, std::uint32_t to) {
     }
     std::unique_ptr<Page> owned = take(from);
     owned->number = to;
+    // A moved page is written anew at the commit, from entries of its own.
+    owned->unflatten();
     owned->dirty_ = true;
     insert(std::move(owned));
     return 0;

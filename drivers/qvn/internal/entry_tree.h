@@ -70,6 +70,12 @@ private:
     int locate(std::string_view key, bool strict, Page** page, std::size_t* index, bool* found,
                std::vector<Step>* path = nullptr);
     int root(Page** page);
+    // The entries of a page that is about to change: the page is marked changed first, which
+    // also gives its entries storage of their own. Every change of a page's entries goes here.
+    std::vector<Entry>& edit(Page* page) {
+        store_.touch(page);
+        return page->entries;
+    }
     int child(Page* parent, std::size_t index, Page** out);
     int balance(std::vector<Page*> path);
     int splitLevel(Page* parent, Page* page);
@@ -107,9 +113,9 @@ public:
     int next();
     bool valid() const { return valid_; }
     // The entry stood on: only while valid(), and only until the tree or the cursor next moves.
-    const Entry& entry() const { return *entry_; }
     std::string_view key() const { return key_; }
-    std::string_view data() const { return entry_->data(); }
+    std::string_view data() const { return page_->dataAt(index_); }
+    std::string_view bytes() const { return page_->bytesAt(index_); }
     // Replaces the data part of the entry stood on (a change of the tree; the caller has the write
     // access). The cursor stays on it. An entry that grows may have to split its page and is then
     // inserted anew through the root.
@@ -130,7 +136,6 @@ private:
     std::vector<EntryTree::Step> path_;
     std::uint64_t changes_ = 0;    // the tree's change count when the cursor was placed
     std::uint64_t generation_ = 0; // and the page store's
-    const Entry* entry_ = nullptr;
 };
 
 } // namespace docket::drivers::qvn

@@ -74,11 +74,23 @@ struct Entry {
 // Unsigned byte order over the shorter length, the shorter first when those bytes agree.
 int compareKeys(std::string_view a, std::string_view b);
 
+// An entry of a page read from the file, kept where it was decoded to: `length` bytes at
+// `offset` of the page's buffer of entries, the first `keyLength` of them its key part.
+struct EntrySpan {
+    std::uint32_t offset = 0;
+    std::uint16_t length = 0;
+    std::uint16_t keyLength = 0;
+};
+
 // Prefix compression of a page's entries (appended to `out`).
 void encodeEntries(const std::vector<Entry>& entries, std::string* out);
-// Decodes exactly `count` entries that must use up all `length` bytes; 0 or 1602. The entries of
-// `out` are overwritten in place (their storage is reused); after a fault their content is
-// unspecified.
+// Decodes exactly `count` entries that must use up all `length` bytes, back to back into
+// `buffer` (grown as needed, never shrunk: a reused buffer allocates nothing) and described by
+// `spans`; 0 or 1602. After a fault the content of both is unspecified.
+int decodeEntrySpans(const std::uint8_t* data, std::size_t length, std::size_t count, std::string* buffer,
+                     std::vector<EntrySpan>* spans);
+// The same into entries of their own. The entries of `out` are overwritten in place (their
+// storage is reused).
 int decodeEntries(const std::uint8_t* data, std::size_t length, std::size_t count, std::vector<Entry>* out);
 
 // Run-length compression of a page body (appended to `out`).
@@ -91,6 +103,14 @@ void appendCount(std::size_t count, std::string* out);
 struct PageImage {
     std::uint8_t level = 0;
     std::vector<Entry> entries;
+    std::vector<std::uint32_t> children; // interior pages: one per entry
+};
+
+// A decoded page whose entries stay in one buffer, as a page read for searching needs them.
+struct FlatPage {
+    std::uint8_t level = 0;
+    std::string buffer;
+    std::vector<EntrySpan> spans;
     std::vector<std::uint32_t> children; // interior pages: one per entry
 };
 
@@ -128,6 +148,8 @@ std::uint32_t ownAddressOf(const std::uint8_t* image);
 // (expansion overruns), 1602 (the entries do not decode to the unpacked size, or the header's
 // fields disagree with them).
 int decodePage(const std::uint8_t* data, std::size_t classBytes, std::uint32_t number, PageImage* out);
+// The same, keeping the entries in one buffer. The parts of `out` are reused.
+int decodePage(const std::uint8_t* data, std::size_t classBytes, std::uint32_t number, FlatPage* out);
 
 // Little-endian helpers.
 inline std::uint16_t get16(const std::uint8_t* p) {

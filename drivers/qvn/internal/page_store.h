@@ -1,8 +1,8 @@
 #pragma once
-// The pages of one physical file in memory: the page cache (a hash index by page number, an order
-// of last use of the unchanged pages), the changed pages, reading pages from their place or from a
-// commit log, and the page space of the 59 size classes (allocation, moving, releasing, closing
-// the gaps).
+// The pages of one physical file in memory: the page cache (a hash index by page number, orders
+// of last use of the unchanged leaves and interior pages), the changed pages, reading pages from
+// their place or from a commit log, and the page space of the 59 size classes (allocation, moving,
+// releasing, closing the gaps).
 #include <array>
 #include <cstdint>
 #include <map>
@@ -17,12 +17,37 @@
 
 namespace docket::drivers::qvn {
 
+// A page in memory. A page read from the file keeps its entries as they were decoded, back to
+// back in one buffer (`flat`, described by `spans`), so that reading a page allocates nothing per
+// entry and a page is searched where it lies. Before it is changed, PageStore::touch gives it
+// entries of their own (`entries`), which a changed page and a page made here always have. The
+// accessors read either form; only code that changes a page, after touching it, uses `entries`.
 struct Page {
     std::uint32_t number = 0;
     int pageClass = 0; // the class of the range that `number` lies in
     std::uint8_t level = 0;
-    std::vector<Entry> entries;
+    std::vector<Entry> entries; // while not isFlat()
     std::vector<std::uint32_t> children;
+    std::string flat;             // while isFlat()
+    std::vector<EntrySpan> spans; // while isFlat()
+
+    bool isFlat() const { return flat_; }
+    std::size_t size() const { return flat_ ? spans.size() : entries.size(); }
+    bool empty() const { return size() == 0; }
+    std::string_view bytesAt(std::size_t i) const {
+        if (!flat_) return entries[i].bytes;
+        const EntrySpan& s = spans[i];
+        return {flat.data() + s.offset, s.length};
+    }
+    std::size_t keyLengthAt(std::size_t i) const { return flat_ ? spans[i].keyLength : entries[i].keyLength; }
+    std::string_view keyAt(std::size_t i) const { return bytesAt(i).substr(0, keyLengthAt(i)); }
+    std::string_view dataAt(std::size_t i) const { return bytesAt(i).substr(keyLengthAt(i)); }
+    void copyEntry(std::size_t i, Entry* out) const {
+        out->bytes.assign(bytesAt(i));
+        out->keyLength = static_cast<std::uint16_t>(keyLengthAt(i));
+    }
+    // The sum of the entries' full lengths.
+    std::size_t fullSize() const;
 
     // A search index of an unchanged page, kept in memory only. All keys from entry `headStart`
     // on (1 when an interior page begins with the empty key) share their first bytes, headShared;
@@ -41,8 +66,12 @@ struct Page {
 
 private:
     friend class PageStore;
+    // Gives the entries of a flat page storage of their own.
+    void unflatten();
     bool dirty_ = false;
+    bool flat_ = false;
     bool used_ = false;     // used again since it entered the order of use (or was last passed over)
+    bool interior_ = false; // in the order of use of the interior pages
     std::size_t bytes_ = 0; // memory estimate, kept while the page is unchanged
     // Links in the store's list of unchanged pages (most recently used first) or of changed pages.
     Page* prev_ = nullptr;
@@ -185,10 +214,12 @@ private:
     ParentLocator* locator_ = nullptr;
     std::map<std::uint32_t, std::uint64_t> logMap_;
     PageIndex pages_; // every held page
-    List cleanList_;  // unchanged pages, most recently used first
+    List cleanLeaves_;   // unchanged leaves, most recently used first
+    List cleanInterior_; // unchanged interior pages, most recently used first
     List dirtyList_;  // changed pages, in no particular order
     std::size_t cleanCount_ = 0;
     std::size_t cleanBytes_ = 0;
+    std::size_t interiorBytes_ = 0; // the part of cleanBytes_ that interior pages take
     std::size_t dirtyCount_ = 0;
     std::size_t cacheBytes_ = kCacheBytes;
     std::uint64_t generation_ = 0;

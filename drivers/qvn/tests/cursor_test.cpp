@@ -61,7 +61,7 @@ TEST_F(CursorTest, WalksEveryEntryInOrderAcrossLeavesAndStopsAtTheEnd) {
     while (c.valid()) {
         EXPECT_LT(previous, std::string(c.key()));
         previous = std::string(c.key());
-        EXPECT_EQ(c.entry().bytes, previous + model[previous]);
+        EXPECT_EQ(c.bytes(), previous + model[previous]);
         ++count;
         ASSERT_EQ(c.next(), 0);
     }

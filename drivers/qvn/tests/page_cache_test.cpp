@@ -43,7 +43,8 @@ std::unique_ptr<QvnFile> filledFile(const std::string& path, int count, std::siz
 }
 
 // Every page of the tree, parents before children.
-std::vector<std::uint32_t> pageNumbers(QvnFile& f) {
+// The file's pages, or with `level` only those of that level (0: the leaves).
+std::vector<std::uint32_t> pageNumbers(QvnFile& f, int level = -1) {
     std::vector<std::uint32_t> numbers;
     EXPECT_EQ(f.beginAccess(false), 0);
     std::vector<std::uint32_t> pending{f.header().root};
@@ -53,7 +54,7 @@ std::vector<std::uint32_t> pageNumbers(QvnFile& f) {
         Page* page = nullptr;
         EXPECT_EQ(f.store().load(number, &page), 0);
         if (page == nullptr) break;
-        numbers.push_back(number);
+        if (level < 0 || page->level == level) numbers.push_back(number);
         pending.insert(pending.end(), page->children.begin(), page->children.end());
     }
     f.endAccess();
@@ -105,7 +106,7 @@ TEST(QvnCache, ChangedPagesAreListedInOrderAndNeverDropped) {
 TEST(QvnCache, TheLeastRecentlyUsedPageGoesFirst) {
     ScratchDir dir;
     auto f = filledFile(dir.file("lru.QVN"), 3000, 150, nullptr);
-    const std::vector<std::uint32_t> pages = pageNumbers(*f);
+    const std::vector<std::uint32_t> pages = pageNumbers(*f, 0);
     ASSERT_GE(pages.size(), 30u);
     PageStore& store = f->store();
 
@@ -140,6 +141,41 @@ TEST(QvnCache, TheLeastRecentlyUsedPageGoesFirst) {
     f->endAccess();
     EXPECT_EQ(store.heldClean(), PageStore::kKeepAtLeast);
     EXPECT_TRUE(store.holds(pages[0]));
+}
+
+TEST(QvnCache, InteriorPagesOutlastLeavesWithinHalfTheBudget) {
+    ScratchDir dir;
+    auto f = filledFile(dir.file("interior.QVN"), 6000, 150, nullptr);
+    const std::vector<std::uint32_t> leaves = pageNumbers(*f, 0);
+    const std::vector<std::uint32_t> interior = pageNumbers(*f, 1);
+    ASSERT_GE(leaves.size(), 40u);
+    ASSERT_GE(interior.size(), 3u);
+    PageStore& store = f->store();
+
+    ASSERT_EQ(f->beginAccess(false), 0);
+    store.dropAll();
+    Page* page = nullptr;
+    // The interior pages are used first and never again; the leaves after them.
+    for (std::uint32_t number : interior) ASSERT_EQ(store.load(number, &page), 0);
+    const std::size_t interiorBytes = store.heldCleanBytes();
+    for (std::size_t i = 0; i < 40; ++i) ASSERT_EQ(store.load(leaves[i], &page), 0);
+    const std::size_t all = store.heldCleanBytes();
+
+    // Over a budget that the interior pages take less than half of, leaves go, oldest first,
+    // although every interior page was used before them.
+    store.setCacheBounds(all - 1, PageStore::kHoldBelow);
+    store.trim();
+    EXPECT_FALSE(store.holds(leaves[0]));
+    EXPECT_TRUE(store.holds(leaves[1]));
+    for (std::uint32_t number : interior) EXPECT_TRUE(store.holds(number)) << number;
+
+    // Interior pages above half the budget go too, the least recently used first.
+    store.setCacheBounds(2 * interiorBytes - 2, PageStore::kHoldBelow);
+    store.trim();
+    EXPECT_LE(store.heldCleanBytes(), 2 * interiorBytes - 2);
+    EXPECT_FALSE(store.holds(interior[0]));
+    EXPECT_TRUE(store.holds(interior.back()));
+    f->endAccess();
 }
 
 TEST(QvnCache, BoundsHoldBetweenOperations) {
@@ -236,8 +272,10 @@ TEST(QvnCache, CommittedImagesEqualFreshEncodings) {
         pending.pop_back();
         Page* page = nullptr;
         ASSERT_EQ(f->store().load(number, &page), 0);
+        std::vector<Entry> entries(page->size());
+        for (std::size_t i = 0; i < page->size(); ++i) page->copyEntry(i, &entries[i]);
         EncodedPage fresh;
-        ASSERT_EQ(encodePage(page->level, page->entries, page->children, number, &fresh), 0);
+        ASSERT_EQ(encodePage(page->level, entries, page->children, number, &fresh), 0);
         std::string stored(fresh.bytes.size(), '\0');
         ASSERT_EQ(f->io().readFull(pageAddress(number), reinterpret_cast<std::uint8_t*>(stored.data()),
                                    stored.size()),
@@ -329,6 +367,23 @@ TEST(QvnCache, DecodingIntoAUsedVectorGivesTheSameEntries) {
     same(few);
     // A damaged image still fails, whatever the vector held.
     EXPECT_EQ(decodeEntries(data, encoded.size() - 1, entries.size(), &used), 1602);
+
+    // Into one buffer: a small one grows while entries share bytes with the one before, a large
+    // one keeps its size and its leftovers stay outside the spans.
+    for (std::string buffer : {std::string(5, 'x'), std::string(4000, 'x')}) {
+        const std::size_t before = buffer.size();
+        std::vector<EntrySpan> spans(2);
+        ASSERT_EQ(decodeEntrySpans(data, encoded.size(), entries.size(), &buffer, &spans), 0);
+        ASSERT_EQ(spans.size(), entries.size());
+        for (std::size_t i = 0; i < spans.size(); ++i) {
+            EXPECT_EQ(buffer.substr(spans[i].offset, spans[i].length), entries[i].bytes) << i;
+            EXPECT_EQ(spans[i].keyLength, entries[i].keyLength) << i;
+        }
+        if (before > 1000) {
+            EXPECT_EQ(buffer.size(), before);
+        }
+        EXPECT_EQ(decodeEntrySpans(data, encoded.size() - 1, entries.size(), &buffer, &spans), 1602);
+    }
 }
 
 } // namespace

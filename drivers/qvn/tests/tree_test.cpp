@@ -166,7 +166,7 @@ TEST(QvnTree, DeletingInteriorEntries) {
         Page* root = nullptr;
         ASSERT_EQ(f->store().load(f->header().root, &root), 0);
         if (root->level == 0) break;
-        const std::string key(root->entries.back().key());
+        const std::string key(root->keyAt(root->size() - 1));
         bool existed = false;
         ASSERT_EQ(f->erase(key, &existed), 0);
         ASSERT_TRUE(existed);
