@@ -92,7 +92,7 @@ int EntryTree::find(std::string_view key, Entry* out, bool* found) {
 }
 
 int EntryTree::locate(std::string_view key, bool strict, Page** page, std::size_t* index, bool* found,
-                      std::vector<Step>* path) {
+                      TreePath* path) {
     *found = false;
     if (path != nullptr) path->clear();
     Page* p = nullptr;
@@ -117,7 +117,7 @@ int EntryTree::locate(std::string_view key, bool strict, Page** page, std::size_
             at = idx;
             if (!strict && compareKeys(p->keyAt(idx), key) == 0) break;
         }
-        if (path != nullptr) path->push_back({p, idx - 1});
+        if (path != nullptr && !path->push({p, idx - 1})) return internalFault(1894);
         if ((rc = child(p, idx - 1, &p)) != 0) return rc;
     }
     if (candidate != nullptr) {
@@ -129,11 +129,7 @@ int EntryTree::locate(std::string_view key, bool strict, Page** page, std::size_
         *index = at;
         *found = true;
         // An answer in an interior page has above it only the pages above that one.
-        if (path != nullptr && candidate->level != 0) {
-            auto it =
-                std::find_if(path->begin(), path->end(), [&](const Step& s) { return s.page == candidate; });
-            path->erase(it, path->end());
-        }
+        if (path != nullptr && candidate->level != 0) path->cutAt(candidate);
     }
     return 0;
 }
@@ -600,19 +596,18 @@ int EntryCursor::next() {
             // The leaf is done: the next entry is the one after the child it hangs from, in the
             // nearest page above that has one.
             while (!path_.empty()) {
-                const EntryTree::Step up = path_.back();
-                path_.pop_back();
+                const TreePath::Step up = path_.pop();
                 if (up.index + 1 < up.page->size()) return standChecked(up.page, up.index + 1);
             }
             valid_ = false;
             return 0;
         }
         // After an entry of an interior page comes the leftmost entry below it.
-        path_.push_back({page, index_});
+        if (!path_.push({page, index_})) return internalFault(1894);
         Page* below = nullptr;
         if (int rc = tree_.child(page, index_, &below)) return rc;
         while (below->level != 0) {
-            path_.push_back({below, 0});
+            if (!path_.push({below, 0})) return internalFault(1894);
             if (int rc = tree_.child(below, 0, &below)) return rc;
         }
         if (!below->empty()) return standChecked(below, 0);

@@ -58,15 +58,6 @@ int classOfNumber(const FileHeader& h, std::uint32_t number) {
     return 0;
 }
 
-int compareKeys(std::string_view a, std::string_view b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    if (n != 0) {
-        const int r = std::memcmp(a.data(), b.data(), n);
-        if (r != 0) return r < 0 ? -1 : 1;
-    }
-    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
-
 void encodeEntries(const std::vector<Entry>& entries, std::string* out) {
     const Entry* prev = nullptr;
     for (const Entry& e : entries) {

@@ -799,7 +799,7 @@ int QvnTable::setFileKey(int key) {
 
 int QvnTable::step(bool forward) {
     for (;;) {
-        Entry e;
+        Entry& e = stepped_; // keeps its storage from the last step
         bool found = false;
         const int rc =
             !forward ? seekEntry(orderKey_, false, cursor_.backward, cursor_.backwardStrict, &e, &found)
@@ -808,7 +808,8 @@ int QvnTable::step(bool forward) {
                 : file_->seekForward(cursor_.forward, cursor_.forwardStrict, &cursor_.hint, &e, &found);
         if (rc) return rc;
         if (!found || !startsWith(e.key(), cursor_.range)) return runtime::error::kRecordNotAvailable;
-        cursor_.forward = cursor_.backward = std::string(e.key());
+        cursor_.forward.assign(e.key());
+        cursor_.backward.assign(e.key());
         cursor_.forwardStrict = cursor_.backwardStrict = true;
         const std::uint32_t record = entryRecord(orderKey_, e);
         if (record == 0) continue;

@@ -303,6 +303,7 @@ private:
     std::string lastImage_;
     std::string loadImage_; // storage for the next image read
     Entry fetched_;         // storage for the next data entry read
+    Entry stepped_;         // storage for the next key entry a step reads
     std::string storedImage_;
     int orderKey_ = -1;
     Cursor cursor_;

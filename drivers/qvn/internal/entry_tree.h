@@ -10,6 +10,7 @@
 // leaf, unless that leaf would then have to split, in which case the empty page stays (so it is
 // never more than one per full neighbour); a root left with only the empty entry takes over its
 // child's content, so the tree also gets lower again. Every released page frees its place at once.
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -27,6 +28,38 @@ struct LeafHint {
     std::size_t index = 0;
     std::uint64_t changes = 0;
     std::uint64_t generation = 0;
+};
+
+// The interior pages above a place in the tree and the child taken in each, from the root down.
+// A page's level is one byte, so no path is longer than 255 steps: the path is held in place and
+// keeping it allocates nothing.
+class TreePath {
+public:
+    struct Step {
+        Page* page;
+        std::size_t index; // entry position in this page (or child position on the way down)
+    };
+    void clear() { size_ = 0; }
+    bool empty() const { return size_ == 0; }
+    // False when the path is full, which only a damaged file can make happen.
+    bool push(Step step) {
+        if (size_ == steps_.size()) return false;
+        steps_[size_++] = step;
+        return true;
+    }
+    Step pop() { return steps_[--size_]; }
+    // Drops `page` and the steps below it.
+    void cutAt(const Page* page) {
+        for (std::size_t i = 0; i < size_; ++i)
+            if (steps_[i].page == page) {
+                size_ = i;
+                return;
+            }
+    }
+
+private:
+    std::array<Step, 255> steps_;
+    std::size_t size_ = 0;
 };
 
 class EntryTree : public ParentLocator {
@@ -61,14 +94,10 @@ public:
 
 private:
     friend class EntryCursor;
-    struct Step {
-        Page* page;
-        std::size_t index; // entry position in this page (or child position on the way down)
-    };
     // Where the first entry at or after (`strict`: after) `key` lies: the page and position. With
     // `path`, also the interior pages above it with the child taken in each, from the root down.
     int locate(std::string_view key, bool strict, Page** page, std::size_t* index, bool* found,
-               std::vector<Step>* path = nullptr);
+               TreePath* path = nullptr);
     int root(Page** page);
     // The entries of a page that is about to change: the page is marked changed first, which
     // also gives its entries storage of their own. Every change of a page's entries goes here.
@@ -133,7 +162,7 @@ private:
     std::size_t index_ = 0;
     // The interior pages above page_ and the child taken in each: leaving a page, the walk goes
     // up to the entry after that child instead of down from the root.
-    std::vector<EntryTree::Step> path_;
+    TreePath path_;
     std::uint64_t changes_ = 0;    // the tree's change count when the cursor was placed
     std::uint64_t generation_ = 0; // and the page store's
 };

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,7 +73,14 @@ struct Entry {
 };
 
 // Unsigned byte order over the shorter length, the shorter first when those bytes agree.
-int compareKeys(std::string_view a, std::string_view b);
+inline int compareKeys(std::string_view a, std::string_view b) {
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    if (n != 0) {
+        const int r = std::memcmp(a.data(), b.data(), n);
+        if (r != 0) return r < 0 ? -1 : 1;
+    }
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
 
 // An entry of a page read from the file, kept where it was decoded to: `length` bytes at
 // `offset` of the page's buffer of entries, the first `keyLength` of them its key part.

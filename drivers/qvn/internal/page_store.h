@@ -4,7 +4,9 @@
 // their place or from a commit log, and the page space of the 59 size classes (allocation, moving,
 // releasing, closing the gaps).
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <optional>
@@ -81,6 +83,12 @@ private:
 // The eight bytes of `key` from `from` on, big-endian, padded with zeros: for two keys that agree
 // in their first `from` bytes, a smaller head means a smaller key.
 inline std::uint64_t keyHead(std::string_view key, std::size_t from) {
+    if (from + 8 <= key.size()) {
+        std::uint64_t word;
+        std::memcpy(&word, key.data() + from, 8);
+        if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+        return word;
+    }
     std::uint64_t head = 0;
     for (std::size_t i = 0; i < 8; ++i) {
         head <<= 8;
