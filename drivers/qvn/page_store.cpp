@@ -152,15 +152,22 @@ void PageStore::linkClean(Page* page) {
     page->bytes_ = memoryOf(*page);
     cleanBytes_ += page->bytes_;
     ++cleanCount_;
-    page->interior_ = page->level != 0;
-    if (page->interior_) interiorBytes_ += page->bytes_;
-    (page->interior_ ? cleanInterior_ : cleanLeaves_).pushFront(page);
+    page->zone_ = page->level != 0 ? Page::Zone::kInterior : Page::Zone::kProbation;
+    if (page->level != 0) interiorBytes_ += page->bytes_;
+    listOf(page->zone_).pushFront(page);
+}
+
+PageStore::List& PageStore::listOf(Page::Zone zone) {
+    return zone == Page::Zone::kInterior    ? interior_
+           : zone == Page::Zone::kProbation ? probation_
+                                            : protected_;
 }
 
 void PageStore::unlinkClean(Page* page) {
-    (page->interior_ ? cleanInterior_ : cleanLeaves_).unlink(page);
+    listOf(page->zone_).unlink(page);
     cleanBytes_ -= page->bytes_;
-    if (page->interior_) interiorBytes_ -= page->bytes_;
+    if (page->zone_ == Page::Zone::kInterior) interiorBytes_ -= page->bytes_;
+    if (page->zone_ == Page::Zone::kProtected) protectedBytes_ -= page->bytes_;
     --cleanCount_;
     page->heads.clear(); // its entries are about to change
 }
@@ -327,9 +334,9 @@ void PageStore::markAllClean() {
 void PageStore::dropAll() {
     ++generation_;
     pages_.clear();
-    cleanLeaves_ = cleanInterior_ = {};
+    interior_ = probation_ = protected_ = {};
     dirtyList_ = {};
-    cleanCount_ = cleanBytes_ = interiorBytes_ = dirtyCount_ = 0;
+    cleanCount_ = cleanBytes_ = interiorBytes_ = protectedBytes_ = dirtyCount_ = 0;
 }
 
 // At least kKeepAtLeast unchanged pages stay. Beyond that the unchanged page unused longest goes
@@ -344,16 +351,49 @@ void PageStore::dropAll() {
 // at most half the budget. In a register of 200,000 memos read in date order, one order of use
 // for all pages dropped the interior pages between their uses and read three of them anew for
 // every two leaves.
+//
+// Leaves are kept in two orders: a leaf read from the file waits on probation, and only one used
+// again before it would go there is protected. A record read passes through leaves it will not
+// come back to soon (a memo's segments), which then go before the leaves that many records share
+// (data entries and keys). The protected leaves take at most three quarters of what the leaves
+// may take; beyond that the least recently used of them goes back on probation.
 void PageStore::trim() {
     while (cleanCount_ > kKeepAtLeast && (cleanCount_ >= holdBelow_ || cleanBytes_ > cacheBytes_)) {
-        const bool interior = cleanLeaves_.tail == nullptr || interiorBytes_ > cacheBytes_ / 2;
-        List& list = interior ? cleanInterior_ : cleanLeaves_;
-        Page* last = list.tail;
-        if (last->used_) {
+        const bool noLeaves = probation_.tail == nullptr && protected_.tail == nullptr;
+        if (interior_.tail != nullptr && (noLeaves || interiorBytes_ > cacheBytes_ / 2)) {
+            Page* last = interior_.tail;
             // Used since it was put where it is: it goes to the front instead, as if moved then.
+            if (last->used_) {
+                last->used_ = false;
+                interior_.unlink(last);
+                interior_.pushFront(last);
+            } else {
+                recycle(take(last->number));
+            }
+            continue;
+        }
+        const std::size_t leafBudget = cacheBytes_ - std::min(interiorBytes_, cacheBytes_ / 2);
+        if (protected_.tail != nullptr &&
+            (probation_.tail == nullptr || protectedBytes_ > leafBudget / 4 * 3)) {
+            Page* last = protected_.tail;
+            protected_.unlink(last);
+            if (last->used_) {
+                last->used_ = false;
+                protected_.pushFront(last);
+            } else {
+                protectedBytes_ -= last->bytes_;
+                last->zone_ = Page::Zone::kProbation;
+                probation_.pushFront(last);
+            }
+            continue;
+        }
+        Page* last = probation_.tail;
+        if (last->used_) {
             last->used_ = false;
-            list.unlink(last);
-            list.pushFront(last);
+            probation_.unlink(last);
+            last->zone_ = Page::Zone::kProtected;
+            protectedBytes_ += last->bytes_;
+            protected_.pushFront(last);
             continue;
         }
         recycle(take(last->number));

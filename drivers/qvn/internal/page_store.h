@@ -73,7 +73,9 @@ private:
     bool dirty_ = false;
     bool flat_ = false;
     bool used_ = false;     // used again since it entered the order of use (or was last passed over)
-    bool interior_ = false; // in the order of use of the interior pages
+    // The order of use the page is in while unchanged: see PageStore::trim.
+    enum class Zone : std::uint8_t { kInterior, kProbation, kProtected };
+    Zone zone_ = Zone::kProbation;
     std::size_t bytes_ = 0; // memory estimate, kept while the page is unchanged
     // Links in the store's list of unchanged pages (most recently used first) or of changed pages.
     Page* prev_ = nullptr;
@@ -224,12 +226,17 @@ private:
     ParentLocator* locator_ = nullptr;
     std::map<std::uint32_t, std::uint64_t> logMap_;
     PageIndex pages_; // every held page
-    List cleanLeaves_;   // unchanged leaves, most recently used first
-    List cleanInterior_; // unchanged interior pages, most recently used first
+    List& listOf(Page::Zone zone);
+    // Unchanged pages, most recently used first: interior pages; leaves used once since they
+    // were read; leaves used again.
+    List interior_;
+    List probation_;
+    List protected_;
     List dirtyList_;  // changed pages, in no particular order
     std::size_t cleanCount_ = 0;
     std::size_t cleanBytes_ = 0;
-    std::size_t interiorBytes_ = 0; // the part of cleanBytes_ that interior pages take
+    std::size_t interiorBytes_ = 0;  // the part of cleanBytes_ that interior pages take
+    std::size_t protectedBytes_ = 0; // and that protected_ takes
     std::size_t dirtyCount_ = 0;
     std::size_t cacheBytes_ = kCacheBytes;
     std::uint64_t generation_ = 0;

@@ -178,6 +178,34 @@ TEST(QvnCache, InteriorPagesOutlastLeavesWithinHalfTheBudget) {
     f->endAccess();
 }
 
+TEST(QvnCache, LeavesUsedAgainOutlastAPassOverLeavesUsedOnce) {
+    ScratchDir dir;
+    auto f = filledFile(dir.file("scan.QVN"), 6000, 150, nullptr);
+    const std::vector<std::uint32_t> leaves = pageNumbers(*f, 0);
+    ASSERT_GE(leaves.size(), 65u);
+    PageStore& store = f->store();
+
+    ASSERT_EQ(f->beginAccess(false), 0);
+    store.dropAll();
+    Page* page = nullptr;
+    for (int i = 0; i < 25; ++i) ASSERT_EQ(store.load(leaves[i], &page), 0);
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(store.load(leaves[i], &page), 0); // used again
+    store.setCacheBounds(store.heldCleanBytes() - 1, PageStore::kHoldBelow);
+    store.trim();
+    EXPECT_FALSE(store.holds(leaves[5])); // the oldest leaf used once
+
+    // A pass over forty leaves, each used once, and room for thirty of the 64 held: the leaves
+    // used once go, the older first, and those used twice stay although they were used before
+    // all of them.
+    for (int i = 25; i < 65; ++i) ASSERT_EQ(store.load(leaves[i], &page), 0);
+    store.setCacheBounds(store.heldCleanBytes() * 30 / 64, PageStore::kHoldBelow);
+    store.trim();
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(store.holds(leaves[i])) << i;
+    for (int i = 6; i < 35; ++i) EXPECT_FALSE(store.holds(leaves[i])) << i;
+    EXPECT_TRUE(store.holds(leaves[64]));
+    f->endAccess();
+}
+
 TEST(QvnCache, BoundsHoldBetweenOperations) {
     ScratchDir dir;
     auto f = filledFile(dir.file("bounds.QVN"), 6000, 150, nullptr);
