@@ -296,10 +296,18 @@ void QvnTable::fromStored(std::string& image) const {
     if (oem_) convertTextFields(*declaration_, image, platform::oemToAnsi);
 }
 
-int QvnTable::fetch(std::uint32_t record, std::string* image, bool* found) {
+int QvnTable::fetch(std::uint32_t record, std::string* image, bool* found, const Entry* stepped) {
     // The entry and the image are copied into strings that keep their storage from the last
-    // read, so reading a record allocates nothing.
+    // read, so reading a record allocates nothing. A step in record order has read the data
+    // entry already.
     Entry& e = fetched_;
+    if (stepped != nullptr) {
+        *found = true;
+        if (stepped->data().size() != declaration_->recordLength) return kInvalidDataFile;
+        image->assign(stepped->data());
+        fromStored(*image);
+        return 0;
+    }
     if (int rc = file_->find(dataKey(number_, record), &e, found)) return rc;
     if (!*found) return 0;
     if (e.data().size() != declaration_->recordLength) return kInvalidDataFile;
@@ -308,17 +316,18 @@ int QvnTable::fetch(std::uint32_t record, std::string* image, bool* found) {
     return 0;
 }
 
-int QvnTable::load(std::uint32_t record, bool* found) {
+int QvnTable::load(std::uint32_t record, bool* found, const Entry* stepped) {
     // A held read takes the record's hold before reading it, so that what it reads is what no
-    // other station changes until the hold is given up. Reading another record gives up the
-    // table's previous hold.
+    // other station changes until the hold is given up, and reads the record after that. Reading
+    // another record gives up the table's previous hold.
     if (options_ & table_option::kHoldMode) {
         if (int rc = holdRecord(record)) return rc;
+        stepped = nullptr;
     } else if (heldRecord_ != record) {
         releaseHold();
     }
     std::string& image = loadImage_;
-    if (int rc = fetch(record, &image, found)) return rc;
+    if (int rc = fetch(record, &image, found, stepped)) return rc;
     if (!*found) {
         if (heldRecord_ == record) releaseHold();
         return 0;
@@ -814,7 +823,8 @@ int QvnTable::step(bool forward) {
         const std::uint32_t record = entryRecord(orderKey_, e);
         if (record == 0) continue;
         bool loaded = false;
-        if (int lrc = load(record, &loaded)) return lrc;
+        // In record order the entry stepped on is the record's data entry itself.
+        if (int lrc = load(record, &loaded, orderKey_ < 0 ? &e : nullptr)) return lrc;
         if (loaded) return 0; // a key entry without its record is stepped over
     }
 }

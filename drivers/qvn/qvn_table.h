@@ -230,8 +230,10 @@ private:
     // Writes the counter entries that `deltas` changes (a missing one is created from zero).
     int applyCounters(const CounterDeltas& deltas);
     int readCounter(std::uint8_t which, std::uint32_t* count, std::uint32_t* second, bool* found);
-    int fetch(std::uint32_t record, std::string* image, bool* found);
-    int load(std::uint32_t record, bool* found);
+    // Reads record `record` into `image`; `stepped`, when given, is its data entry, read in the
+    // same access.
+    int fetch(std::uint32_t record, std::string* image, bool* found, const Entry* stepped = nullptr);
+    int load(std::uint32_t record, bool* found, const Entry* stepped = nullptr);
     int step(bool forward);
     int finishChange(int rc);
     int commitChange(int rc);

@@ -30,11 +30,16 @@ using app::MEM;
 using classes::kReport;
 using classes::Severity;
 
-// Messages of the table access reach the terminal; questions take their default answer.
+// Messages of the table access reach the terminal. Nobody at a terminal can mend what a question
+// is about before it is asked again, so a question is answered No (or Cancel) where it offers it:
+// its default, "Try Again?" after a failed add, asked the same question for ever over a file that
+// fails every time.
 struct TerminalMessages {
     TerminalMessages() {
         previous = classes::setMessageHook([](const classes::MessageRequest& r) {
             std::fprintf(stderr, "qvn memo: %s: %s\n", r.title.c_str(), r.text.c_str());
+            if (r.buttons & classes::button::kNo) return classes::button::kNo;
+            if (r.buttons & classes::button::kCancel) return classes::button::kCancel;
             return r.defaultButton;
         });
     }
