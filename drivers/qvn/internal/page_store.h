@@ -142,7 +142,8 @@ public:
     // bytes. A memo register of 10,000 records is a file of 19 MB, which the cache holds whole.
     // One of 200,000 records (377 MB) needs 54 MB for its interior pages alone. Reading it in
     // date order read 3.3 pages anew per record with a budget of 64 MiB (its interior pages did
-    // not fit), 2.2 with 128 MiB and 1.6 with 256 MiB, which took no less time.
+    // not fit in the half they could take then), 2.2 with 128 MiB and 1.6 with 256 MiB, which
+    // took no less time.
     static constexpr std::size_t kHoldBelow = 65536;
     static constexpr std::size_t kCacheBytes = std::size_t{128} << 20;
 

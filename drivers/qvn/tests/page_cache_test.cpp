@@ -143,7 +143,7 @@ TEST(QvnCache, TheLeastRecentlyUsedPageGoesFirst) {
     EXPECT_TRUE(store.holds(pages[0]));
 }
 
-TEST(QvnCache, InteriorPagesOutlastLeavesWithinHalfTheBudget) {
+TEST(QvnCache, InteriorPagesOutlastLeavesWhileLeavesKeepAnEighth) {
     ScratchDir dir;
     auto f = filledFile(dir.file("interior.QVN"), 6000, 150, nullptr);
     const std::vector<std::uint32_t> leaves = pageNumbers(*f, 0);
@@ -161,18 +161,23 @@ TEST(QvnCache, InteriorPagesOutlastLeavesWithinHalfTheBudget) {
     for (std::size_t i = 0; i < 40; ++i) ASSERT_EQ(store.load(leaves[i], &page), 0);
     const std::size_t all = store.heldCleanBytes();
 
-    // Over a budget that the interior pages take less than half of, leaves go, oldest first,
-    // although every interior page was used before them.
+    // Over a budget that the interior pages take less than seven eighths of, leaves go, oldest
+    // first, although every interior page was used before them.
     store.setCacheBounds(all - 1, PageStore::kHoldBelow);
     store.trim();
     EXPECT_FALSE(store.holds(leaves[0]));
     EXPECT_TRUE(store.holds(leaves[1]));
     for (std::uint32_t number : interior) EXPECT_TRUE(store.holds(number)) << number;
 
-    // Interior pages above half the budget go too, the least recently used first.
-    store.setCacheBounds(2 * interiorBytes - 2, PageStore::kHoldBelow);
+    // Where they take two thirds of the budget, the leaves still go first.
+    store.setCacheBounds(interiorBytes * 3 / 2, PageStore::kHoldBelow);
     store.trim();
-    EXPECT_LE(store.heldCleanBytes(), 2 * interiorBytes - 2);
+    EXPECT_FALSE(store.holds(leaves[20]));
+    for (std::uint32_t number : interior) EXPECT_TRUE(store.holds(number)) << number;
+
+    // Interior pages above seven eighths of the budget go too, the least recently used first.
+    store.setCacheBounds(interiorBytes * 8 / 7 - 8, PageStore::kHoldBelow);
+    store.trim();
     EXPECT_FALSE(store.holds(interior[0]));
     EXPECT_TRUE(store.holds(interior.back()));
     f->endAccess();
