@@ -322,11 +322,22 @@ std::vector<Page*> PageStore::changedPages() const {
 }
 
 void PageStore::markAllClean() {
-    // The committed pages count as just used: the commit wrote them all.
+    // The committed pages count as just used: the commit wrote them all. Those beyond the cache's
+    // bounds go at once, the least recently changed first. A large change (a bulk add of a
+    // million records) leaves far more pages than the cache holds: giving them key heads and an
+    // order of use only for the next trim to drop them cost as much again, and that trim came at
+    // the end of the next read.
     while (Page* page = dirtyList_.head) {
         dirtyList_.unlink(page);
         page->dirty_ = false;
-        linkClean(page);
+        const bool fits = cleanCount_ < kKeepAtLeast ||
+                          (cleanCount_ + 1 < holdBelow_ && cleanBytes_ + memoryOf(*page) <= cacheBytes_);
+        if (fits) {
+            linkClean(page);
+        } else {
+            ++generation_;
+            recycle(pages_.take(page->number));
+        }
     }
     dirtyCount_ = 0;
 }

@@ -96,6 +96,15 @@ TEST(QvnCache, ChangedPagesAreListedInOrderAndNeverDropped) {
     EXPECT_FALSE(f->store().hasChanges());
     EXPECT_EQ(f->store().changedCount(), 0u);
     EXPECT_TRUE(f->store().changedPages().empty());
+    // The committed pages beyond the bounds went with the commit, the last changed stayed.
+    EXPECT_LE(f->store().held(), PageStore::kKeepAtLeast);
+    for (int i = 3000 - 10; i >= 0; i -= 10) {
+        Entry e;
+        bool found = false;
+        ASSERT_EQ(f->find(keyOf(i), &e, &found), 0);
+        ASSERT_TRUE(found);
+        EXPECT_EQ(e.data(), model[keyOf(i)]);
+    }
     f->endAccess();
     EXPECT_LE(f->store().held(), PageStore::kKeepAtLeast);
     f.reset();
