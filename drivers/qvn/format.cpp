@@ -130,18 +130,26 @@ int decodeEntrySpans(const std::uint8_t* data, std::size_t length, std::size_t c
     return pos == length ? 0 : kBad;
 }
 
+namespace {
+
+// Entries of their own from decoded spans. The vector's entries are overwritten in place: a
+// reused vector keeps its strings' storage.
+void copySpans(const std::string& buffer, const std::vector<EntrySpan>& spans, std::vector<Entry>* out) {
+    out->resize(spans.size());
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        (*out)[i].bytes.assign(buffer, spans[i].offset, spans[i].length);
+        (*out)[i].keyLength = spans[i].keyLength;
+    }
+}
+
+} // namespace
+
 int decodeEntries(const std::uint8_t* data, std::size_t length, std::size_t count, std::vector<Entry>* out) {
     thread_local std::string buffer;
     thread_local std::vector<EntrySpan> spans;
     const int fault = decodeEntrySpans(data, length, count, &buffer, &spans);
-    if (fault != 0) return fault;
-    // The vector's entries are overwritten in place: a reused vector keeps its strings' storage.
-    out->resize(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        (*out)[i].bytes.assign(buffer, spans[i].offset, spans[i].length);
-        (*out)[i].keyLength = spans[i].keyLength;
-    }
-    return 0;
+    if (fault == 0) copySpans(buffer, spans, out);
+    return fault;
 }
 
 void appendCount(std::size_t count, std::string* out) {
@@ -324,12 +332,7 @@ int decodePage(const std::uint8_t* data, std::size_t classBytes, std::uint32_t n
     if (fault != 0) return fault;
     out->level = flat.level;
     out->children = flat.children;
-    out->entries.resize(flat.spans.size());
-    for (std::size_t i = 0; i < flat.spans.size(); ++i) {
-        const EntrySpan& span = flat.spans[i];
-        out->entries[i].bytes.assign(flat.buffer, span.offset, span.length);
-        out->entries[i].keyLength = span.keyLength;
-    }
+    copySpans(flat.buffer, flat.spans, &out->entries);
     return 0;
 }
 
