@@ -39,8 +39,11 @@ int QvnFile::refresh(bool write) {
                       onDisk.logStart == diskHeader_.logStart && onDisk.logEnd == diskHeader_.logEnd;
     // A station's own uncommitted changes are kept: they belong to a transaction that its commit
     // will write.
-    if (same && !(logged && write)) return 0;
+    // A pending log is applied by the first write access, unless it is this station's own and
+    // already in place.
+    if (same && !(logged && write && !ownLog_)) return 0;
     if (changed() && valid_) return 0;
+    ownLog_ = false;
     store_.dropAll();
     store_.clearLogMap();
     store_.header() = onDisk;
@@ -109,6 +112,8 @@ int QvnFile::recover(const FileHeader& onDisk, bool write) {
     }
     if (othersOnlyRead_) locks_.lockWriterByte();
     int rc = 0;
+    // Stations reading through the log wait: the log goes at the end.
+    locks_.lockFlush();
     std::vector<std::uint8_t> page;
     for (const auto& [address, at] : map) {
         if (address == 0) continue;
@@ -125,6 +130,7 @@ int QvnFile::recover(const FileHeader& onDisk, bool write) {
     if (rc == 0) rc = writeHeaderAt0(applied);
     if (rc == 0) rc = io_.flush();
     if (rc == 0) rc = resetLog(applied);
+    locks_.unlockFlush();
     if (othersOnlyRead_) locks_.unlockWriterByte();
     return rc;
 }
@@ -134,6 +140,7 @@ int QvnFile::resetLog(FileHeader header) {
     const std::uint64_t end = pageSpaceEnd(header);
     header.logStart = header.logEnd = static_cast<std::uint32_t>(end);
     ++header.changeCounter;
+    ownLog_ = false;
     int rc = writeHeaderAt0(header);
     if (rc == 0) rc = io_.flush();
     if (rc == 0) {
@@ -186,6 +193,7 @@ void QvnFile::forgetFailedCommit() {
     store_.clearLogMap();
     headerChanged_ = false;
     valid_ = false;
+    ownLog_ = false;
     pendingInPlace_.clear();
 }
 
@@ -201,6 +209,7 @@ int QvnFile::raiseNumber(std::uint32_t atLeast) {
 }
 
 void QvnFile::discard() {
+    ownLog_ = false;
     store_.dropAll();
     store_.clearLogMap();
     headerChanged_ = false;
@@ -208,8 +217,13 @@ void QvnFile::discard() {
 }
 
 int QvnFile::flushChanges() {
-    const FileHeader old = diskHeader_;
+    // The state the commit starts from. While the header at offset 0 still points at this
+    // station's log of its previous commit, that is the header in that log, and the log's place
+    // must keep its bytes until the header points at the new log instead.
+    const FileHeader old = ownLog_ ? committed_ : diskHeader_;
     const std::uint64_t oldEnd = pageSpaceEnd(old);
+    const std::uint64_t busyStart = ownLog_ ? diskHeader_.logStart : 0;
+    const std::uint64_t busyEnd = ownLog_ ? diskHeader_.logEnd : 0;
     int rc = 0;
 
     // Phase 0: every changed page gets a place of the class that its image needs. Moving pages
@@ -227,17 +241,17 @@ int QvnFile::flushChanges() {
     }
     if ((rc = store_.closeGaps()) != 0) return rc;
 
-    FileHeader& header = store_.header();
-    const std::uint64_t newEnd = pageSpaceEnd(header);
-    const std::uint64_t logStart = std::max(newEnd, oldEnd);
-    if (logStart + 2 * kHeaderSize > 0xFFFFFFFFu) return ioErrorFromPlatform(platform::code::kDiskFull);
-    header.logStart = header.logEnd = static_cast<std::uint32_t>(logStart);
-    header.changeCounter = old.changeCounter + 1;
-
-    // Phase 1: the log.
-    pendingInPlace_.clear();
-    std::vector<PendingWrite>& inPlace = pendingInPlace_;
-    std::uint64_t logEnd = logStart;
+    // Every image final. A page goes to the log when it lies in the committed page space, or in
+    // the place of the log still pointed at; a page in space that the commit adds goes straight
+    // to its place.
+    struct Planned {
+        std::uint64_t address;
+        std::string bytes;
+        bool logged;
+    };
+    std::vector<Planned> planned;
+    planned.reserve(store_.changedCount());
+    std::uint64_t logBytes = kHeaderSize;
     for (Page* page : store_.changedPages()) {
         EncodedPage encoded;
         if (auto kept = images.find(page); kept != images.end()) {
@@ -251,12 +265,34 @@ int QvnFile::flushChanges() {
         }
         if (encoded.pageClass != page->pageClass) return internalFault(1781);
         const std::uint64_t address = pageAddress(page->number);
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(encoded.bytes.data());
-        if (address < oldEnd) {
-            if ((rc = io_.write(logEnd, bytes, encoded.bytes.size())) != 0) return rc;
-            logEnd += encoded.bytes.size();
-            inPlace.push_back({address, std::move(encoded.bytes)});
-        } else if ((rc = io_.write(address, bytes, encoded.bytes.size())) != 0) {
+        const bool logged =
+            address < oldEnd || (address < busyEnd && address + encoded.bytes.size() > busyStart);
+        if (logged) logBytes += encoded.bytes.size();
+        planned.push_back({address, std::move(encoded.bytes), logged});
+    }
+
+    // The log goes past the page space, old or new; past the log still pointed at when it would
+    // overlap that one.
+    FileHeader& header = store_.header();
+    const std::uint64_t newEnd = pageSpaceEnd(header);
+    const std::uint64_t base = std::max(newEnd, oldEnd);
+    std::uint64_t logStart = base;
+    if (base < busyEnd && base + logBytes > busyStart) logStart = busyEnd;
+    if (logStart + logBytes > 0xFFFFFFFFu) return ioErrorFromPlatform(platform::code::kDiskFull);
+    header.logStart = header.logEnd = static_cast<std::uint32_t>(base);
+    header.changeCounter = old.changeCounter + 1;
+
+    // Phase 1: the log.
+    pendingInPlace_.clear();
+    std::vector<PendingWrite>& inPlace = pendingInPlace_;
+    std::uint64_t logEnd = logStart;
+    for (Planned& p : planned) {
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(p.bytes.data());
+        if (p.logged) {
+            if ((rc = io_.write(logEnd, bytes, p.bytes.size())) != 0) return rc;
+            logEnd += p.bytes.size();
+            inPlace.push_back({p.address, std::move(p.bytes)});
+        } else if ((rc = io_.write(p.address, bytes, p.bytes.size())) != 0) {
             return rc;
         }
     }
@@ -265,14 +301,20 @@ int QvnFile::flushChanges() {
     if ((rc = io_.write(logEnd, headerBytes, kHeaderSize)) != 0) return rc;
     logEnd += kHeaderSize;
 
-    // The commit point: the old header, pointing at the complete log.
+    // The commit point: the old header, pointing at the complete log. It carries the new change
+    // counter, so that a station that compares counters only sees that the file changed even
+    // while the log stays pointed at (see completeChanges). The flush before it also puts the
+    // in-place writes of this station's previous commit on disk: from the pointer write on, that
+    // commit's log is no longer read.
     if ((rc = io_.flush()) != 0) return rc;
     FileHeader pointer = old;
+    pointer.changeCounter = header.changeCounter;
     pointer.logStart = static_cast<std::uint32_t>(logStart);
     pointer.logEnd = static_cast<std::uint32_t>(logEnd);
     if ((rc = writeHeaderAt0(pointer)) != 0) return rc;
     if ((rc = io_.flush()) != 0) return rc;
     diskHeader_ = pointer;
+    ownLog_ = false;
 
     pendingLogStart_ = pointer.logStart;
     pendingLogEnd_ = pointer.logEnd;
@@ -281,24 +323,47 @@ int QvnFile::flushChanges() {
 
 int QvnFile::completeChanges() {
     int rc = 0;
-    // Phase 2: everything in place. The new header keeps the log pointers until the pages are on
-    // disk, so that a header torn by a power failure still leads to the log.
+    // Phase 2: everything in place.
     for (const PendingWrite& pending : pendingInPlace_)
         if ((rc = io_.write(pending.address, reinterpret_cast<const std::uint8_t*>(pending.bytes.data()),
                             pending.bytes.size())) != 0)
             return rc;
     FileHeader applied = store_.header();
-    applied.logStart = pendingLogStart_;
-    applied.logEnd = pendingLogEnd_;
-    if ((rc = writeHeaderAt0(applied)) != 0) return rc;
-    if ((rc = io_.flush()) != 0) return rc;
-    if ((rc = resetLog(applied)) != 0) return rc;
+    if (pendingLogEnd_ <= pageSpaceEnd(applied) + kLogTailKept) {
+        // The log stays pointed at, and the in-place writes reach the disk with the first flush
+        // of this station's next commit, before that commit points elsewhere: two flushes a
+        // commit instead of four. The header at offset 0 then describes a complete log, which
+        // any other station applies (or reads through) as after an interrupted commit; this
+        // station knows the log is already in place and commits over it. The log is cleared at
+        // the latest when the file closes.
+        committed_ = applied;
+        ownLog_ = true;
+    } else {
+        // A log far past the page space is cleared now, and the file shrinks to its page space.
+        // The new header keeps the log pointers until the pages are on disk, so that a header
+        // torn by a power failure still leads to the log.
+        applied.logStart = pendingLogStart_;
+        applied.logEnd = pendingLogEnd_;
+        if ((rc = writeHeaderAt0(applied)) != 0) return rc;
+        if ((rc = io_.flush()) != 0) return rc;
+        if ((rc = resetLog(applied)) != 0) return rc;
+    }
     pendingInPlace_.clear();
     if (flushLocked_) locks_.unlockFlush();
     flushLocked_ = false;
     store_.markAllClean();
     headerChanged_ = false;
     return 0;
+}
+
+int QvnFile::settleLog() {
+    if (!ownLog_ || !writable_ || accessDepth_ > 0) return 0;
+    // The refresh of a write access then finds a log that is not known to be in place, applies
+    // it and clears it. Another station busy changing the file does the same at its next access.
+    ownLog_ = false;
+    const int rc = beginAccess(true, false);
+    if (rc == 0) endAccess();
+    return rc;
 }
 
 } // namespace docket::drivers::qvn

@@ -38,6 +38,7 @@ QvnFile::~QvnFile() {
     // The last table closed: a batch still pending is committed (its tables commit it at their
     // CLOSE; this is the guard for a file given up any other way).
     endBatch();
+    settleLog();
     readRuns_ = 0;
     releaseReadRun();
     locks_.unlockAccess();

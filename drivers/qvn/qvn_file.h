@@ -148,6 +148,9 @@ private:
     int flushChanges();
     int completeChanges();
     void forgetFailedCommit();
+    // Applies and clears this station's own log still pointed at from offset 0 (see
+    // completeChanges), in a write access of its own; 0 when there is none.
+    int settleLog();
 
     std::string path_;
     BlockIo io_;
@@ -174,6 +177,14 @@ private:
     };
     std::vector<PendingWrite> pendingInPlace_; // between the phases of a commit
     std::uint32_t pendingLogStart_ = 0, pendingLogEnd_ = 0;
+    // The header at offset 0 points at the log of this station's last commit, whose pages are
+    // already written in place (not yet flushed); committed_ is the header in that log.
+    bool ownLog_ = false;
+    FileHeader committed_{};
+    // How far past the page space a log may end and stay pointed at after its commit: bounds
+    // what a file keeps past its page space while it is open. Our choice; nothing stored
+    // depends on it.
+    static constexpr std::uint64_t kLogTailKept = 1u << 20;
     bool flushLocked_ = false;
     bool batchHeld_ = false;
     std::uint32_t batchedChanges_ = 0;

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <fstream>
 #include <iterator>
 
@@ -31,21 +32,22 @@ void writeBytes(const std::string& path, const std::string& bytes) {
 }
 
 // The change: rewrites, deletes and new entries all over the file, with entries of new sizes
-// so that pages change class and move.
-int applyChange(QvnFile& f, Model* model) {
+// so that pages change class and move. A second round changes the same pages again.
+int applyChange(QvnFile& f, Model* model, int round = 0) {
     int rc = f.beginAccess(true, true);
-    for (int i = 0; rc == 0 && i < 1500; i += 9) {
+    for (int i = round; rc == 0 && i < 1500; i += 9) {
         bool existed = false;
-        const Entry e = makeEntry(keyOf(i), std::string(40 + i % 200, static_cast<char>('A' + i % 26)));
+        const Entry e =
+            makeEntry(keyOf(i), std::string(40 + (i + 77 * round) % 200, static_cast<char>('A' + i % 26)));
         rc = f.replace(e, &existed);
         if (model) (*model)[keyOf(i)] = e.bytes.substr(e.keyLength);
     }
-    for (int i = 1; rc == 0 && i < 1500; i += 13) {
+    for (int i = 1 + round; rc == 0 && i < 1500; i += 13) {
         bool existed = false;
         rc = f.erase(keyOf(i), &existed);
         if (model) model->erase(keyOf(i));
     }
-    for (int i = 1500; rc == 0 && i < 1650; ++i) {
+    for (int i = 1500 + 150 * round; rc == 0 && i < 1650 + 150 * round; ++i) {
         bool existed = false;
         const Entry e = makeEntry(keyOf(i), std::string(150, 'n'));
         rc = f.replace(e, &existed);
@@ -200,6 +202,68 @@ TEST_F(QvnCrash, PowerLossKeepsAnySubsetOfTheUnflushedWrites) {
     EXPECT_GT(sawNew, 1);
 }
 
+// Two commits in a row by one station, the second over the first's log still pointed at, with a
+// power failure at every flush of both and after the last: what a commit returned is never lost,
+// and the file shows one of the three states.
+TEST_F(QvnCrash, PowerLossAcrossTwoCommitsKeepsEveryCommitThatReturned) {
+    Model midModel = oldModel, lastModel;
+    {
+        auto f = openScratch();
+        applyChange(*f, &midModel);
+        lastModel = midModel;
+        applyChange(*f, &lastModel, 1);
+    }
+    const std::string returned = dir.file("returned");
+    FaultRecorder faults; // a damaged page is recorded, not halted on
+    int seen[3] = {0, 0, 0};
+    bool finished = false;
+    for (long flushPoint = 1; !finished && flushPoint < 100; ++flushPoint) {
+        for (std::uint64_t seed = 0; seed <= 12; ++seed) {
+            writeBytes(path, base);
+            std::remove(returned.c_str());
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                std::unique_ptr<QvnFile> f;
+                if (QvnFile::openPrivate(path, kReadWriteShared, password, &f) != 0) ::_exit(2);
+                resetIoEventCount();
+                // Seed 0: the first lost write is torn; others: any subset of sectors is lost.
+                setFaultPlan(FaultPlan{FaultPlan::Mode::PowerLoss, flushPoint, seed * 0x9E3779B97F4A7C15ull, true});
+                for (int round = 0; round < 2; ++round) {
+                    if (applyChange(*f, nullptr, round) != 0) ::_exit(3);
+                    writeBytes(returned, std::to_string(round + 1));
+                }
+                // The power fails after the last commit: its writes in place were not flushed.
+                f->io().flush();
+                ::_exit(0);
+            }
+            const int status = platform::testing::waitForChild(pid);
+            const int code = status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            ASSERT_TRUE(code == kCrashExitCode || code == 0) << "child ended with " << code;
+            const std::string where = "at flush " + std::to_string(flushPoint) + ", seed " + std::to_string(seed);
+            const int done = std::atoi(readBytes(returned).c_str());
+            std::unique_ptr<QvnFile> f;
+            ASSERT_EQ(QvnFile::openPrivate(path, kReadWriteShared, password, &f), 0) << where;
+            const Model state = readAll(*f);
+            for (const auto& m : faults.messages) ADD_FAILURE() << where << ": " << m;
+            faults.messages.clear();
+            const int which = state == oldModel ? 0 : state == midModel ? 1 : state == lastModel ? 2 : -1;
+            ASSERT_GE(which, done) << where << ": returned " << done << " commits";
+            ASSERT_LE(which, 2) << where;
+            ++seen[which];
+            EXPECT_FALSE(f->logPending()) << where;
+            f.reset();
+            const FileReport report = examineFile(path, password);
+            for (const auto& problem : report.problems) ADD_FAILURE() << where << ": " << problem;
+            if (HasFailure()) return;
+            if (code == 0) finished = true;
+        }
+    }
+    EXPECT_TRUE(finished);
+    EXPECT_GT(seen[0], 0);
+    EXPECT_GT(seen[1], 0);
+    EXPECT_GT(seen[2], 0);
+}
+
 class QvnCrashScrambled : public QvnCrash {
 protected:
     void SetUp() override {
@@ -229,6 +293,142 @@ TEST(QvnCommit, AFailedWriteLeavesTheCommittedState) {
     EXPECT_EQ(f->flush(), 90);
     f->endAccess();
     EXPECT_EQ(readAll(*ro), (Model{{"a", "1"}}));
+}
+
+FileHeader headerOnDisk(const std::string& path) {
+    FileHeader header;
+    const std::string bytes = readBytes(path);
+    EXPECT_GE(bytes.size(), kHeaderSize);
+    EXPECT_TRUE(decodeHeader(reinterpret_cast<const std::uint8_t*>(bytes.data()), &header));
+    return header;
+}
+
+int put(QvnFile& f, const std::string& key, const std::string& data, bool commit = true) {
+    int rc = f.beginAccess(true, true);
+    bool existed = false;
+    if (rc == 0) rc = f.replace(makeEntry(key, data), &existed);
+    if (rc == 0 && commit) rc = f.flush();
+    f.endAccess();
+    return rc;
+}
+
+// After its commit a station leaves the header pointing at its log, already written in place: its
+// next commit flushes twice, once for the new log with the old log's writes in place and once for
+// the header. The header on disk shows every commit by a greater change counter, and a closed file
+// has no log and ends with its page space.
+TEST(QvnCommit, ACommitOverTheStationsOwnLogFlushesTwice) {
+    ScratchDir dir;
+    const std::string path = dir.file("own.QVN");
+    std::unique_ptr<QvnFile> f;
+    ASSERT_EQ(QvnFile::openPrivate(path, kReadWriteShared, {}, &f), 0);
+    Model model;
+    std::uint32_t counter = 0; // an empty file has no header yet
+    for (int i = 0; i < 40; ++i) {
+        const std::string key = keyOf(i * 7 % 40), data(100 + i * 37 % 900, static_cast<char>('a' + i % 26));
+        setFaultPlan(FaultPlan{FaultPlan::Mode::None, 0, 0, true});
+        resetIoEventCount();
+        ASSERT_EQ(put(*f, key, data), 0);
+        if (i > 0) {
+            EXPECT_EQ(ioEventCount(), 2) << "commit " << i;
+        }
+        model[key] = data;
+        const FileHeader onDisk = headerOnDisk(path);
+        EXPECT_GT(onDisk.changeCounter, counter) << "commit " << i;
+        EXPECT_NE(onDisk.logStart, onDisk.logEnd) << "commit " << i;
+        counter = onDisk.changeCounter;
+    }
+    setFaultPlan(FaultPlan{});
+    std::uint64_t end = pageSpaceEnd(f->header());
+    f.reset();
+    EXPECT_FALSE(headerOnDisk(path).logStart != headerOnDisk(path).logEnd);
+    EXPECT_EQ(std::filesystem::file_size(path), end);
+    ASSERT_EQ(QvnFile::openPrivate(path, kReadWriteShared, {}, &f), 0);
+    EXPECT_EQ(readAll(*f), model);
+    f.reset();
+    expectClean(path);
+}
+
+// Other stations read a commit through the log it left pointed at; a writing station applies that
+// log, and the station that wrote it then commits over the new state.
+TEST(QvnCommit, OtherStationsReadAndApplyALogLeftPointedAt) {
+    ScratchDir dir;
+    const std::string path = dir.file("shared.QVN");
+    std::unique_ptr<QvnFile> a, b, reader;
+    ASSERT_EQ(QvnFile::openPrivate(path, kReadWriteShared, {}, &a), 0);
+    ASSERT_EQ(QvnFile::openPrivate(path, kReadWriteShared, {}, &b), 0);
+    ASSERT_EQ(QvnFile::openPrivate(path, kReadOnlyShared, {}, &reader), 0);
+    Model model;
+    for (int i = 0; i < 300; ++i) model[keyOf(i)] = std::string(60 + i % 150, 'x');
+    ASSERT_EQ(a->beginAccess(true), 0);
+    for (const auto& [key, data] : model) {
+        bool existed = false;
+        ASSERT_EQ(a->replace(makeEntry(key, data), &existed), 0);
+    }
+    ASSERT_EQ(a->flush(), 0);
+    a->endAccess();
+    EXPECT_EQ(readAll(*reader), model);
+    EXPECT_EQ(readAll(*b), model);
+
+    for (int round = 0; round < 6; ++round) {
+        QvnFile& writer = round % 3 == 2 ? *b : *a;
+        const std::string key = keyOf(round * 53 % 300), data(200 + round * 300, static_cast<char>('A' + round));
+        ASSERT_EQ(put(writer, key, data), 0);
+        model[key] = data;
+        EXPECT_EQ(readAll(*reader), model) << "round " << round;
+        EXPECT_EQ(readAll(*a), model) << "round " << round;
+        EXPECT_EQ(readAll(*b), model) << "round " << round;
+    }
+    a.reset();
+    b.reset();
+    reader.reset();
+    EXPECT_EQ(headerOnDisk(path).logStart, headerOnDisk(path).logEnd);
+    expectClean(path);
+}
+
+// A station that applies another station's log waits for the stations reading through it: the log
+// goes when the pages are in place, and a reader halfway through its access still finds it.
+TEST(QvnCommit, ApplyingALogWaitsForStationsReadingThroughIt) {
+    ScratchDir dir;
+    const std::string path = dir.file("wait.QVN");
+    FaultRecorder faults;
+    std::unique_ptr<QvnFile> a, b, reader;
+    ASSERT_EQ(QvnFile::openPrivate(path, kReadWriteShared, {}, &a), 0);
+    ASSERT_EQ(QvnFile::openPrivate(path, kReadWriteShared, {}, &b), 0);
+    ASSERT_EQ(QvnFile::openPrivate(path, kReadOnlyShared, {}, &reader), 0);
+    Model model;
+    ASSERT_EQ(a->beginAccess(true), 0);
+    for (int i = 0; i < 2000; ++i) {
+        bool existed = false;
+        model[keyOf(i)] = std::string(100, static_cast<char>('a' + i % 26));
+        ASSERT_EQ(a->replace(makeEntry(keyOf(i), model[keyOf(i)]), &existed), 0);
+    }
+    ASSERT_EQ(a->flush(), 0);
+    a->endAccess();
+    // Every page changes: the whole tree is read through the log.
+    ASSERT_EQ(a->beginAccess(true), 0);
+    for (int i = 0; i < 2000; ++i) {
+        bool existed = false;
+        model[keyOf(i)] = std::string(100, static_cast<char>('A' + i % 26));
+        ASSERT_EQ(a->replace(makeEntry(keyOf(i), model[keyOf(i)]), &existed), 0);
+    }
+    ASSERT_EQ(a->flush(), 0);
+    a->endAccess();
+
+    ASSERT_EQ(reader->beginAccess(false, true), 0);
+    std::atomic<bool> applied{false};
+    std::thread writer([&] {
+        EXPECT_EQ(put(*b, keyOf(5000), "new"), 0);
+        applied = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(applied);
+    EXPECT_EQ(readAll(*reader), model);
+    reader->endAccess();
+    writer.join();
+    EXPECT_TRUE(applied);
+    for (const auto& m : faults.messages) ADD_FAILURE() << m;
+    model[keyOf(5000)] = "new";
+    EXPECT_EQ(readAll(*reader), model);
 }
 
 } // namespace
