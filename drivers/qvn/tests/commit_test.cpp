@@ -227,7 +227,8 @@ TEST_F(QvnCrash, PowerLossAcrossTwoCommitsKeepsEveryCommitThatReturned) {
                 if (QvnFile::openPrivate(path, kReadWriteShared, password, &f) != 0) ::_exit(2);
                 resetIoEventCount();
                 // Seed 0: the first lost write is torn; others: any subset of sectors is lost.
-                setFaultPlan(FaultPlan{FaultPlan::Mode::PowerLoss, flushPoint, seed * 0x9E3779B97F4A7C15ull, true});
+                setFaultPlan(
+                    FaultPlan{FaultPlan::Mode::PowerLoss, flushPoint, seed * 0x9E3779B97F4A7C15ull, true});
                 for (int round = 0; round < 2; ++round) {
                     if (applyChange(*f, nullptr, round) != 0) ::_exit(3);
                     writeBytes(returned, std::to_string(round + 1));
@@ -239,7 +240,8 @@ TEST_F(QvnCrash, PowerLossAcrossTwoCommitsKeepsEveryCommitThatReturned) {
             const int status = platform::testing::waitForChild(pid);
             const int code = status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             ASSERT_TRUE(code == kCrashExitCode || code == 0) << "child ended with " << code;
-            const std::string where = "at flush " + std::to_string(flushPoint) + ", seed " + std::to_string(seed);
+            const std::string where =
+                "at flush " + std::to_string(flushPoint) + ", seed " + std::to_string(seed);
             const int done = std::atoi(readBytes(returned).c_str());
             std::unique_ptr<QvnFile> f;
             ASSERT_EQ(QvnFile::openPrivate(path, kReadWriteShared, password, &f), 0) << where;
@@ -371,7 +373,8 @@ TEST(QvnCommit, OtherStationsReadAndApplyALogLeftPointedAt) {
 
     for (int round = 0; round < 6; ++round) {
         QvnFile& writer = round % 3 == 2 ? *b : *a;
-        const std::string key = keyOf(round * 53 % 300), data(200 + round * 300, static_cast<char>('A' + round));
+        const std::string key = keyOf(round * 53 % 300),
+                          data(200 + round * 300, static_cast<char>('A' + round));
         ASSERT_EQ(put(writer, key, data), 0);
         model[key] = data;
         EXPECT_EQ(readAll(*reader), model) << "round " << round;
