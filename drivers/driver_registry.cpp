@@ -35,8 +35,9 @@ int checkRecordTypes(const DriverRegistration& driver, const FileDeclaration& de
 } // namespace
 
 bool DriverRegistration::supports(OperationCode operation) const {
+    // Asked on every call of a driver: one memchr over the list.
     auto list = operations();
-    return std::find(list.begin(), list.end(), static_cast<std::uint8_t>(operation)) != list.end();
+    return !list.empty() && std::memchr(list.data(), static_cast<int>(operation), list.size()) != nullptr;
 }
 
 bool DriverRegistration::accepts(TypeCode type) const {

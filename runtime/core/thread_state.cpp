@@ -1,6 +1,7 @@
 #include "runtime/core/thread_state.h"
 
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <unordered_map>
@@ -27,6 +28,19 @@ Home& home() {
     return *h;
 }
 
+// Every OS thread remembers the program thread whose slots it reached last: a program reaches its
+// state on nearly every statement, and mostly from the same thread in a row. The slots of a
+// thread stay where they are in the table until the thread ends (the table keeps its entries in
+// place when it grows), and every end counts up the generation, which makes all remembered
+// threads look up again.
+std::atomic<std::uint64_t> generation{1};
+struct LastThread {
+    int thread = 0;
+    std::uint64_t generation = 0;
+    Slots* slots = nullptr;
+};
+thread_local LastThread last;
+
 } // namespace
 
 namespace detail {
@@ -38,11 +52,18 @@ int newSlotIndex() {
 
 SlotValue* findSlot(int index) {
     const int thread = currentThreadNumber();
-    Home& h = home();
-    std::lock_guard lock(h.mutex);
-    auto it = h.threads.find(thread);
-    if (it == h.threads.end() || static_cast<std::size_t>(index) >= it->second.size()) return nullptr;
-    return it->second[static_cast<std::size_t>(index)].get();
+    Slots* slots = last.slots;
+    if (slots == nullptr || last.thread != thread || last.generation != generation.load(std::memory_order_acquire)) {
+        Home& h = home();
+        std::lock_guard lock(h.mutex);
+        auto it = h.threads.find(thread);
+        if (it == h.threads.end()) return nullptr;
+        slots = &it->second;
+        last = LastThread{thread, generation.load(std::memory_order_relaxed), slots};
+    }
+    // Only the thread itself changes its own slots, so they are read without the lock.
+    if (static_cast<std::size_t>(index) >= slots->size()) return nullptr;
+    return (*slots)[static_cast<std::size_t>(index)].get();
 }
 
 SlotValue* storeSlot(int index, std::unique_ptr<SlotValue> value) {
@@ -85,6 +106,7 @@ void endThread(int thread) {
         std::lock_guard lock(h.mutex);
         auto it = h.threads.find(thread);
         if (it == h.threads.end()) return;
+        generation.fetch_add(1, std::memory_order_acq_rel);
         ended = std::move(it->second);
         h.threads.erase(it);
     }
