@@ -53,7 +53,8 @@ int newSlotIndex() {
 SlotValue* findSlot(int index) {
     const int thread = currentThreadNumber();
     Slots* slots = last.slots;
-    if (slots == nullptr || last.thread != thread || last.generation != generation.load(std::memory_order_acquire)) {
+    if (slots == nullptr || last.thread != thread ||
+        last.generation != generation.load(std::memory_order_acquire)) {
         Home& h = home();
         std::lock_guard lock(h.mutex);
         auto it = h.threads.find(thread);
