@@ -44,6 +44,28 @@ TEST_F(ThreadStateTest, EachThreadSeesItsOwnValueUntilItEnds) {
     endThread(9002);
 }
 
+// A program thread's state reached from one OS thread and ended from another is gone for the first
+// too, though it reached that state just before; the other OS thread's next thread may even get
+// the same memory.
+TEST_F(ThreadStateTest, AThreadEndedFromAnotherOsThreadIsGoneForAll) {
+    ThreadSlot<std::string> slot;
+    runningThread = 9101;
+    slot.get() = "kept";
+    EXPECT_EQ(*slot.find(), "kept");
+    std::thread([&slot] {
+        endThread(9101);
+        runningThread = 9102;
+        slot.get() = "other";
+        runningThread = 9101;
+    }).join();
+    EXPECT_EQ(slot.find(), nullptr);
+    slot.get() = "anew";
+    ASSERT_NE(slot.find(), nullptr);
+    EXPECT_EQ(*slot.find(), "anew");
+    endThread(9101);
+    endThread(9102);
+}
+
 TEST_F(ThreadStateTest, ListenersHearOfEndedThreadsUntilRemoved) {
     std::vector<int> ended;
     const int id = addThreadEndListener([&ended](int thread) { ended.push_back(thread); });
