@@ -8,6 +8,10 @@
 
 namespace docket::drivers::qvn {
 
+namespace {
+constexpr std::uint32_t kRoomAhead = 64; // see allocate
+} // namespace
+
 std::uint32_t PageStore::lowerLimit(int c) const {
     return c <= 1 ? 0 : header_.end[c - 1];
 }
@@ -79,6 +83,14 @@ int PageStore::shiftUp(int k, std::uint32_t atLeast) {
 // Gaps are closed at every flush, so the ranges below are packed already; a page therefore opens
 // space below its range only when the gap right below is large enough, and otherwise grows the
 // range at its end.
+//
+// Growing a range at its end shifts the ranges above it, each by at least one of its pages, so a
+// long run of new pages of one class (a bulk add) would move a page of every larger class for each
+// of them. The shift therefore also makes room for as many more pages of the class as it took
+// since the last commit (up to kRoomAhead): a run of n pages shifts the ranges above about log n
+// times, each page of theirs moving once for every page of theirs the run's space amounts to. A
+// commit's own few new pages shift as before, and the room left over is closed with the gaps at
+// the commit. Our choice; the file keeps its form either way.
 int PageStore::allocate(int c, std::uint32_t* number) {
     if (c < 1 || c > kMaxClass) return internalFault(1678);
     auto& first = header_.first;
@@ -88,12 +100,14 @@ int PageStore::allocate(int c, std::uint32_t* number) {
         *number = first[c];
         return 0;
     }
-    if (end[c] > 0xFFFFFFFFu - 2 * kMaxClass) return internalFault(1781);
+    if (end[c] > 0xFFFFFFFFu - (kRoomAhead + 2) * kMaxClass) return internalFault(1781);
     if (first[c] == end[c] && first[c] < lowerLimit(c)) first[c] = end[c] = lowerLimit(c);
     if (c < kMaxClass && upperLimit(c) < end[c] + c) {
-        const int rc = shiftUp(c + 1, end[c] + c);
+        const std::uint32_t ahead = std::min(grown_[c], kRoomAhead) * static_cast<std::uint32_t>(c);
+        const int rc = shiftUp(c + 1, end[c] + c + ahead);
         if (rc != 0) return rc;
     }
+    ++grown_[c];
     *number = end[c];
     end[c] += c;
     return 0;
@@ -114,6 +128,7 @@ int PageStore::freePlace(int c, std::uint32_t number) {
 }
 
 int PageStore::closeGaps() {
+    grown_.fill(0);
     auto& first = header_.first;
     auto& end = header_.end;
     for (int c = 1; c <= kMaxClass; ++c) {

@@ -344,6 +344,7 @@ void PageStore::markAllClean() {
 
 void PageStore::dropAll() {
     ++generation_;
+    grown_.fill(0);
     pages_.clear();
     interior_ = probation_ = protected_ = {};
     dirtyList_ = {};

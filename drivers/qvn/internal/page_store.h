@@ -224,6 +224,9 @@ private:
 
     BlockIo& io_;
     FileHeader header_{};
+    // Pages given a place at the end of their class's range since the last commit, per class
+    // (see allocate).
+    std::array<std::uint32_t, kMaxClass + 1> grown_{};
     ParentLocator* locator_ = nullptr;
     std::map<std::uint32_t, std::uint64_t> logMap_;
     PageIndex pages_; // every held page
