@@ -84,13 +84,13 @@ int PageStore::shiftUp(int k, std::uint32_t atLeast) {
 // space below its range only when the gap right below is large enough, and otherwise grows the
 // range at its end.
 //
-// Growing a range at its end shifts the ranges above it, each by at least one of its pages, so a
-// long run of new pages of one class (a bulk add) would move a page of every larger class for each
-// of them. The shift therefore also makes room for as many more pages of the class as it took
-// since the last commit (up to kRoomAhead): a run of n pages shifts the ranges above about log n
-// times, each page of theirs moving once for every page of theirs the run's space amounts to. A
-// commit's own few new pages shift as before, and the room left over is closed with the gaps at
-// the commit. Our choice; the file keeps its form either way.
+// Growing a range at its end shifts the ranges above it. A long range shifts by moving as many of
+// its pages as the shift needs, but a range of few pages moves whole, and the larger classes of a
+// file of records hold few pages each: a run of new pages of one class (a bulk add) moved every
+// page of those ranges for each new page. The shift therefore also makes room for as many more
+// pages of the class as it took since the last commit (up to kRoomAhead), so that such a run
+// shifts them about log n times. A commit's own few new pages shift as before, and the room left
+// over is closed with the gaps at the commit. Our choice; the file keeps its form either way.
 int PageStore::allocate(int c, std::uint32_t* number) {
     if (c < 1 || c > kMaxClass) return internalFault(1678);
     auto& first = header_.first;
