@@ -16,10 +16,13 @@ namespace {
 
 using runtime::TypeCode;
 
-// Runs the rest of a scope inside an access; `rc` holds the result of beginning it.
+// Runs the rest of a scope inside an access; `rc` holds the result of beginning it. A write access
+// waits for other stations; a read access waits only when `patient`, and otherwise fails with 5
+// when another station's flush keeps every reader slot.
 class Access {
 public:
-    Access(QvnFile& file, bool write) : file_(file), rc(file.beginAccess(write, write)) {}
+    Access(QvnFile& file, bool write, bool patient = false)
+        : file_(file), rc(file.beginAccess(write, write || patient)) {}
     ~Access() {
         if (rc == 0) file_.endAccess();
     }
@@ -195,7 +198,9 @@ int QvnTable::open(std::shared_ptr<QvnFile> file, const std::string& name, FileD
     table->file_ = std::move(file);
     table->name_ = name;
     QvnFile& f = *table->file_;
-    Access access(f, false);
+    // An OPEN that meets another station's flush waits for it: refused, it would leave the caller
+    // to think the file cannot be opened for writing.
+    Access access(f, false, true);
     if (access.rc) return access.rc;
     bool found = false;
     if (int rc = findTable(f, name, &table->number_, &found)) return rc;

@@ -308,6 +308,27 @@ TEST_F(StationsTest, ABatchIsCommittedWhenItsTableGoesWithoutClose) {
     EXPECT_EQ(t.records(), 2u);
 }
 
+// An OPEN that meets another station's flush (every reader slot held) waits until it ends, also
+// when another table of this station has the file open already.
+TEST_F(StationsTest, OpenWaitsForAnotherStationsFlush) {
+    Items open(path);
+    ASSERT_EQ(open.call(OPEN), 0);
+    std::unique_ptr<QvnFile> flusher;
+    ASSERT_EQ(QvnFile::openPrivate(path, kReadWriteShared, {}, &flusher), 0);
+    ASSERT_EQ(flusher->locks().lockFlush(), 0);
+    auto release = std::async(std::launch::async, [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        flusher->locks().unlockFlush();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    Items t(path);
+    EXPECT_EQ(t.call(OPEN), 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+    release.get();
+    t.setLong(1, 2);
+    EXPECT_EQ(t.call(ADD), 0);
+}
+
 TEST_F(StationsTest, LockOfATableRefusesTheOtherStation) {
     Station locker([&](Station& s) {
         Items o(path);
