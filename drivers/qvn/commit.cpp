@@ -112,8 +112,6 @@ int QvnFile::recover(const FileHeader& onDisk, bool write) {
     }
     if (othersOnlyRead_) locks_.lockWriterByte();
     int rc = 0;
-    // Stations reading through the log wait: the log goes at the end.
-    locks_.lockFlush();
     std::vector<std::uint8_t> page;
     for (const auto& [address, at] : map) {
         if (address == 0) continue;
@@ -129,8 +127,13 @@ int QvnFile::recover(const FileHeader& onDisk, bool write) {
     applied.logEnd = onDisk.logEnd;
     if (rc == 0) rc = writeHeaderAt0(applied);
     if (rc == 0) rc = io_.flush();
-    if (rc == 0) rc = resetLog(applied);
-    locks_.unlockFlush();
+    // The copies change no byte that a station reading through the log reads, but the reset cuts
+    // the log off the file: it waits until no station is inside a read access.
+    if (rc == 0) {
+        locks_.lockFlush();
+        rc = resetLog(applied);
+        locks_.unlockFlush();
+    }
     if (othersOnlyRead_) locks_.unlockWriterByte();
     return rc;
 }
