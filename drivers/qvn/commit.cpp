@@ -37,11 +37,11 @@ int QvnFile::refresh(bool write) {
     const bool logged = onDisk.logStart != onDisk.logEnd;
     const bool same = valid_ && onDisk.changeCounter == diskHeader_.changeCounter &&
                       onDisk.logStart == diskHeader_.logStart && onDisk.logEnd == diskHeader_.logEnd;
-    // A station's own uncommitted changes are kept: they belong to a transaction that its commit
-    // will write.
     // A pending log is applied by the first write access, unless it is this station's own and
     // already in place.
     if (same && !(logged && write && !ownLog_)) return 0;
+    // A station's own uncommitted changes are kept: they belong to a transaction that its commit
+    // will write.
     if (changed() && valid_) return 0;
     ownLog_ = false;
     store_.dropAll();
