@@ -342,7 +342,8 @@ TEST(QvnCommit, ACommitOverTheStationsOwnLogFlushesTwice) {
     setFaultPlan(FaultPlan{});
     std::uint64_t end = pageSpaceEnd(f->header());
     f.reset();
-    EXPECT_FALSE(headerOnDisk(path).logStart != headerOnDisk(path).logEnd);
+    const FileHeader closed = headerOnDisk(path);
+    EXPECT_EQ(closed.logStart, closed.logEnd);
     EXPECT_EQ(std::filesystem::file_size(path), end);
     ASSERT_EQ(QvnFile::openPrivate(path, kReadWriteShared, {}, &f), 0);
     EXPECT_EQ(readAll(*f), model);
