@@ -3,9 +3,22 @@
 #include <algorithm>
 #include <bit>
 
+#include <unistd.h>
+
 #include "drivers/qvn/internal/fault.h"
 
 namespace docket::drivers::qvn {
+
+std::size_t PageStore::defaultCacheBytes() {
+    static const std::size_t bytes = [] {
+        constexpr std::size_t kLeast = std::size_t{128} << 20, kMost = std::size_t{2} << 30;
+        const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
+        if (pages <= 0 || pageSize <= 0) return kLeast;
+        const double eighth = static_cast<double>(pages) * static_cast<double>(pageSize) / 8;
+        return eighth >= static_cast<double>(kMost) ? kMost : std::max(kLeast, static_cast<std::size_t>(eighth));
+    }();
+    return bytes;
+}
 
 namespace {
 
@@ -353,7 +366,7 @@ void PageStore::dropAll() {
 
 // At least kKeepAtLeast unchanged pages stay. Beyond that the unchanged page unused longest goes
 // (the order of use is kept lazily: a page used since it was put in place gets a second chance at
-// the front) while the pages held exceed the memory budget or reach kHoldBelow. Pages are not dropped
+// the front) while the pages held exceed the memory budget or reach the page bound. Pages are not dropped
 // for being idle alone: with the larger cache that rule emptied it between the uses of pages that
 // random reads come back to, and reading them again cost more than the memory. Changed pages stay
 // until the flush writes them, so a large change can hold more.

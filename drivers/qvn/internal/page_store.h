@@ -137,15 +137,20 @@ public:
     static constexpr std::size_t kKeepAtLeast = 20;
     // The cache's bounds are ours, not the file's: no stored byte and no other station depends on
     // them. A cache of a hundred pages made every random read decode most of its path again, so
-    // unchanged pages are kept up to a memory budget, and fewer than kHoldBelow of them, which
+    // unchanged pages are kept up to a memory budget, and fewer than a number of pages, which
     // bounds the bookkeeping when pages are small. An unchanged page costs about its entries'
-    // bytes. A memo register of 10,000 records is a file of 19 MB, which the cache holds whole.
-    // One of 200,000 records (377 MB) needs 54 MB for its interior pages alone. Reading it in
-    // date order read 3.3 pages anew per record with a budget of 64 MiB (its interior pages did
-    // not fit in the half they could take then), 2.2 with 128 MiB and 1.6 with 256 MiB, which
-    // took no less time.
-    static constexpr std::size_t kHoldBelow = 65536;
-    static constexpr std::size_t kCacheBytes = std::size_t{128} << 20;
+    // bytes, which is about twice what it takes in the file (records are run-length compressed
+    // there). A memo register of 10,000 records is a file of 19 MB, which any budget holds whole;
+    // one of 200,000 records (377 MB) takes 725 MB decoded, of which 51 MB are interior pages.
+    //
+    // The budget is an eighth of the machine's memory, at least 128 MiB and at most 2 GiB (see
+    // defaultCacheBytes); the page bound allows an average of 2 KiB per page (decoded pages of the
+    // register average 4.6 KiB). A budget of 128 MiB held the interior pages of 200,000 records
+    // but read a leaf anew for nearly every record: a random GET took 32 µs, a date-order read of
+    // all records 2.4 s; holding the whole file brought them to 7 µs and 1.0 s. Memory comes only
+    // as pages are read, and the budget is per physical file (the register has two).
+    static std::size_t defaultCacheBytes();
+    static std::size_t defaultHoldBelow() { return defaultCacheBytes() / 2048; }
 
     explicit PageStore(BlockIo& io) : io_(io) {}
     PageStore(const PageStore&) = delete;
@@ -191,7 +196,7 @@ public:
     std::size_t heldClean() const { return cleanCount_; }
     // The memory estimate of the unchanged pages held, which the budget bounds.
     std::size_t heldCleanBytes() const { return cleanBytes_; }
-    // Other bounds than kCacheBytes and kHoldBelow (for tests).
+    // Other bounds than the default ones (for tests).
     void setCacheBounds(std::size_t bytes, std::size_t holdBelow) {
         cacheBytes_ = bytes;
         holdBelow_ = holdBelow;
@@ -242,9 +247,9 @@ private:
     std::size_t interiorBytes_ = 0;  // the part of cleanBytes_ that interior pages take
     std::size_t protectedBytes_ = 0; // and that protected_ takes
     std::size_t dirtyCount_ = 0;
-    std::size_t cacheBytes_ = kCacheBytes;
+    std::size_t cacheBytes_ = defaultCacheBytes();
     std::uint64_t generation_ = 0;
-    std::size_t holdBelow_ = kHoldBelow;
+    std::size_t holdBelow_ = defaultHoldBelow();
     // Dropped pages kept for reuse: a page read from disk decodes into their vectors and strings,
     // so a cache at its bounds reads without allocating.
     std::vector<std::unique_ptr<Page>> spare_;

@@ -117,7 +117,7 @@ TEST(QvnCache, ChangedPagesAreListedInOrderAndNeverDropped) {
     Model model;
     auto f = filledFile(path, 3000, 150, &model);
     // A budget of one byte: every unchanged page beyond the minimum goes at the end of an access.
-    f->store().setCacheBounds(1, PageStore::kHoldBelow);
+    f->store().setCacheBounds(1, PageStore::defaultHoldBelow());
     ASSERT_EQ(f->beginAccess(true), 0);
     for (int i = 0; i < 3000; i += 10) {
         const std::string data(90 + i % 120, 'z');
@@ -177,18 +177,18 @@ TEST(QvnCache, TheLeastRecentlyUsedPageGoesFirst) {
     ASSERT_EQ(store.heldClean(), 30u);
 
     // One byte over the budget drops exactly the least recently used page.
-    store.setCacheBounds(store.heldCleanBytes() - 1, PageStore::kHoldBelow);
+    store.setCacheBounds(store.heldCleanBytes() - 1, PageStore::defaultHoldBelow());
     store.trim();
     EXPECT_FALSE(store.holds(pages[1]));
     EXPECT_TRUE(store.holds(pages[0]));
     EXPECT_TRUE(store.holds(pages[2]));
-    store.setCacheBounds(store.heldCleanBytes() - 1, PageStore::kHoldBelow);
+    store.setCacheBounds(store.heldCleanBytes() - 1, PageStore::defaultHoldBelow());
     store.trim();
     EXPECT_FALSE(store.holds(pages[2]));
     EXPECT_EQ(store.heldClean(), 28u);
 
     // Below 25 pages: pages 3 to 6 go, the 24 most recent stay.
-    store.setCacheBounds(PageStore::kCacheBytes, 25);
+    store.setCacheBounds(PageStore::defaultCacheBytes(), 25);
     store.trim();
     EXPECT_EQ(store.heldClean(), 24u);
     for (int i = 3; i <= 6; ++i) EXPECT_FALSE(store.holds(pages[i])) << i;
@@ -222,20 +222,20 @@ TEST(QvnCache, InteriorPagesOutlastLeavesWhileLeavesKeepAnEighth) {
 
     // Over a budget that the interior pages take less than seven eighths of, leaves go, oldest
     // first, although every interior page was used before them.
-    store.setCacheBounds(all - 1, PageStore::kHoldBelow);
+    store.setCacheBounds(all - 1, PageStore::defaultHoldBelow());
     store.trim();
     EXPECT_FALSE(store.holds(leaves[0]));
     EXPECT_TRUE(store.holds(leaves[1]));
     for (std::uint32_t number : interior) EXPECT_TRUE(store.holds(number)) << number;
 
     // Where they take two thirds of the budget, the leaves still go first.
-    store.setCacheBounds(interiorBytes * 3 / 2, PageStore::kHoldBelow);
+    store.setCacheBounds(interiorBytes * 3 / 2, PageStore::defaultHoldBelow());
     store.trim();
     EXPECT_FALSE(store.holds(leaves[20]));
     for (std::uint32_t number : interior) EXPECT_TRUE(store.holds(number)) << number;
 
     // Interior pages above seven eighths of the budget go too, the least recently used first.
-    store.setCacheBounds(interiorBytes * 8 / 7 - 8, PageStore::kHoldBelow);
+    store.setCacheBounds(interiorBytes * 8 / 7 - 8, PageStore::defaultHoldBelow());
     store.trim();
     EXPECT_FALSE(store.holds(interior[0]));
     EXPECT_TRUE(store.holds(interior.back()));
@@ -254,7 +254,7 @@ TEST(QvnCache, LeavesUsedAgainOutlastAPassOverLeavesUsedOnce) {
     Page* page = nullptr;
     for (int i = 0; i < 25; ++i) ASSERT_EQ(store.load(leaves[i], &page), 0);
     for (int i = 0; i < 5; ++i) ASSERT_EQ(store.load(leaves[i], &page), 0); // used again
-    store.setCacheBounds(store.heldCleanBytes() - 1, PageStore::kHoldBelow);
+    store.setCacheBounds(store.heldCleanBytes() - 1, PageStore::defaultHoldBelow());
     store.trim();
     EXPECT_FALSE(store.holds(leaves[5])); // the oldest leaf used once
 
@@ -262,7 +262,7 @@ TEST(QvnCache, LeavesUsedAgainOutlastAPassOverLeavesUsedOnce) {
     // used once go, the older first, and those used twice stay although they were used before
     // all of them.
     for (int i = 25; i < 65; ++i) ASSERT_EQ(store.load(leaves[i], &page), 0);
-    store.setCacheBounds(store.heldCleanBytes() * 30 / 64, PageStore::kHoldBelow);
+    store.setCacheBounds(store.heldCleanBytes() * 30 / 64, PageStore::defaultHoldBelow());
     store.trim();
     for (int i = 0; i < 5; ++i) EXPECT_TRUE(store.holds(leaves[i])) << i;
     for (int i = 6; i < 35; ++i) EXPECT_FALSE(store.holds(leaves[i])) << i;
@@ -290,14 +290,14 @@ TEST(QvnCache, BoundsHoldBetweenOperations) {
         EXPECT_GE(store.held(), PageStore::kKeepAtLeast);
     };
     findSome(256 * 1024, 1000);           // the memory budget binds
-    findSome(PageStore::kCacheBytes, 30); // the number of pages binds
+    findSome(PageStore::defaultCacheBytes(), 30); // the number of pages binds
     findSome(1, 1);                       // only the minimum stays
 
     // With the real bounds a file of a few hundred pages stays whole once read.
-    store.setCacheBounds(PageStore::kCacheBytes, PageStore::kHoldBelow);
+    store.setCacheBounds(PageStore::defaultCacheBytes(), PageStore::defaultHoldBelow());
     for (const std::uint32_t number : pageNumbers(*f)) EXPECT_TRUE(store.holds(number)) << number;
     EXPECT_EQ(store.held(), total);
-    EXPECT_LT(store.heldCleanBytes(), PageStore::kCacheBytes);
+    EXPECT_LT(store.heldCleanBytes(), PageStore::defaultCacheBytes());
 }
 
 TEST(QvnCache, AnotherStationsCommitDropsTheCachedPages) {

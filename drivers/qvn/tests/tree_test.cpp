@@ -293,7 +293,7 @@ TEST(QvnTree, CacheStaysWithinItsCapBetweenOperations) {
         bool found = false;
         ASSERT_EQ(f->find(keyOf(static_cast<int>(random() % 20000)), &e, &found), 0);
         ASSERT_TRUE(found);
-        ASSERT_LT(f->store().held(), PageStore::kHoldBelow);
+        ASSERT_LT(f->store().held(), PageStore::defaultHoldBelow());
     }
     EXPECT_GE(f->store().held(), PageStore::kKeepAtLeast);
 }
@@ -419,7 +419,7 @@ TEST(QvnTree, StepsFromALeafHintSeeEveryChangeBetweenThem) {
 
     // The pages are dropped between two steps (a cache of one byte keeps only the minimum).
     EXPECT_EQ(step(keyOf(300), false), keyOf(300));
-    f->store().setCacheBounds(1, PageStore::kHoldBelow);
+    f->store().setCacheBounds(1, PageStore::defaultHoldBelow());
     ASSERT_EQ(f->beginAccess(false), 0);
     for (int i = 3000; i < 4000; i += 2) {
         bool any = false;
