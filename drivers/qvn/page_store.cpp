@@ -15,7 +15,8 @@ std::size_t PageStore::defaultCacheBytes() {
         const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
         if (pages <= 0 || pageSize <= 0) return kLeast;
         const double eighth = static_cast<double>(pages) * static_cast<double>(pageSize) / 8;
-        return eighth >= static_cast<double>(kMost) ? kMost : std::max(kLeast, static_cast<std::size_t>(eighth));
+        return eighth >= static_cast<double>(kMost) ? kMost
+                                                    : std::max(kLeast, static_cast<std::size_t>(eighth));
     }();
     return bytes;
 }
