@@ -1,6 +1,7 @@
 #include "drivers/qvn/internal/format.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace docket::drivers::qvn {
@@ -160,22 +161,51 @@ void appendCount(std::size_t count, std::string* out) {
     out->push_back(static_cast<char>(count));
 }
 
+namespace {
+
+// The first position from `from` on where four equal bytes begin, or `length`. Every window of
+// eight bytes is compared with the same window one byte on, so each byte of the difference that
+// is zero marks an equal neighbour; three such marks in a row are a run of four. The window moves
+// by six bytes, the starts it can test in full; the last few starts are tested byte by byte.
+std::size_t findRun(const std::uint8_t* data, std::size_t length, std::size_t from) {
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    std::size_t i = from;
+    for (; i + 9 <= length; i += 6) {
+        std::uint64_t here, next;
+        std::memcpy(&here, data + i, 8);
+        std::memcpy(&next, data + i + 1, 8);
+        if constexpr (std::endian::native == std::endian::big) {
+            here = __builtin_bswap64(here);
+            next = __builtin_bswap64(next);
+        }
+        const std::uint64_t diff = here ^ next;
+        // The top bit of each byte that is zero in diff (exact: no borrow crosses the bytes).
+        const std::uint64_t zero = ~(((diff & kLow7) + kLow7) | diff | kLow7);
+        const std::uint64_t starts = zero & (zero >> 8) & (zero >> 16) & 0x0000808080808080ull;
+        if (starts != 0) return i + static_cast<std::size_t>(std::countr_zero(starts)) / 8;
+    }
+    for (; i + 4 <= length; ++i)
+        if (data[i] == data[i + 1] && data[i] == data[i + 2] && data[i] == data[i + 3]) return i;
+    return length;
+}
+
+} // namespace
+
+// The first four equal bytes found from the end of the last run on begin a maximal run (the byte
+// before them differs, or the last run would have taken it), so runs are taken exactly where a
+// byte-by-byte scan of maximal runs takes them.
 void rleCompress(const std::uint8_t* data, std::size_t length, std::string* out) {
     std::size_t literalStart = 0;
-    std::size_t i = 0;
-    while (i < length) {
-        std::size_t run = 1;
-        while (i + run < length && data[i + run] == data[i]) ++run;
-        if (run >= 4) {
-            // The run's first byte closes the literal group; the repeat count covers the rest.
-            appendCount(i + 1 - literalStart, out);
-            out->append(reinterpret_cast<const char*>(data + literalStart), i + 1 - literalStart);
-            appendCount(run - 1, out);
-            i += run;
-            literalStart = i;
-        } else {
-            i += run;
-        }
+    for (;;) {
+        const std::size_t start = findRun(data, length, literalStart);
+        if (start == length) break;
+        std::size_t end = start + 4;
+        while (end < length && data[end] == data[start]) ++end;
+        // The run's first byte closes the literal group; the repeat count covers the rest.
+        appendCount(start + 1 - literalStart, out);
+        out->append(reinterpret_cast<const char*>(data + literalStart), start + 1 - literalStart);
+        appendCount(end - start - 1, out);
+        literalStart = end;
     }
     appendCount(length - literalStart, out);
     out->append(reinterpret_cast<const char*>(data + literalStart), length - literalStart);

@@ -73,6 +73,50 @@ TEST(QvnRunLength, RunsOfThreeStayLiteralRunsOfFourRepeat) {
     EXPECT_EQ(bytesOf(rle(std::string(300, 'z'))), (Bytes{1, 'z', 0xAB, 0x02, 0}));
 }
 
+// The compressor looks for runs eight bytes at a time; what it writes must be what a scan of the
+// maximal runs byte by byte writes, for runs of every length at every place.
+TEST(QvnRunLength, TakesTheRunsAByteByByteScanTakes) {
+    auto reference = [](const std::string& in) {
+        std::string out;
+        std::size_t literalStart = 0, i = 0;
+        while (i < in.size()) {
+            std::size_t run = 1;
+            while (i + run < in.size() && in[i + run] == in[i]) ++run;
+            if (run >= 4) {
+                appendCount(i + 1 - literalStart, &out);
+                out.append(in, literalStart, i + 1 - literalStart);
+                appendCount(run - 1, &out);
+                literalStart = i + run;
+            }
+            i += run;
+        }
+        appendCount(in.size() - literalStart, &out);
+        out.append(in, literalStart, std::string::npos);
+        return out;
+    };
+    std::mt19937 random(11);
+    for (int round = 0; round < 3000; ++round) {
+        std::string in;
+        const std::size_t target = random() % 70;
+        while (in.size() < target) {
+            // Runs of 1 to 9 bytes (3 and 4 are the edge), the same byte as the last run now and
+            // then, so that short runs meet and make longer ones.
+            const char byte = static_cast<char>(random() % 5 == 0 && !in.empty() ? in.back() : random() % 3);
+            in.append(1 + random() % 9, byte);
+        }
+        ASSERT_EQ(bytesOf(rle(in)), bytesOf(reference(in))) << round;
+    }
+    for (std::size_t at = 0; at < 20; ++at) {
+        std::string in;
+        for (std::size_t i = 0; i < at; ++i) in.push_back(static_cast<char>('a' + i % 2));
+        in += "zzzz";
+        for (std::size_t tail = 0; tail < 10; ++tail) {
+            ASSERT_EQ(bytesOf(rle(in)), bytesOf(reference(in))) << at << " " << tail;
+            in.push_back(static_cast<char>('b' + tail % 2));
+        }
+    }
+}
+
 TEST(QvnRunLength, CountsTakeSevenBitsPerByte) {
     std::string out;
     appendCount(127, &out);
