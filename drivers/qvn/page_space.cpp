@@ -10,6 +10,8 @@ namespace docket::drivers::qvn {
 
 namespace {
 constexpr std::uint32_t kRoomAhead = 64; // see allocate
+constexpr std::uint32_t kGapPagesKept = 2;  // see closeGaps
+constexpr std::uint32_t kGapShare = 16;
 } // namespace
 
 std::uint32_t PageStore::lowerLimit(int c) const {
@@ -80,9 +82,8 @@ int PageStore::shiftUp(int k, std::uint32_t atLeast) {
     return 0;
 }
 
-// Gaps are closed at every flush, so the ranges below are packed already; a page therefore opens
-// space below its range only when the gap right below is large enough, and otherwise grows the
-// range at its end.
+// A page opens space below its range when the gap right below is large enough (the gaps that
+// closeGaps keeps are such room), and otherwise grows the range at its end.
 //
 // Growing a range at its end shifts the ranges above it. A long range shifts by moving as many of
 // its pages as the shift needs, but a range of few pages moves whole, and the larger classes of a
@@ -127,6 +128,12 @@ int PageStore::freePlace(int c, std::uint32_t number) {
     return 0;
 }
 
+// A gap below a range of at most two of its pages, or a sixteenth of its pages, stays: a commit of
+// one record moves a few leaves up a class each, and the place each leaves in its old range is
+// the room the next one of the class above grows into. Closing every gap at every commit made
+// each such leaf shift every larger range again at the next commit: 37 page writes a durable add
+// of a memo against 30 now, for 1% more file. The file format takes gaps between ranges as free
+// space, so this is our choice, not a rule of the file.
 int PageStore::closeGaps() {
     grown_.fill(0);
     auto& first = header_.first;
@@ -135,17 +142,19 @@ int PageStore::closeGaps() {
         const std::uint32_t low = lowerLimit(c);
         if (first[c] < low || end[c] < first[c]) return internalFault(1781);
         const std::uint32_t count = (end[c] - first[c]) / c;
+        const std::uint32_t keep = static_cast<std::uint32_t>(c) * std::max(kGapPagesKept, count / kGapShare);
+        const std::uint32_t gap = first[c] - low;
         if (count == 0) {
             first[c] = end[c] = low;
+        } else if (gap <= keep) {
+            continue;
         } else if (count == 1) {
-            if (first[c] > low) {
-                const int rc = movePage(first[c], low);
-                if (rc != 0) return rc;
-                first[c] = low;
-                end[c] = low + c;
-            }
+            const int rc = movePage(first[c], low);
+            if (rc != 0) return rc;
+            first[c] = low;
+            end[c] = low + c;
         } else {
-            while (first[c] - low >= static_cast<std::uint32_t>(c)) {
+            while (first[c] - low >= static_cast<std::uint32_t>(c) && first[c] - low > keep) {
                 const int rc = movePage(end[c] - c, first[c] - c);
                 if (rc != 0) return rc;
                 first[c] -= c;

@@ -177,7 +177,8 @@ public:
     int release(const std::vector<Page*>& pages);
     // Gives a page a place of another class.
     int relocate(Page* page, int pageClass);
-    // Moves ranges down over the gaps between them, from class 2 upwards.
+    // Moves ranges down over the gaps between them, from class 2 upwards, leaving small gaps as
+    // room to grow (see page_space.cpp).
     int closeGaps();
 
     // The changed pages in the order of their numbers.
