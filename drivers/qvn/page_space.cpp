@@ -10,7 +10,7 @@ namespace docket::drivers::qvn {
 
 namespace {
 constexpr std::uint32_t kRoomAhead = 64; // see allocate
-constexpr std::uint32_t kGapPagesKept = 2;  // see closeGaps
+constexpr std::uint32_t kGapPagesKept = 2; // see closeGaps
 constexpr std::uint32_t kGapShare = 16;
 } // namespace
 
