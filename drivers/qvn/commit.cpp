@@ -239,9 +239,15 @@ int QvnFile::flushChanges() {
         EncodedPage& encoded = images[page];
         if ((rc = encodePage(page->level, page->entries, page->children, page->number, &encoded)) != 0)
             return internalFault(rc);
-        if (encoded.pageClass != page->pageClass && (rc = store_.relocate(page, encoded.pageClass)) != 0)
+        if (page->placed() && encoded.pageClass != page->pageClass &&
+            (rc = store_.relocate(page, encoded.pageClass)) != 0)
             return rc;
     }
+    rc = store_.placeNewPages([&images](const Page* page) {
+        const auto it = images.find(page);
+        return it != images.end() ? it->second.pageClass : 0;
+    });
+    if (rc != 0) return rc;
     if ((rc = store_.closeGaps()) != 0) return rc;
 
     // Every image final. A page goes to the log when it lies in the committed page space, or in

@@ -2,6 +2,7 @@
 // the ranges are ordered by class and do not overlap; gaps between them are free. An empty range
 // keeps a position too (first == end), so that the order holds for every class.
 #include <algorithm>
+#include <functional>
 
 #include "drivers/qvn/internal/fault.h"
 #include "drivers/qvn/internal/page_store.h"
@@ -111,6 +112,65 @@ int PageStore::allocate(int c, std::uint32_t* number) {
     ++grown_[c];
     *number = end[c];
     end[c] += c;
+    return 0;
+}
+
+// The new pages are placed class by class, from the smallest up, each class's at the end of its
+// range in one run: the room is made by one shift of the ranges above, and a range once given its
+// new pages is not moved again (only larger ones are shifted after it). Into an empty file, a
+// bulk add of any size so moves no page at all; placing each page when it was made, in a class
+// guessed before its size was known, moved three pages for every record of a bulk add.
+int PageStore::placeNewPages(const std::function<int(const Page*)>& classOf) {
+    std::vector<std::pair<int, Page*>> fresh;
+    for (Page* page = dirtyList_.head; page != nullptr; page = page->next_)
+        if (!page->placed()) fresh.emplace_back(classOf(page), page);
+    std::sort(fresh.begin(), fresh.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : a.second->number < b.second->number;
+    });
+    auto& first = header_.first;
+    auto& end = header_.end;
+    // Pass 1: room at the end of each class's range.
+    std::vector<std::uint32_t> places(fresh.size());
+    for (std::size_t i = 0; i < fresh.size();) {
+        const int c = fresh[i].first;
+        if (c < 1 || c > kMaxClass) return internalFault(1678);
+        std::size_t n = 0;
+        while (i + n < fresh.size() && fresh[i + n].first == c) ++n;
+        if (first[c] == end[c] && first[c] < lowerLimit(c)) first[c] = end[c] = lowerLimit(c);
+        const std::uint64_t need = end[c] + std::uint64_t{n} * static_cast<std::uint32_t>(c);
+        if (need >= kFirstUnplaced) return internalFault(1781);
+        if (c < kMaxClass && upperLimit(c) < need) {
+            const int rc = shiftUp(c + 1, static_cast<std::uint32_t>(need));
+            if (rc != 0) return rc;
+        }
+        for (std::size_t j = 0; j < n; ++j) places[i + j] = end[c] + static_cast<std::uint32_t>(j * c);
+        end[c] = static_cast<std::uint32_t>(need);
+        i += n;
+    }
+    // Pass 2: the pages take their places; the references to their old numbers are all in pages
+    // changed since the last commit (a page refers to a new page only after a change), or in the
+    // header's root.
+    constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    std::vector<std::uint32_t> placeOf(nextUnplaced_ - kFirstUnplaced, kNone);
+    for (std::size_t i = 0; i < fresh.size(); ++i) {
+        std::unique_ptr<Page> page = take(fresh[i].second->number);
+        placeOf[page->number - kFirstUnplaced] = places[i];
+        page->number = places[i];
+        page->pageClass = fresh[i].first;
+        insert(std::move(page));
+    }
+    auto placeFor = [&](std::uint32_t* number) {
+        if (*number < kFirstUnplaced) return true;
+        const std::uint32_t i = *number - kFirstUnplaced;
+        if (i >= placeOf.size() || placeOf[i] == kNone) return false;
+        *number = placeOf[i];
+        return true;
+    };
+    for (Page* page = dirtyList_.head; page != nullptr; page = page->next_)
+        for (std::uint32_t& child : page->children)
+            if (!placeFor(&child)) return internalFault(1781);
+    if (!placeFor(&header_.root)) return internalFault(1781);
+    nextUnplaced_ = kFirstUnplaced;
     return 0;
 }
 

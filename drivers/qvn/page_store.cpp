@@ -276,11 +276,11 @@ int PageStore::load(std::uint32_t number, Page** out) {
 
 int PageStore::create(std::uint8_t level, int pageClass, Page** out) {
     *out = nullptr;
-    std::uint32_t number = 0;
-    const int rc = allocate(pageClass, &number);
-    if (rc != 0) return rc;
+    // A new page gets its place at the commit, when its size is known (see placeNewPages); until
+    // then it has a number past any place in a file.
+    if (nextUnplaced_ == 0xFFFFFFFFu) return internalFault(1781);
     auto page = std::make_unique<Page>();
-    page->number = number;
+    page->number = nextUnplaced_++;
     page->pageClass = pageClass;
     page->level = level;
     page->dirty_ = true;
@@ -300,8 +300,9 @@ void PageStore::touch(Page* page) {
 
 int PageStore::release(const std::vector<Page*>& pages) {
     std::vector<std::pair<int, std::uint32_t>> places;
-    for (Page* page : pages) places.emplace_back(page->pageClass, page->number);
-    for (const auto& [pageClass, number] : places) take(number);
+    for (Page* page : pages)
+        if (page->placed()) places.emplace_back(page->pageClass, page->number);
+    for (Page* page : pages) take(page->number);
     // Within a class the highest places go first, so a freed place is never filled from another
     // freed one.
     std::sort(places.begin(), places.end(), [](const auto& a, const auto& b) {
@@ -358,6 +359,7 @@ void PageStore::markAllClean() {
 
 void PageStore::dropAll() {
     ++generation_;
+    nextUnplaced_ = kFirstUnplaced;
     grown_.fill(0);
     pages_.clear();
     interior_ = probation_ = protected_ = {};

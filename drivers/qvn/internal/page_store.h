@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -18,6 +19,10 @@
 #include "drivers/qvn/internal/format.h"
 
 namespace docket::drivers::qvn {
+
+// The numbers of pages made since the last commit, which have no place yet: past every place that
+// a file's 32-bit addresses can reach, so they never meet a real one.
+inline constexpr std::uint32_t kFirstUnplaced = 0x80000000u;
 
 // A page in memory. A page read from the file keeps its entries as they were decoded, back to
 // back in one buffer (`flat`, described by `spans`), so that reading a page allocates nothing per
@@ -34,6 +39,8 @@ struct Page {
     std::vector<EntrySpan> spans; // while isFlat()
 
     bool isFlat() const { return flat_; }
+    // False for a page made since the last commit: it gets its place at the commit.
+    bool placed() const { return number < kFirstUnplaced; }
     std::size_t size() const { return flat_ ? spans.size() : entries.size(); }
     bool empty() const { return size() == 0; }
     std::string_view bytesAt(std::size_t i) const {
@@ -158,7 +165,7 @@ public:
 
     FileHeader& header() { return header_; }
     void setLocator(ParentLocator* locator) { locator_ = locator; }
-    bool hasPages() const { return hasPageSpace(header_); }
+    bool hasPages() const { return hasPageSpace(header_) || header_.root >= kFirstUnplaced; }
 
     // While a commit log is being read through, pages come from their log position.
     void setLogMap(std::map<std::uint32_t, std::uint64_t> map) { logMap_ = std::move(map); }
@@ -168,15 +175,19 @@ public:
     // Pages handed out stay valid until the next trim(), dropAll() or release() of that page:
     // loading never drops a page.
     int load(std::uint32_t number, Page** page);
-    // A new, changed page of `level` in a place of `pageClass`.
+    // A new, changed page of `level`, without a place until placeNewPages (`pageClass` is a guess
+    // of its size).
     int create(std::uint8_t level, int pageClass, Page** page);
     // Marks a page changed; it stays held until the commit writes it or the changes are dropped.
     void touch(Page* page);
     // Frees the places of pages that are no longer referred to (a whole subtree may go at once:
     // no page of the set is moved into a place that another one frees).
     int release(const std::vector<Page*>& pages);
-    // Gives a page a place of another class.
+    // Gives a placed page a place of another class.
     int relocate(Page* page, int pageClass);
+    // Gives every page made since the last commit a place, of the class that `classOf` says its
+    // image needs, and puts the places into the references to them.
+    int placeNewPages(const std::function<int(const Page*)>& classOf);
     // Moves ranges down over the gaps between them, from class 2 upwards, leaving small gaps as
     // room to grow (see page_space.cpp).
     int closeGaps();
@@ -233,6 +244,7 @@ private:
     // Pages given a place at the end of their class's range since the last commit, per class
     // (see allocate).
     std::array<std::uint32_t, kMaxClass + 1> grown_{};
+    std::uint32_t nextUnplaced_ = kFirstUnplaced;
     ParentLocator* locator_ = nullptr;
     std::map<std::uint32_t, std::uint64_t> logMap_;
     PageIndex pages_; // every held page
