@@ -261,7 +261,9 @@ int PageStore::load(std::uint32_t number, Page** out) {
         *out = page;
         return 0;
     }
-    const int pageClass = classOfNumber(header_, number);
+    // A number past every place a file can reach (one of a new page's, which is always held) is
+    // not read from the file either.
+    const int pageClass = number < kFirstUnplaced ? classOfNumber(header_, number) : 0;
     if (pageClass == 0) return internalFault(1735);
     std::unique_ptr<Page> page = newPage();
     const int rc = readPage(number, pageClass, page.get());
