@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <mutex>
 
 #include <unistd.h>
 
@@ -27,6 +28,17 @@ namespace {
 // the trim at its end drops again: the spares cover that, so that the next run decodes into
 // buffers that are there already.
 constexpr std::size_t kSpares = 256;
+
+// Pages of the stores given up in this process (files closed), for the next store made: opening a
+// file anew, as a window opens its table, then reads its first pages into buffers that are there
+// already instead of allocating four or five for each, and closing it frees none. Never destroyed,
+// so that a store given up while the process ends finds it still there.
+constexpr std::size_t kPooledPages = 256;
+std::mutex poolMutex;
+std::vector<std::unique_ptr<Page>>& pagePool() {
+    static auto* pages = new std::vector<std::unique_ptr<Page>>();
+    return *pages;
+}
 
 // What a decoded page costs in memory, roughly: the page, its index slots, its vectors and, for
 // a changed page, the entries' bytes that do not fit into the strings themselves.
@@ -149,6 +161,12 @@ std::unique_ptr<Page> PageIndex::take(std::uint32_t number) {
     return page;
 }
 
+void PageIndex::drainInto(std::vector<std::unique_ptr<Page>>* out) {
+    for (Slot& slot : slots_)
+        if (slot.page != nullptr) out->push_back(std::move(slot.page));
+    clear();
+}
+
 void PageIndex::clear() {
     slots_.clear();
     slots_.shrink_to_fit();
@@ -210,7 +228,28 @@ std::unique_ptr<Page> PageStore::take(std::uint32_t number) {
     return page;
 }
 
+PageStore::~PageStore() {
+    std::vector<std::unique_ptr<Page>> pages = std::move(spare_);
+    pages_.drainInto(&pages);
+    std::lock_guard lock(poolMutex);
+    std::vector<std::unique_ptr<Page>>& pool = pagePool();
+    for (std::unique_ptr<Page>& page : pages) {
+        if (pool.size() >= kPooledPages) break;
+        std::vector<Entry>().swap(page->entries); // a changed page's entries are not worth keeping
+        pool.push_back(std::move(page));
+    }
+}
+
 std::unique_ptr<Page> PageStore::newPage() {
+    if (spare_.empty()) {
+        // A few at a time, so that the lock is taken once for many pages.
+        std::lock_guard lock(poolMutex);
+        std::vector<std::unique_ptr<Page>>& pool = pagePool();
+        for (std::size_t n = 0; n < 32 && !pool.empty(); ++n) {
+            spare_.push_back(std::move(pool.back()));
+            pool.pop_back();
+        }
+    }
     if (spare_.empty()) return std::make_unique<Page>();
     std::unique_ptr<Page> page = std::move(spare_.back());
     spare_.pop_back();
@@ -331,10 +370,16 @@ int PageStore::relocate(Page* page, int pageClass) {
 }
 
 std::vector<Page*> PageStore::changedPages() const {
+    // Sorted with their numbers beside them: a comparison that reached into each page would miss
+    // the processor's cache on every one of a large change's pages.
+    std::vector<std::pair<std::uint32_t, Page*>> numbered;
+    numbered.reserve(dirtyCount_);
+    for (Page* page = dirtyList_.head; page != nullptr; page = page->next_) numbered.emplace_back(page->number, page);
+    std::sort(numbered.begin(), numbered.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<Page*> pages;
-    pages.reserve(dirtyCount_);
-    for (Page* page = dirtyList_.head; page != nullptr; page = page->next_) pages.push_back(page);
-    std::sort(pages.begin(), pages.end(), [](const Page* a, const Page* b) { return a->number < b->number; });
+    pages.reserve(numbered.size());
+    for (const auto& [number, page] : numbered) pages.push_back(page);
     return pages;
 }
 
@@ -363,7 +408,14 @@ void PageStore::dropAll() {
     ++generation_;
     nextUnplaced_ = kFirstUnplaced;
     grown_.fill(0);
-    pages_.clear();
+    // The pages are read again soon (another station's commit dropped them): some stay as spares.
+    std::vector<std::unique_ptr<Page>> pages;
+    pages_.drainInto(&pages);
+    for (std::unique_ptr<Page>& page : pages) {
+        if (spare_.size() >= kSpares) break;
+        std::vector<Entry>().swap(page->entries);
+        spare_.push_back(std::move(page));
+    }
     interior_ = probation_ = protected_ = {};
     dirtyList_ = {};
     cleanCount_ = cleanBytes_ = interiorBytes_ = protectedBytes_ = dirtyCount_ = 0;

@@ -117,6 +117,8 @@ public:
     void insert(std::unique_ptr<Page> page);
     std::unique_ptr<Page> take(std::uint32_t number);
     void clear();
+    // Moves every page to `out` and empties the index.
+    void drainInto(std::vector<std::unique_ptr<Page>>* out);
     std::size_t size() const { return count_; }
 
 private:
@@ -160,6 +162,8 @@ public:
     static std::size_t defaultHoldBelow() { return defaultCacheBytes() / 2048; }
 
     explicit PageStore(BlockIo& io) : io_(io) {}
+    // Leaves some of its pages to the next store made in this process (see newPage).
+    ~PageStore();
     PageStore(const PageStore&) = delete;
     PageStore& operator=(const PageStore&) = delete;
 
