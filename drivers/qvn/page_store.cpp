@@ -374,7 +374,8 @@ std::vector<Page*> PageStore::changedPages() const {
     // the processor's cache on every one of a large change's pages.
     std::vector<std::pair<std::uint32_t, Page*>> numbered;
     numbered.reserve(dirtyCount_);
-    for (Page* page = dirtyList_.head; page != nullptr; page = page->next_) numbered.emplace_back(page->number, page);
+    for (Page* page = dirtyList_.head; page != nullptr; page = page->next_)
+        numbered.emplace_back(page->number, page);
     std::sort(numbered.begin(), numbered.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<Page*> pages;
