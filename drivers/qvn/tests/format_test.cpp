@@ -144,12 +144,28 @@ TEST(QvnRunLength, ExpandsAndRefusesOverruns) {
         const int n = static_cast<int>(random() % 600);
         for (int i = 0; i < n; ++i) in.push_back(static_cast<char>(random() % 3 == 0 ? 0 : random() % 4));
         const std::string packed = rle(in);
-        std::vector<std::uint8_t> out(in.size());
+        // Guard bytes behind the output: nothing is written past its end.
+        std::vector<std::uint8_t> out(in.size() + 16, '#');
         ASSERT_EQ(rleExpand(reinterpret_cast<const std::uint8_t*>(packed.data()), packed.size(), out.data(),
-                            out.size()),
+                            in.size()),
                   0);
-        EXPECT_EQ(std::string(out.begin(), out.end()), in);
+        EXPECT_EQ(std::string(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(in.size())), in);
+        EXPECT_EQ(std::string(out.begin() + static_cast<std::ptrdiff_t>(in.size()), out.end()), std::string(16, '#'));
     }
+    // Empty groups keep much input left while the output is nearly full (no compressor writes
+    // them, but a damaged page may hold them): nothing is written past the output.
+    Bytes padded{1, 'a', 0};
+    for (int i = 0; i < 12; ++i) padded.insert(padded.end(), {0, 0});
+    padded.insert(padded.end(), {9, 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j'});
+    std::vector<std::uint8_t> guarded(10 + 16, '#');
+    ASSERT_EQ(rleExpand(padded.data(), padded.size(), guarded.data(), 10), 0);
+    EXPECT_EQ(std::string(guarded.begin(), guarded.end()), "abcdefghij" + std::string(16, '#'));
+    // A short repeat near the end likewise.
+    const Bytes nearEnd{1, 'a', 2, 9, 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j'};
+    guarded.assign(12 + 16, '#');
+    ASSERT_EQ(rleExpand(nearEnd.data(), nearEnd.size(), guarded.data(), 12), 0);
+    EXPECT_EQ(std::string(guarded.begin(), guarded.end()), "aaabcdefghij" + std::string(16, '#'));
+
     std::uint8_t out[3];
     const Bytes literalOverrun{5, 'a', 'b', 'c', 'd', 'e'};
     EXPECT_EQ(rleExpand(literalOverrun.data(), literalOverrun.size(), out, 3), 522);
