@@ -150,7 +150,8 @@ TEST(QvnRunLength, ExpandsAndRefusesOverruns) {
                             in.size()),
                   0);
         EXPECT_EQ(std::string(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(in.size())), in);
-        EXPECT_EQ(std::string(out.begin() + static_cast<std::ptrdiff_t>(in.size()), out.end()), std::string(16, '#'));
+        EXPECT_EQ(std::string(out.begin() + static_cast<std::ptrdiff_t>(in.size()), out.end()),
+                  std::string(16, '#'));
     }
     // Empty groups keep much input left while the output is nearly full (no compressor writes
     // them, but a damaged page may hold them): nothing is written past the output.
