@@ -34,7 +34,8 @@ public:
     }
     int flush() {
         if (buffer_.empty()) return 0;
-        const int rc = io_.write(start_, reinterpret_cast<const std::uint8_t*>(buffer_.data()), buffer_.size());
+        const int rc =
+            io_.write(start_, reinterpret_cast<const std::uint8_t*>(buffer_.data()), buffer_.size());
         buffer_.clear();
         return rc;
     }
@@ -321,7 +322,8 @@ int QvnFile::flushChanges() {
             encoded = std::move(kept->second);
             setPageNumbers(page->number, page->level != 0 ? page->children.data() : nullptr, page->size(),
                            &encoded);
-        } else if ((rc = encodePage(page->level, page->entries, page->children, page->number, &encoded)) != 0) {
+        } else if ((rc = encodePage(page->level, page->entries, page->children, page->number, &encoded)) !=
+                   0) {
             // A page that only phase 0 changed (one it moved, or the parent of one), or one whose
             // image was not kept.
             return internalFault(rc);
