@@ -261,11 +261,10 @@ int QvnFile::flushChanges() {
     // Phase 0: every changed page gets a place of the class that its image needs. Moving pages
     // changes only page and child numbers, which do not change any page's size, so one pass over
     // the pages changed so far is enough. The images are kept for phase 1 (the numbers are all
-    // that moving can change in them, and those are patched there), up to kImagesKept bytes: a
+    // that moving can change in them, and those are patched there), up to imagesKept_ bytes: a
     // bulk add of a million records would otherwise hold its whole file encoded in memory at
     // once, and the memory the system had to find for it took a quarter of the add's time. The
     // pages beyond are encoded again in phase 1.
-    constexpr std::size_t kImagesKept = std::size_t{64} << 20;
     std::unordered_map<const Page*, EncodedPage> images;
     images.reserve(store_.changedCount());
     std::size_t imageBytes = 0;
@@ -277,7 +276,7 @@ int QvnFile::flushChanges() {
             (rc = store_.relocate(page, encoded.pageClass)) != 0)
             return rc;
         imageBytes += encoded.bytes.size();
-        if (imageBytes > kImagesKept) std::string().swap(encoded.bytes);
+        if (imageBytes > imagesKept_) std::string().swap(encoded.bytes);
     }
     rc = store_.placeNewPages([&images](const Page* page) {
         const auto it = images.find(page);

@@ -136,6 +136,11 @@ public:
 
     void setTransactionCheck(TransactionCheck check) { transactionCheck_ = std::move(check); }
 
+    // A commit keeps the images it made while placing the pages up to this many bytes and makes
+    // the others again as it writes them (see flushChanges). Another bound only for tests.
+    static constexpr std::size_t kImagesKept = std::size_t{64} << 20;
+    void setImagesKept(std::size_t bytes) { imagesKept_ = bytes; }
+
 private:
     QvnFile() : store_(io_), tree_(store_) {}
     int openFile(const std::string& path, unsigned accessWord, const std::string& password);
@@ -176,6 +181,7 @@ private:
         std::string bytes;
     };
     std::vector<PendingWrite> pendingInPlace_; // between the phases of a commit
+    std::size_t imagesKept_ = kImagesKept;
     std::uint32_t pendingLogStart_ = 0, pendingLogEnd_ = 0;
     // The header at offset 0 points at the log of this station's last commit, whose pages are
     // already written in place (not yet flushed); committed_ is the header in that log.

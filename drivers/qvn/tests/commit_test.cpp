@@ -298,6 +298,43 @@ TEST(QvnCommit, AFailedWriteLeavesTheCommittedState) {
     EXPECT_EQ(readAll(*ro), (Model{{"a", "1"}}));
 }
 
+// A large commit writes pages that lie next to each other in one write, and makes again, as it
+// writes them, the images it did not keep while placing the pages: the file reads back whole and
+// sound after a first commit of new pages and a second that changes committed ones through the log.
+TEST(QvnCommit, ImagesMadeAgainAndPagesWrittenTogetherMakeTheSameFile) {
+    ScratchDir dir;
+    const std::string path = dir.file("images.QVN");
+    std::unique_ptr<QvnFile> f;
+    ASSERT_EQ(QvnFile::openPrivate(path, kReadWriteShared, {}, &f), 0);
+    f->setImagesKept(0);
+    Model model;
+    bool existed = false;
+    ASSERT_EQ(f->beginAccess(true), 0);
+    for (int i = 0; i < 3000; ++i) {
+        const std::string key = "k" + std::to_string(100000 + i);
+        model[key] = std::string(100 + i % 200, static_cast<char>('a' + i % 26));
+        ASSERT_EQ(f->replace(makeEntry(key, model[key]), &existed), 0);
+    }
+    const long pages = static_cast<long>(f->store().changedCount());
+    resetIoEventCount();
+    ASSERT_EQ(f->flush(), 0);
+    // Every page is new and placed class by class: one write for a run of neighbours.
+    EXPECT_LT(ioEventCount(), pages / 4) << pages << " pages";
+    for (int i = 0; i < 3000; i += 7) {
+        const std::string key = "k" + std::to_string(100000 + i);
+        model[key] = std::string(50 + i % 300, 'z');
+        ASSERT_EQ(f->replace(makeEntry(key, model[key]), &existed), 0);
+    }
+    ASSERT_EQ(f->flush(), 0);
+    f->endAccess();
+    f.reset();
+    std::unique_ptr<QvnFile> back;
+    ASSERT_EQ(QvnFile::openPrivate(path, kReadOnlyShared, {}, &back), 0);
+    EXPECT_EQ(readAll(*back), model);
+    back.reset();
+    for (const auto& problem : examineFile(path, {}).problems) ADD_FAILURE() << problem;
+}
+
 FileHeader headerOnDisk(const std::string& path) {
     FileHeader header;
     const std::string bytes = readBytes(path);
