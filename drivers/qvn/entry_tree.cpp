@@ -67,6 +67,8 @@ int EntryTree::root(Page** page) {
 
 int EntryTree::child(Page* parent, std::size_t index, Page** out) {
     if (parent->level == 0 || index >= parent->children.size()) return internalFault(1894);
+    // A page as read from the file cannot refer to a page made since the last commit.
+    if (parent->children[index] >= kFirstUnplaced && !parent->dirty()) return internalFault(1735);
     const int rc = store_.load(parent->children[index], out);
     if (rc != 0) return rc;
     if ((*out)->level + 1 != parent->level) return internalFault(1894);
@@ -618,8 +620,9 @@ int EntryCursor::next() {
 
 int EntryCursor::setData(std::string_view data) {
     if (!valid_) return 0;
-    if (changes_ != tree_.changes_) {
-        // The tree changed under the cursor: its entry is found again by key first.
+    if (changes_ != tree_.changes_ || generation_ != tree_.store_.generation()) {
+        // The tree changed under the cursor, or its page may have been given up: its entry is
+        // found again by key first.
         const std::string at = key_;
         if (int rc = seek(at, false)) return rc;
         if (!valid_ || key_ != at) return internalFault(1602);

@@ -298,15 +298,12 @@ TEST(QvnCommit, AFailedWriteLeavesTheCommittedState) {
     EXPECT_EQ(readAll(*ro), (Model{{"a", "1"}}));
 }
 
-// A large commit writes pages that lie next to each other in one write, and makes again, as it
-// writes them, the images it did not keep while placing the pages: the file reads back whole and
-// sound after a first commit of new pages and a second that changes committed ones through the log.
-TEST(QvnCommit, ImagesMadeAgainAndPagesWrittenTogetherMakeTheSameFile) {
+void imagesMadeAgain(std::size_t kept) {
     ScratchDir dir;
     const std::string path = dir.file("images.QVN");
     std::unique_ptr<QvnFile> f;
     ASSERT_EQ(QvnFile::openPrivate(path, kReadWriteShared, {}, &f), 0);
-    f->setImagesKept(0);
+    f->setImagesKept(kept);
     Model model;
     bool existed = false;
     ASSERT_EQ(f->beginAccess(true), 0);
@@ -333,6 +330,17 @@ TEST(QvnCommit, ImagesMadeAgainAndPagesWrittenTogetherMakeTheSameFile) {
     EXPECT_EQ(readAll(*back), model);
     back.reset();
     for (const auto& problem : examineFile(path, {}).problems) ADD_FAILURE() << problem;
+}
+
+// A large commit writes pages that lie next to each other in one write, and makes again, as it
+// writes them, the images it did not keep while placing the pages: the file reads back whole and
+// sound after a first commit of new pages and a second that changes committed ones through the log.
+TEST(QvnCommit, ImagesMadeAgainAndPagesWrittenTogetherMakeTheSameFile) {
+    // No image kept, and some kept while the others are made again.
+    for (const std::size_t kept : {std::size_t{0}, std::size_t{200000}}) {
+        SCOPED_TRACE(kept);
+        imagesMadeAgain(kept);
+    }
 }
 
 FileHeader headerOnDisk(const std::string& path) {

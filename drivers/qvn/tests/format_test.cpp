@@ -100,11 +100,19 @@ TEST(QvnRunLength, TakesTheRunsAByteByByteScanTakes) {
         const std::size_t target = random() % 70;
         while (in.size() < target) {
             // Runs of 1 to 9 bytes (3 and 4 are the edge), the same byte as the last run now and
-            // then, so that short runs meet and make longer ones.
-            const char byte = static_cast<char>(random() % 5 == 0 && !in.empty() ? in.back() : random() % 3);
+            // then, so that short runs meet and make longer ones; bytes with the top bit set and
+            // neighbours that differ in it alone too.
+            static constexpr char kBytes[] = {0, 1, 2, '\x7F', '\x80', '\x81', '\xFF'};
+            const char byte = random() % 5 == 0 && !in.empty() ? in.back() : kBytes[random() % sizeof kBytes];
             in.append(1 + random() % 9, byte);
         }
         ASSERT_EQ(bytesOf(rle(in)), bytesOf(reference(in))) << round;
+    }
+    // Neighbours that differ only in their top bit are not equal.
+    for (const char* pair : {"\x00\x80", "\x01\x81", "\x7F\xFF"}) {
+        std::string in;
+        for (int i = 0; i < 24; ++i) in.push_back(pair[i % 2]);
+        ASSERT_EQ(bytesOf(rle(in)), bytesOf(reference(in)));
     }
     for (std::size_t at = 0; at < 20; ++at) {
         std::string in;

@@ -219,6 +219,31 @@ TEST(QvnPageSpace, CommitsOfOnePageMovingUpAClassShiftLittle) {
     for (int c = 2; c <= 15; ++c) EXPECT_GE(h.first[c], h.end[c - 1]) << "class " << c;
 }
 
+// A closed file leaves its pages to the next one opened, which decodes its own pages into them.
+TEST(QvnCache, AFileOpenedAfterAnotherClosedReadsItsOwnPages) {
+    ScratchDir dir;
+    Model first, second;
+    filledFile(dir.file("first.QVN"), 2000, 120, &first).reset();
+    filledFile(dir.file("second.QVN"), 1500, 40, &second).reset();
+    for (int round = 0; round < 3; ++round) {
+        for (const auto& [name, model] : {std::pair{"first.QVN", &first}, std::pair{"second.QVN", &second}}) {
+            auto f = openFile(dir.file(name));
+            EXPECT_EQ(readAll(*f), *model) << name << " round " << round;
+        }
+    }
+}
+
+// A number past every place is a new page's: one not held is not read from the file.
+TEST(QvnCache, ANumberPastEveryPlaceIsNeverRead) {
+    BlockIo io;
+    PageStore store(io);
+    FaultRecorder faults;
+    Page* page = nullptr;
+    EXPECT_EQ(store.load(kFirstUnplaced + 3, &page), 36);
+    EXPECT_EQ(page, nullptr);
+    EXPECT_EQ(faults.messages.size(), 1u);
+}
+
 TEST(QvnCache, ChangedPagesAreListedInOrderAndNeverDropped) {
     ScratchDir dir;
     const std::string path = dir.file("dirty.QVN");
