@@ -111,13 +111,18 @@ void expectPacked(PageStore& store, int classes) {
     }
 }
 
+// A page store without a file, whose moves are counted.
+class QvnPageSpace : public ::testing::Test {
+protected:
+    QvnPageSpace() { store.setLocator(&counter); }
+    BlockIo io;
+    PageStore store{io};
+    MoveCounter counter;
+};
+
 // New pages get their places at the commit, a class at a time: the ranges above a class are
 // shifted once for all of its new pages, and no range is moved after it got its new pages.
-TEST(QvnPageSpace, NewPagesArePlacedAtTheCommitAClassAtATime) {
-    BlockIo io;
-    PageStore store(io);
-    MoveCounter counter;
-    store.setLocator(&counter);
+TEST_F(QvnPageSpace, NewPagesArePlacedAtTheCommitAClassAtATime) {
     fillClasses(store);
     counter.moves = 0;
     for (int i = 0; i < 300; ++i) {
@@ -135,11 +140,7 @@ TEST(QvnPageSpace, NewPagesArePlacedAtTheCommitAClassAtATime) {
 }
 
 // The references to a new page (its parent's child number, the header's root) are given its place.
-TEST(QvnPageSpace, PlacingNewPagesPutsTheirPlacesIntoTheirParents) {
-    BlockIo io;
-    PageStore store(io);
-    MoveCounter counter;
-    store.setLocator(&counter);
+TEST_F(QvnPageSpace, PlacingNewPagesPutsTheirPlacesIntoTheirParents) {
     fillClasses(store);
     Page* root = nullptr;
     Page* left = nullptr;
@@ -173,11 +174,7 @@ TEST(QvnPageSpace, PlacingNewPagesPutsTheirPlacesIntoTheirParents) {
 
 // A run of placed pages moving up into one class in one commit (a large change growing its
 // leaves) shifts the eleven larger classes' ranges of few pages now and then, not for every page.
-TEST(QvnPageSpace, ARunOfPagesMovingIntoAClassShiftsTheLargerClassesRarely) {
-    BlockIo io;
-    PageStore store(io);
-    MoveCounter counter;
-    store.setLocator(&counter);
+TEST_F(QvnPageSpace, ARunOfPagesMovingIntoAClassShiftsTheLargerClassesRarely) {
     std::vector<Page*> small;
     fillClasses(store);
     for (int i = 0; i < 300; ++i) {
@@ -199,11 +196,7 @@ TEST(QvnPageSpace, ARunOfPagesMovingIntoAClassShiftsTheLargerClassesRarely) {
 // One page a commit changing class, as a durable add's leaves do: the gap its old place leaves is
 // kept for the class above to grow into, instead of being closed at the commit and opened again
 // by shifting every larger range at the next one.
-TEST(QvnPageSpace, CommitsOfOnePageMovingUpAClassShiftLittle) {
-    BlockIo io;
-    PageStore store(io);
-    MoveCounter counter;
-    store.setLocator(&counter);
+TEST_F(QvnPageSpace, CommitsOfOnePageMovingUpAClassShiftLittle) {
     std::vector<Page*> small;
     fillClasses(store, &small);
     counter.moves = 0;
