@@ -40,6 +40,17 @@ std::vector<std::unique_ptr<Page>>& pagePool() {
     return *pages;
 }
 
+// Moves pages from `pages` to `into` while it holds fewer than `bound`, without a changed page's
+// entries (not worth keeping); the pages left in `pages` go with it.
+void keepUpTo(std::vector<std::unique_ptr<Page>>& pages, std::vector<std::unique_ptr<Page>>* into,
+              std::size_t bound) {
+    for (std::unique_ptr<Page>& page : pages) {
+        if (into->size() >= bound) break;
+        std::vector<Entry>().swap(page->entries);
+        into->push_back(std::move(page));
+    }
+}
+
 // What a decoded page costs in memory, roughly: the page, its index slots, its vectors and, for
 // a changed page, the entries' bytes that do not fit into the strings themselves.
 std::size_t memoryOf(const Page& page) {
@@ -232,12 +243,7 @@ PageStore::~PageStore() {
     std::vector<std::unique_ptr<Page>> pages = std::move(spare_);
     pages_.drainInto(&pages);
     std::lock_guard lock(poolMutex);
-    std::vector<std::unique_ptr<Page>>& pool = pagePool();
-    for (std::unique_ptr<Page>& page : pages) {
-        if (pool.size() >= kPooledPages) break;
-        std::vector<Entry>().swap(page->entries); // a changed page's entries are not worth keeping
-        pool.push_back(std::move(page));
-    }
+    keepUpTo(pages, &pagePool(), kPooledPages);
 }
 
 std::unique_ptr<Page> PageStore::newPage() {
@@ -412,11 +418,7 @@ void PageStore::dropAll() {
     // The pages are read again soon (another station's commit dropped them): some stay as spares.
     std::vector<std::unique_ptr<Page>> pages;
     pages_.drainInto(&pages);
-    for (std::unique_ptr<Page>& page : pages) {
-        if (spare_.size() >= kSpares) break;
-        std::vector<Entry>().swap(page->entries);
-        spare_.push_back(std::move(page));
-    }
+    keepUpTo(pages, &spare_, kSpares);
     interior_ = probation_ = protected_ = {};
     dirtyList_ = {};
     cleanCount_ = cleanBytes_ = interiorBytes_ = protectedBytes_ = dirtyCount_ = 0;
