@@ -24,12 +24,13 @@
 //   durable_add       ADDs outside a transaction (each committed by the driver) into the table of
 //                     N records; SQLite autocommit INSERTs. Per record.
 //
-// Run: qvn_vs_sqlite [--quick | --size N] [--runs K] [--json FILE] [--dir FOLDER]
+// Run: qvn_vs_sqlite [--quick | --size N] [--runs K] [--json FILE] [--dir FOLDER] [--keep]
 //   --quick   10,000 records only (otherwise 10,000 and 200,000)
 //   --size N  N records only (a reduced run for a profiler)
 //   --runs K  runs per size (default 5 for 10,000 and 3 for 200,000)
 //   --json    also writes {"case": {"qvn": s, "sqlite": s, "ratio": r}, ...}
 //   --dir     where the files go (default: the temporary folder)
+//   --keep    leaves the last run's native file in the folder, for `qvn info` and `qvn check`
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -305,6 +306,8 @@ QVN_CASE qvnPageFill(MemoTable& t, const Probes& probes, Tally* tally) {
 // clock starts, so that dropping the warm cache of the earlier cases is not counted.
 constexpr std::size_t kColdPages = 50;
 
+bool keepFile = false; // --keep
+
 QVN_CASE qvnPageFillCold(MemoTable& t, const Probes& probes, Tally* tally) {
     for (std::size_t p = 0; p < std::min(kColdPages, probes.pageDates.size()); ++p) {
         check("OPEN", runtime::open(t.file, 0x42));
@@ -380,7 +383,7 @@ void runQvn(const std::filesystem::path& folder, const std::string& size, const 
     timed("durable_add", perOp(extra), [&] { qvnDurableAdd(t, extra); });
 
     check("CLOSE", runtime::close(t.file));
-    std::filesystem::remove(path);
+    if (!keepFile) std::filesystem::remove(path);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -614,7 +617,7 @@ void benchSize(int n, int runs, const std::filesystem::path& folder, std::vector
 
 void usage() {
     std::fprintf(stderr,
-                 "usage: qvn_vs_sqlite [--quick | --size N] [--runs K] [--json FILE] [--dir FOLDER]\n");
+                 "usage: qvn_vs_sqlite [--quick | --size N] [--runs K] [--json FILE] [--dir FOLDER] [--keep]\n");
     std::exit(2);
 }
 
@@ -638,6 +641,8 @@ int main(int argc, char** argv) {
         } else if (a == "--size" && i + 1 < argc) {
             size = std::atoi(argv[++i]);
             if (size < 1) usage();
+        } else if (a == "--keep") {
+            keepFile = true;
         } else if (a == "--dir" && i + 1 < argc) {
             folder = argv[++i];
         } else {

@@ -239,41 +239,82 @@ int EntryTree::insert(const Entry& entry, bool replace, bool* existed) {
             *existed = true;
             if (!replace) return 0;
             edit(p)[idx] = entry;
-            return balance(path);
+            return balance(path, kNoEnd);
         }
         if (p->level == 0) {
             std::vector<Entry>& entries = edit(p);
             entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(idx), entry);
-            return balance(path);
+            return balance(path, addedInRun(p, idx));
         }
         if (idx == 0) return internalFault(1602);
         if ((rc = child(p, idx - 1, &p)) != 0) return rc;
     }
 }
 
-int EntryTree::balance(std::vector<Page*> path) {
+// Notes that an entry was put into `page` at `index`, and returns `index` when it continues a run
+// (the entry before went in just before it, or at the same place, ahead of it), kNoEnd otherwise.
+std::size_t EntryTree::addedInRun(Page* page, std::size_t index) {
+    const std::uint32_t before = page->lastAdded;
+    page->lastAdded = static_cast<std::uint32_t>(std::min<std::size_t>(index, Page::kNoneAdded - 1));
+    return before != Page::kNoneAdded && (before + 1 == index || before == index) ? index : kNoEnd;
+}
+
+// Where a page that must split is divided: the index of the entry that goes up. The middle entry,
+// unless the page overflowed with an entry of a run put in at one end of it, or next to the few
+// entries that close the page on that side. Records, their memos and a key over a counter or over
+// a value with a counter behind it come in ascending (for a descending key, descending) order,
+// each next to the one before; a split at the middle would leave every page behind such a run
+// half full, and the tree half again as deep. Split beside the new entry instead: the page behind
+// the run keeps all of it, and the page ahead takes the next ones. Entries put in at random split
+// at the middle, as the halves are pages like any other: a station that always splits at the
+// middle reads and changes them alike.
+std::size_t EntryTree::splitPoint(const Page* page, std::size_t added) {
+    constexpr std::size_t kCloseBy = 3; // entries of another run that may close the page
+    const std::size_t n = page->size();
+    // A leaf keeps at least one entry on each side; an interior page at least one besides its
+    // empty first entry, so that neither half is a page of a single child.
+    const std::size_t lowest = page->level == 0 ? 1 : 2;
+    if (added >= n || n < lowest + 2 * kCloseBy + 2) return n / 2;
+    const std::size_t after = n - 1 - added;
+    if (after == 0) return n - 2;        // the page ahead starts with the new entry
+    if (after <= kCloseBy) return added; // it goes up; the next ones go in ahead of it
+    const std::size_t before = added + 1 - lowest;
+    if (before == 0) return lowest;
+    if (before <= kCloseBy) return added;
+    return n / 2;
+}
+
+int EntryTree::balance(std::vector<Page*> path, std::size_t added) {
     Page* p = path.back();
     if (!needsSplit(p->size(), p->fullSize(), p->level != 0)) return 0;
     int rc = 0;
     if (path.size() == 1) {
         Page* moved = nullptr;
         if ((rc = splitRoot(p, &moved)) != 0) return rc;
-        return balance({p, moved});
+        return balance({p, moved}, added);
     }
     // Both halves are split further until they fit; only then is the parent looked at, so every
     // page split at this level still has the parent it is split into.
     Page* parent = path[path.size() - 2];
-    if ((rc = splitLevel(parent, p)) != 0) return rc;
+    std::size_t raised = kNoEnd;
+    if ((rc = splitLevel(parent, p, added, &raised)) != 0) return rc;
     path.pop_back();
-    return balance(path);
+    return balance(path, raised);
 }
 
-int EntryTree::splitLevel(Page* parent, Page* p) {
+int EntryTree::splitLevel(Page* parent, Page* p, std::size_t added, std::size_t* raised) {
     if (!needsSplit(p->size(), p->fullSize(), p->level != 0)) return 0;
     Page* right = nullptr;
-    int rc = splitChild(parent, p, &right);
-    if (rc == 0) rc = splitLevel(parent, p);
-    if (rc == 0) rc = splitLevel(parent, right);
+    std::size_t at = 0;
+    int rc = splitChild(parent, p, splitPoint(p, added), &right, &at);
+    // The entry that went up continues a run in the parent when it was the only one: halves split
+    // again put more entries in beside it.
+    *raised = at;
+    std::size_t again = kNoEnd;
+    if (rc == 0 && needsSplit(p->size(), p->fullSize(), p->level != 0)) *raised = kNoEnd;
+    if (rc == 0) rc = splitLevel(parent, p, kNoEnd, &again);
+    if (rc == 0 && needsSplit(right->size(), right->fullSize(), right->level != 0)) *raised = kNoEnd;
+    if (rc == 0) rc = splitLevel(parent, right, kNoEnd, &again);
     return rc;
 }
 
@@ -286,18 +327,19 @@ int EntryTree::splitRoot(Page* rootPage, Page** moved) {
     Page* a = *moved;
     a->entries = std::move(rootPage->entries);
     a->children = std::move(rootPage->children);
+    a->lastAdded = rootPage->lastAdded;
+    rootPage->lastAdded = Page::kNoneAdded;
     rootPage->level = static_cast<std::uint8_t>(rootPage->level + 1);
     rootPage->entries.assign(1, Entry{});
     rootPage->children.assign(1, a->number);
     return 0;
 }
 
-int EntryTree::splitChild(Page* parent, Page* p, Page** rightOut) {
+int EntryTree::splitChild(Page* parent, Page* p, std::size_t m, Page** rightOut, std::size_t* raisedAt) {
     edit(p);
     edit(parent);
     const std::size_t n = p->entries.size();
     if (n < 2) return internalFault(1364);
-    const std::size_t m = n / 2;
     PageImage right{p->level, {}, {}};
     if (p->level != 0) right.entries.emplace_back();
     right.entries.insert(right.entries.end(), p->entries.begin() + static_cast<std::ptrdiff_t>(m + 1),
@@ -324,6 +366,9 @@ int EntryTree::splitChild(Page* parent, Page* p, Page** rightOut) {
     parent->entries.insert(parent->entries.begin() + static_cast<std::ptrdiff_t>(j), std::move(middle));
     parent->children.insert(parent->children.begin() + static_cast<std::ptrdiff_t>(j), r->number);
     *rightOut = r;
+    *raisedAt = addedInRun(parent, j);
+    // The halves' entries moved: a run goes on from the next entry put into either.
+    p->lastAdded = Page::kNoneAdded;
     return 0;
 }
 
@@ -481,7 +526,7 @@ int EntryTree::erase(std::string_view key, bool* existed) {
         full.insert(full.end(), down.begin(), down.end());
         if ((rc = prune(full)) != 0) return rc;
     }
-    if ((rc = balance(path)) != 0) return rc;
+    if ((rc = balance(path, kNoEnd)) != 0) return rc;
     return collapseRoot();
 }
 

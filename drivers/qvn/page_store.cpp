@@ -293,6 +293,7 @@ int PageStore::readPage(std::uint32_t number, int pageClass, Page* page) {
     page->number = number;
     page->pageClass = pageClass;
     page->level = image.level;
+    page->lastAdded = Page::kNoneAdded;
     page->dirty_ = false;
     return 0;
 }

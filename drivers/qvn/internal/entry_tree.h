@@ -106,10 +106,17 @@ private:
         return page->entries;
     }
     int child(Page* parent, std::size_t index, Page** out);
-    int balance(std::vector<Page*> path);
-    int splitLevel(Page* parent, Page* page);
+    // `added`: where in the last page of `path` an entry of a run was put in, or kNoEnd.
+    static constexpr std::size_t kNoEnd = static_cast<std::size_t>(-1);
+    static std::size_t addedInRun(Page* page, std::size_t index);
+    static std::size_t splitPoint(const Page* page, std::size_t added);
+    int balance(std::vector<Page*> path, std::size_t added);
+    // Splits `page` until its halves fit; *raised: where the entry that went up lies in `parent`
+    // when it continues a run there and was the only one to go up, or kNoEnd.
+    int splitLevel(Page* parent, Page* page, std::size_t added, std::size_t* raised);
     int splitRoot(Page* rootPage, Page** moved);
-    int splitChild(Page* parent, Page* page, Page** right);
+    // Splits at entry `middle`, which goes up into `parent`; *raisedAt as addedInRun gives it.
+    int splitChild(Page* parent, Page* page, std::size_t middle, Page** right, std::size_t* raisedAt);
     int releaseSubtree(Page* page);
     int prune(std::vector<Page*> path);
     int collapseRoot();

@@ -69,6 +69,11 @@ struct Page {
     std::string headShared;
     std::uint32_t headStart = 0;
 
+    // Where the tree last put an entry into this page since it was read or made, or kNoneAdded:
+    // kept in memory only, it tells the tree that entries are coming in as a run.
+    static constexpr std::uint32_t kNoneAdded = 0xFFFFFFFFu;
+    std::uint32_t lastAdded = kNoneAdded;
+
     // Changed since the last commit. Only PageStore::touch sets it: a changed page must leave the
     // order of use, or it could be dropped before the commit writes it.
     bool dirty() const { return dirty_; }

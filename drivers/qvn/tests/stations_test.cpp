@@ -275,7 +275,7 @@ TEST_F(StationsTest, ABatchKeepsItsChangesOverARefusedOneAndCommitsItselfAtThePa
         Items o(path);
         if (o.call(OPEN) || sendTo(o, "BATCHFLUSH=ON")) return 2;
         const std::string note(290, 'n');
-        for (int i = 0; i < 400; ++i) {
+        for (int i = 0; i < 800; ++i) {
             o.setLong(1, 10 + i);
             o.setMemo(0, note + std::to_string(i));
             if (o.call(ADD)) return 3;
@@ -289,10 +289,10 @@ TEST_F(StationsTest, ABatchKeepsItsChangesOverARefusedOneAndCommitsItselfAtThePa
     ASSERT_EQ(t.call(OPEN), 0);
     const std::uint64_t seen = t.records();
     EXPECT_GT(seen, 1u);
-    EXPECT_LT(seen, 401u);
+    EXPECT_LT(seen, 801u);
     batcher.signal(batcher.toChild[1]);
     EXPECT_EQ(batcher.finish(), 0);
-    EXPECT_EQ(t.records(), 401u);
+    EXPECT_EQ(t.records(), 801u);
 }
 
 TEST_F(StationsTest, ABatchIsCommittedWhenItsTableGoesWithoutClose) {

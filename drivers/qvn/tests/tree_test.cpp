@@ -109,6 +109,93 @@ TEST(QvnTree, SplitRuleBoundaries) {
     EXPECT_TRUE(EntryTree::needsSplit(2, 15104 - 13 - 18 + 1, true));
 }
 
+// The number of entries of each leaf, in key order.
+void collectLeaves(QvnFile& f, std::uint32_t number, std::vector<std::size_t>* sizes) {
+    Page* page = nullptr;
+    ASSERT_EQ(f.store().load(number, &page), 0);
+    if (page->level == 0) {
+        sizes->push_back(page->size());
+        return;
+    }
+    const std::vector<std::uint32_t> children = page->children;
+    for (std::uint32_t child : children) collectLeaves(f, child, sizes);
+}
+
+std::vector<std::size_t> leafSizes(QvnFile& f) {
+    std::vector<std::size_t> sizes;
+    EXPECT_EQ(f.beginAccess(false), 0);
+    collectLeaves(f, f.header().root, &sizes);
+    f.endAccess();
+    return sizes;
+}
+
+// Entries that come in as a run, each next to the one before, split beside the newest entry, so
+// the pages behind the run stay full: 19 of the 21 entries that make a page of 200-byte entries
+// split, where the middle would leave 10; a run closed by three entries of another leaves 17.
+// Entries in no order split at the middle.
+TEST(QvnTree, RunsOfEntriesLeaveFullPagesBehind) {
+    ScratchDir dir;
+    const std::string data(200, 'r');
+    struct Case {
+        const char* name;
+        std::vector<int> closing; // put in first
+        bool descending;
+    };
+    for (const Case& c : {Case{"ascending", {}, false}, Case{"ascending, closed", {90001, 90002, 90003}, false},
+                          Case{"descending", {}, true}, Case{"descending, closed", {0, 1, 2}, true}}) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.file(std::string("run") + (c.descending ? "d" : "a") +
+                                          std::to_string(c.closing.size()) + ".QVN");
+        auto f = openFile(path);
+        ASSERT_EQ(f->beginAccess(true), 0);
+        Model model;
+        for (int k : c.closing) put(*f, keyOf(k), data), model[keyOf(k)] = data;
+        for (int i = 0; i < 3000; ++i) {
+            const int k = c.descending ? 80000 - i : 10 + i;
+            put(*f, keyOf(k), data);
+            model[keyOf(k)] = data;
+        }
+        ASSERT_EQ(f->flush(), 0);
+        f->endAccess();
+        std::vector<std::size_t> sizes = leafSizes(*f);
+        // Behind the run every leaf keeps what came before the closing entries: all but the
+        // newest entry of the 21. Only the run's last leaf (first, descending) is not full.
+        if (c.descending) std::reverse(sizes.begin(), sizes.end());
+        const std::size_t full = 20 - c.closing.size() - (c.closing.empty() ? 1 : 0);
+        std::size_t short_ = 0;
+        for (std::size_t i = 0; i + 1 < sizes.size(); ++i) short_ += sizes[i] < full;
+        EXPECT_EQ(short_, 0u);
+        EXPECT_LE(sizes.size(), 3000 / full + 2);
+        int depth = 0;
+        ASSERT_EQ(f->beginAccess(false), 0);
+        ASSERT_EQ(f->tree().depth(&depth), 0);
+        f->endAccess();
+        EXPECT_LE(depth, 3); // a middle split makes it 4
+        EXPECT_EQ(readAll(*f), model);
+        f.reset();
+        expectClean(path);
+    }
+
+    // In no order: the format's middle split; every leaf but the first and last holds 10 or more.
+    const std::string path = dir.file("shuffled.QVN");
+    auto f = openFile(path);
+    std::vector<int> order(3000);
+    for (int i = 0; i < 3000; ++i) order[i] = i;
+    std::shuffle(order.begin(), order.end(), std::mt19937(4));
+    ASSERT_EQ(f->beginAccess(true), 0);
+    Model model;
+    for (int k : order) put(*f, keyOf(k), data), model[keyOf(k)] = data;
+    ASSERT_EQ(f->flush(), 0);
+    f->endAccess();
+    const std::vector<std::size_t> sizes = leafSizes(*f);
+    std::size_t under = 0;
+    for (std::size_t i = 1; i + 1 < sizes.size(); ++i) under += sizes[i] < 10;
+    EXPECT_LE(under, sizes.size() / 20);
+    EXPECT_EQ(readAll(*f), model);
+    f.reset();
+    expectClean(path);
+}
+
 TEST(QvnTree, SplitsKeepTheRootNumberAndDeletesShrinkTheFile) {
     ScratchDir dir;
     const std::string path = dir.file("split.QVN");
