@@ -616,8 +616,9 @@ void benchSize(int n, int runs, const std::filesystem::path& folder, std::vector
 }
 
 void usage() {
-    std::fprintf(stderr,
-                 "usage: qvn_vs_sqlite [--quick | --size N] [--runs K] [--json FILE] [--dir FOLDER] [--keep]\n");
+    std::fprintf(
+        stderr,
+        "usage: qvn_vs_sqlite [--quick | --size N] [--runs K] [--json FILE] [--dir FOLDER] [--keep]\n");
     std::exit(2);
 }
 

@@ -141,8 +141,9 @@ TEST(QvnTree, RunsOfEntriesLeaveFullPagesBehind) {
         std::vector<int> closing; // put in first
         bool descending;
     };
-    for (const Case& c : {Case{"ascending", {}, false}, Case{"ascending, closed", {90001, 90002, 90003}, false},
-                          Case{"descending", {}, true}, Case{"descending, closed", {0, 1, 2}, true}}) {
+    for (const Case& c :
+         {Case{"ascending", {}, false}, Case{"ascending, closed", {90001, 90002, 90003}, false},
+          Case{"descending", {}, true}, Case{"descending, closed", {0, 1, 2}, true}}) {
         SCOPED_TRACE(c.name);
         const std::string path = dir.file(std::string("run") + (c.descending ? "d" : "a") +
                                           std::to_string(c.closing.size()) + ".QVN");
