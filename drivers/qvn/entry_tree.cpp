@@ -13,9 +13,12 @@ constexpr std::size_t kSplitFull = 15095;
 constexpr std::size_t kSplitCrowdedFull = 4097;
 constexpr std::size_t kSplitCrowdedCount = 21;
 
-// First position whose key is at or after (`after`: after) `key`.
-std::size_t position(const Page* page, std::string_view key, bool after) {
+// First position whose key is at or after (`after`: after) `key`. With `equal`, also whether the
+// key there is `key` itself; the heads tell that without reading the key where they differ, which
+// on the way down through a tree is nearly every page.
+std::size_t position(const Page* page, std::string_view key, bool after, bool* equal = nullptr) {
     std::size_t lo = 0, hi = page->size();
+    if (equal != nullptr) *equal = false;
     if (!page->heads.empty() && !key.empty()) {
         // Every key from headStart on begins with headShared; a key that does not
         // lies before or after all of them, and one that does is searched by the heads.
@@ -27,6 +30,7 @@ std::size_t position(const Page* page, std::string_view key, bool after) {
         if (r > 0) return hi;
         const std::uint64_t head = keyHead(key, shared.size());
         const std::uint64_t* heads = page->heads.data();
+        const std::size_t end = hi;
         while (lo < hi) {
             const std::size_t mid = (lo + hi) / 2;
             const int c = heads[mid] < head ? -1 : heads[mid] > head ? 1 : compareKeys(page->keyAt(mid), key);
@@ -35,6 +39,7 @@ std::size_t position(const Page* page, std::string_view key, bool after) {
             else
                 hi = mid;
         }
+        if (equal != nullptr && lo < end && heads[lo] == head) *equal = compareKeys(page->keyAt(lo), key) == 0;
         return lo;
     }
     while (lo < hi) {
@@ -45,6 +50,7 @@ std::size_t position(const Page* page, std::string_view key, bool after) {
         else
             hi = mid;
     }
+    if (equal != nullptr && lo < page->size()) *equal = compareKeys(page->keyAt(lo), key) == 0;
     return lo;
 }
 
@@ -82,8 +88,9 @@ int EntryTree::find(std::string_view key, Entry* out, bool* found) {
     int rc = root(&p);
     if (rc != 0 || p == nullptr) return rc;
     for (;;) {
-        const std::size_t idx = position(p, key, false);
-        if (idx < p->size() && compareKeys(p->keyAt(idx), key) == 0) {
+        bool equal = false;
+        const std::size_t idx = position(p, key, false, &equal);
+        if (equal) {
             p->copyEntry(idx, out);
             *found = true;
             return 0;
@@ -105,7 +112,8 @@ int EntryTree::locate(std::string_view key, bool strict, Page** page, std::size_
     Page* candidate = nullptr;
     std::size_t at = 0;
     for (;;) {
-        std::size_t idx = position(p, key, strict);
+        bool equal = false;
+        std::size_t idx = position(p, key, strict, strict ? nullptr : &equal);
         if (p->level == 0) {
             if (idx < p->size()) {
                 candidate = p;
@@ -113,11 +121,15 @@ int EntryTree::locate(std::string_view key, bool strict, Page** page, std::size_
             }
             break;
         }
-        idx = std::max<std::size_t>(idx, 1);
+        if (idx == 0) {
+            // Only the empty key comes before the interior page's first entry.
+            idx = 1;
+            equal = !strict && 1 < p->size() && compareKeys(p->keyAt(1), key) == 0;
+        }
         if (idx < p->size()) {
             candidate = p;
             at = idx;
-            if (!strict && compareKeys(p->keyAt(idx), key) == 0) break;
+            if (equal) break;
         }
         if (path != nullptr && !path->push({p, idx - 1})) return internalFault(1894);
         if ((rc = child(p, idx - 1, &p)) != 0) return rc;
@@ -234,8 +246,9 @@ int EntryTree::insert(const Entry& entry, bool replace, bool* existed) {
     std::vector<Page*> path;
     for (;;) {
         path.push_back(p);
-        const std::size_t idx = position(p, key, false);
-        if (idx < p->size() && compareKeys(p->keyAt(idx), key) == 0) {
+        bool equal = false;
+        const std::size_t idx = position(p, key, false, &equal);
+        if (equal) {
             *existed = true;
             if (!replace) return 0;
             edit(p)[idx] = entry;
@@ -467,8 +480,9 @@ int EntryTree::erase(std::string_view key, bool* existed) {
     std::size_t idx = 0;
     for (;;) {
         path.push_back(p);
-        idx = position(p, key, false);
-        if (idx < p->size() && compareKeys(p->keyAt(idx), key) == 0) break;
+        bool equal = false;
+        idx = position(p, key, false, &equal);
+        if (equal) break;
         if (p->level == 0) return 0;
         if (idx == 0) return internalFault(1602);
         if ((rc = child(p, idx - 1, &p)) != 0) return rc;
