@@ -53,6 +53,29 @@ void registerDriver(const DriverRegistration& registration) {
     drivers.push_back(&registration);
 }
 
+namespace {
+std::mutex releasesMutex;
+std::vector<void (*)()>& releases() {
+    static std::vector<void (*)()> list;
+    return list;
+}
+} // namespace
+
+void addReleaseBeforeUserWait(void (*release)()) {
+    std::lock_guard lock(releasesMutex);
+    auto& list = releases();
+    if (std::find(list.begin(), list.end(), release) == list.end()) list.push_back(release);
+}
+
+void releaseBeforeUserWait() {
+    std::vector<void (*)()> list;
+    {
+        std::lock_guard lock(releasesMutex);
+        list = releases();
+    }
+    for (auto release : list) release();
+}
+
 const DriverRegistration* findDriver(const std::string& name) {
     std::lock_guard lock(registryMutex);
     std::string wanted = runtime::upperText(name);

@@ -20,6 +20,13 @@ const DriverRegistration* findDriver(const std::string& name);
 // that the driver left in `platformError`.
 int callDriver(OperationCode operation, DriverFile& file, DriverArguments& args);
 
+// Before the program waits for its user (a message box), every driver gives back what it keeps
+// between operations, such as the reader slot of a run of reads, so that no other station waits on
+// the user. A driver adds its release once (adding the same one again does nothing); the run takes
+// up again at its next read.
+void addReleaseBeforeUserWait(void (*release)());
+void releaseBeforeUserWait();
+
 // Drivers report a failed system call by returning 90 after setting this to its platform code;
 // the code is kept per OS thread until the next failed call.
 void setPlatformError(int platformCode);

@@ -3,6 +3,8 @@
 #include <mutex>
 #include <utility>
 
+#include "drivers/driver_registry.h"
+
 namespace docket::classes {
 namespace {
 
@@ -24,6 +26,9 @@ ButtonSet showMessage(const MessageRequest& request) {
         std::lock_guard lock(hookMutex);
         hook = installedHook;
     }
+    // A box waits for the user: no file keeps a reader slot meanwhile (a list filling its page
+    // holds one across its reads).
+    if (hook) drivers::releaseBeforeUserWait();
     return hook ? hook(request) : request.defaultButton;
 }
 

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "classes/data/table_access.h"
+#include "files/read_run.h"
 #include "files/record_fields.h"
 #include "runtime/core/type_code.h"
 #include "runtime/core/value.h"
@@ -128,6 +130,10 @@ int RecordBrowser::FetchRows(std::uint8_t direction) {
     }
     int read = 0;
     bool first = true;
+    // The page's rows in one read access of the view's file instead of one each: the driver
+    // bounds the run, and gives the access back before a message box waits for the user.
+    std::optional<runtime::ReadRun> run;
+    if (VIEW->declaration().primary != nullptr) run.emplace(*VIEW->declaration().primary);
     while (ITEMSTOFILL > 0) {
         const Severity r = forward ? Next() : Previous();
         if (r != Severity::Proceed) {

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "drivers/driver_registry.h"
 #include "drivers/platform_result.h"
 #include "drivers/qvn/internal/fault.h"
 #include "drivers/qvn/physical_name.h"
@@ -175,6 +176,7 @@ std::vector<HeldRun>& heldRuns() {
 void QvnFile::beginReadRun() {
     static const bool hooked = [] {
         StationLocks::setBeforeWait(&QvnFile::releaseAllReadRuns);
+        drivers::addReleaseBeforeUserWait(&QvnFile::releaseAllReadRuns);
         return true;
     }();
     (void)hooked;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "drivers/driver_registry.h"
 #include "drivers/qvn/tests/table_test_util.h"
 #include "files/file_statements.h"
 #include "runtime/core/error_state.h"
@@ -134,6 +135,44 @@ TEST(ReadRuns, AScanningReaderSeesWholeCommitsAndTheWriterIsNotStarved) {
     // (each commit syncs several times, so a busy machine manages few).
     EXPECT_GE(commits, 5) << scans << " scans";
     EXPECT_NE(sumOfFirstScan, sumOfLastScan); // and the reader saw them
+    t.call(OperationCode::CLOSE);
+}
+
+// Before a box waits for the user, the run gives its reader slot back: another station commits
+// while the run is still open and nothing reads, and the run's next read sees that commit.
+TEST(ReadRuns, AWaitForTheUserGivesTheReaderSlotBack) {
+    ScratchDir dir;
+    const std::string path = dir.file("wait.qvn");
+    Pairs t(path);
+    ASSERT_EQ(t.call(OperationCode::CREATE), 0);
+    ASSERT_EQ(t.call(OperationCode::OPEN), 0);
+    for (int id = 1; id <= 3; ++id) {
+        t.setLong(1, id);
+        t.fillValue(id);
+        ASSERT_EQ(t.call(OperationCode::ADD), 0);
+    }
+    ReadRun run(t.file);
+    ASSERT_EQ(set(KeyRef{t.file, t.declaration.keys[0]}), 0);
+    ASSERT_EQ(next(t.file), 0); // the run now keeps the reader slot
+    drivers::releaseBeforeUserWait();
+    const pid_t writer = ::fork();
+    if (writer == 0) {
+        // A commit waits for every reader slot: one still kept would stop it until the alarm.
+        ::alarm(10);
+        Pairs other(path);
+        if (other.call(OperationCode::OPEN) != 0) ::_exit(2);
+        other.setLong(1, 4);
+        other.fillValue(4);
+        ::_exit(other.call(OperationCode::ADD) == 0 ? 0 : 3);
+    }
+    const int status = platform::testing::waitForChild(writer, std::chrono::seconds(30));
+    ASSERT_GE(status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "the other station's commit did not get through";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    int seen = 1;
+    while (next(t.file) == 0) ++seen;
+    EXPECT_EQ(errorCode(), 33);
+    EXPECT_EQ(seen, 4);
     t.call(OperationCode::CLOSE);
 }
 

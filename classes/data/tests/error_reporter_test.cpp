@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include "drivers/driver_registry.h"
 #include "platform/clock.h"
 #include "runtime/core/error_state.h"
 #include "runtime/core/fatal.h"
@@ -410,6 +411,30 @@ TEST_F(Reporter, ProcedureNamesPerThread) {
     ASSERT_EQ(reporter->PROCNAMES.size(), 2u);
     EXPECT_EQ(reporter->PROCNAMES[0].THREAD, 1);
     EXPECT_EQ(reporter->PROCNAMES[1].THREAD, 2);
+}
+
+
+int releasesSeen = 0;
+void countRelease() { ++releasesSeen; }
+
+// A box waits for the user: the drivers first give back what they keep between reads (a list
+// holds a run of reads on its file while it fills a page). No hook, no box, nothing to give back.
+TEST(MessageHook, ABoxFirstHasTheDriversGiveBackTheirReaderSlots) {
+    drivers::addReleaseBeforeUserWait(&countRelease);
+    drivers::addReleaseBeforeUserWait(&countRelease); // once only
+    MessageRequest request;
+    request.defaultButton = ButtonSet(2);
+    releasesSeen = 0;
+    EXPECT_EQ(showMessage(request), ButtonSet(2));
+    EXPECT_EQ(releasesSeen, 0);
+    int seenInBox = -1;
+    setMessageHook([&](const MessageRequest&) {
+        seenInBox = releasesSeen;
+        return ButtonSet(1);
+    });
+    EXPECT_EQ(showMessage(request), ButtonSet(1));
+    EXPECT_EQ(seenInBox, 1);
+    setMessageHook({});
 }
 
 } // namespace
