@@ -13,8 +13,8 @@
 #include "drivers/driver_registry.h"
 #include "drivers/qvn/tests/table_test_util.h"
 #include "files/file_statements.h"
-#include "runtime/core/error_state.h"
 #include "platform/tests/child_process.h"
+#include "runtime/core/error_state.h"
 
 namespace docket::runtime {
 namespace {

@@ -413,9 +413,10 @@ TEST_F(Reporter, ProcedureNamesPerThread) {
     EXPECT_EQ(reporter->PROCNAMES[1].THREAD, 2);
 }
 
-
 int releasesSeen = 0;
-void countRelease() { ++releasesSeen; }
+void countRelease() {
+    ++releasesSeen;
+}
 
 // A box waits for the user: the drivers first give back what they keep between reads (a list
 // holds a run of reads on its file while it fills a page). No hook, no box, nothing to give back.
