@@ -57,7 +57,7 @@ std::size_t memoryOf(const Page& page) {
     static const std::size_t inlineBytes = std::string().capacity();
     std::size_t bytes = sizeof(Page) + 4 * sizeof(void*) + page.entries.capacity() * sizeof(Entry) +
                         page.children.capacity() * sizeof(std::uint32_t) +
-                        page.size() * sizeof(std::uint64_t) + page.flat.capacity() +
+                        page.heads.capacity() * sizeof(std::uint64_t) + page.flat.capacity() +
                         page.spans.capacity() * sizeof(EntrySpan);
     for (const Entry& e : page.entries)
         if (e.bytes.capacity() > inlineBytes) bytes += e.bytes.capacity() + 1;
@@ -191,6 +191,7 @@ Page* PageStore::find(std::uint32_t number) const {
 
 void PageStore::linkClean(Page* page) {
     page->used_ = false;
+    indexHeads(*page);
     page->bytes_ = memoryOf(*page);
     cleanBytes_ += page->bytes_;
     ++cleanCount_;
@@ -293,7 +294,6 @@ int PageStore::readPage(std::uint32_t number, int pageClass, Page* page) {
     page->pageClass = pageClass;
     page->level = image.level;
     page->lastAdded = Page::kNoneAdded;
-    page->heads.clear(); // made on its second use
     page->dirty_ = false;
     return 0;
 }
@@ -304,10 +304,6 @@ int PageStore::load(std::uint32_t number, Page** out) {
         // A use only marks the page; trim() moves it when it comes to it. Moving it here would
         // touch two more pages on every step of every search.
         page->used_ = true;
-        // An unchanged page gets its key heads when it is used again: a page read for one search
-        // (a leaf on the way to a record, when the file was just opened) is searched as fast by
-        // its keys as its heads are made. Their memory is counted from the start (memoryOf).
-        if (page->heads.empty() && !page->dirty_) indexHeads(*page);
         *out = page;
         return 0;
     }

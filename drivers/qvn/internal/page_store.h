@@ -62,8 +62,7 @@ struct Page {
     // on (1 when an interior page begins with the empty key) share their first bytes, headShared;
     // heads[i] holds the eight bytes of key i after them, big-endian and padded with zeros, so a
     // binary search compares integers and reads a key itself only where two heads are equal.
-    // Empty while the page is changed, and until an unchanged page is used a second time; the
-    // search then reads the keys.
+    // Empty while the page is changed, and then the search reads the keys.
     // The shared bytes are kept here too (short ones inside the string), so that a search does
     // not have to reach for a key to compare them.
     std::vector<std::uint64_t> heads;
