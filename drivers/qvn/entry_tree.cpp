@@ -318,16 +318,15 @@ int EntryTree::balance(std::vector<Page*> path, std::size_t added) {
 int EntryTree::splitLevel(Page* parent, Page* p, std::size_t added, std::size_t* raised) {
     if (!needsSplit(p->size(), p->fullSize(), p->level != 0)) return 0;
     Page* right = nullptr;
-    std::size_t at = 0;
+    std::size_t at = kNoEnd;
     int rc = splitChild(parent, p, splitPoint(p, added), &right, &at);
-    // The entry that went up continues a run in the parent when it was the only one: halves split
-    // again put more entries in beside it.
-    *raised = at;
+    const std::size_t parentSize = parent->size();
     std::size_t again = kNoEnd;
-    if (rc == 0 && needsSplit(p->size(), p->fullSize(), p->level != 0)) *raised = kNoEnd;
     if (rc == 0) rc = splitLevel(parent, p, kNoEnd, &again);
-    if (rc == 0 && needsSplit(right->size(), right->fullSize(), right->level != 0)) *raised = kNoEnd;
     if (rc == 0) rc = splitLevel(parent, right, kNoEnd, &again);
+    // The entry that went up continues a run in the parent only when it was the only one: halves
+    // split again put more entries in beside it.
+    *raised = parent->size() == parentSize ? at : kNoEnd;
     return rc;
 }
 
