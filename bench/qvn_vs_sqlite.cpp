@@ -306,8 +306,6 @@ QVN_CASE qvnPageFill(MemoTable& t, const Probes& probes, Tally* tally) {
 // clock starts, so that dropping the warm cache of the earlier cases is not counted.
 constexpr std::size_t kColdPages = 50;
 
-bool keepFile = false; // --keep
-
 QVN_CASE qvnPageFillCold(MemoTable& t, const Probes& probes, Tally* tally) {
     for (std::size_t p = 0; p < std::min(kColdPages, probes.pageDates.size()); ++p) {
         check("OPEN", runtime::open(t.file, 0x42));
@@ -342,6 +340,8 @@ QVN_CASE qvnDurableAdd(MemoTable& t, const std::vector<Row>& extra) {
         check("ADD", runtime::add(t.file));
     }
 }
+
+bool keepFile = false; // --keep: the native file stays after the run
 
 void runQvn(const std::filesystem::path& folder, const std::string& size, const std::vector<Row>& rows,
             const std::vector<Row>& extra, const Probes& probes, Times* out) {
