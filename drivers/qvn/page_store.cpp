@@ -51,12 +51,13 @@ void keepUpTo(std::vector<std::unique_ptr<Page>>& pages, std::vector<std::unique
     }
 }
 
-// What a decoded page costs in memory, roughly: the page, its index slots, its vectors and, for
+// What a decoded page costs in memory, roughly: the page, its index slots, its vectors (an
+// interior page's pages below counted as if known already) and, for
 // a changed page, the entries' bytes that do not fit into the strings themselves.
 std::size_t memoryOf(const Page& page) {
     static const std::size_t inlineBytes = std::string().capacity();
     std::size_t bytes = sizeof(Page) + 4 * sizeof(void*) + page.entries.capacity() * sizeof(Entry) +
-                        page.children.capacity() * sizeof(std::uint32_t) +
+                        page.children.capacity() * (sizeof(std::uint32_t) + sizeof(Page*)) +
                         page.heads.capacity() * sizeof(std::uint64_t) + page.flat.capacity() +
                         page.spans.capacity() * sizeof(EntrySpan);
     for (const Entry& e : page.entries)
@@ -191,6 +192,7 @@ Page* PageStore::find(std::uint32_t number) const {
 
 void PageStore::linkClean(Page* page) {
     page->used_ = false;
+    page->belowGeneration = Page::kNoGeneration;
     indexHeads(*page);
     page->bytes_ = memoryOf(*page);
     cleanBytes_ += page->bytes_;

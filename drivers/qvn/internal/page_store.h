@@ -74,6 +74,14 @@ struct Page {
     static constexpr std::uint32_t kNoneAdded = 0xFFFFFFFFu;
     std::uint32_t lastAdded = kNoneAdded;
 
+    // The pages below an unchanged interior page that searches went down to, by the index of the
+    // reference, kept in memory only: valid while the store's generation is `belowGeneration`
+    // (no page has left the store since), so that going down a tree skips the page index. Null
+    // where not known yet; empty and unused while the page is changed.
+    std::vector<Page*> below;
+    std::uint64_t belowGeneration = kNoGeneration;
+    static constexpr std::uint64_t kNoGeneration = ~std::uint64_t{0};
+
     // Changed since the last commit. Only PageStore::touch sets it: a changed page must leave the
     // order of use, or it could be dropped before the commit writes it.
     bool dirty() const { return dirty_; }
@@ -211,6 +219,8 @@ public:
     // access (changed ones never).
     void trim();
     std::size_t held() const { return pages_.size(); }
+    // A page reached without load() (through Page::below) counts as used all the same.
+    static void markUsed(Page* page) { page->used_ = true; }
     // Counts the removals of pages: a page pointer taken while it was n stays valid while it is n.
     std::uint64_t generation() const { return generation_; }
     bool holds(std::uint32_t number) const { return find(number) != nullptr; }
