@@ -19,7 +19,7 @@ constexpr std::size_t kSplitCrowdedCount = 21;
 std::size_t position(const Page* page, std::string_view key, bool after, bool* equal = nullptr) {
     std::size_t lo = 0, hi = page->size();
     if (equal != nullptr) *equal = false;
-    if (!page->heads.empty() && !key.empty()) {
+    if (page->headCount != 0 && !key.empty()) {
         // Every key from headStart on begins with headShared; a key that does not
         // lies before or after all of them, and one that does is searched by the heads.
         lo = page->headStart;
@@ -29,7 +29,7 @@ std::size_t position(const Page* page, std::string_view key, bool after, bool* e
         if (r < 0 || (r == 0 && key.size() < shared.size())) return lo;
         if (r > 0) return hi;
         const std::uint64_t head = keyHead(key, shared.size());
-        const std::uint64_t* heads = page->heads.data();
+        const std::uint64_t* heads = page->headData();
         const std::size_t end = hi;
         while (lo < hi) {
             const std::size_t mid = (lo + hi) / 2;
@@ -84,10 +84,11 @@ int EntryTree::child(Page* parent, std::size_t index, Page** out) {
     // index as well, and at 200,000 records that slot is a cache miss on nearly every level.
     const std::uint64_t generation = store_.generation();
     if (parent->belowGeneration != generation) {
-        parent->below.assign(parent->children.size(), nullptr);
+        parent->forgetBelow();
         parent->belowGeneration = generation;
     }
-    if (Page* known = parent->below[index]) {
+    Page*& known = parent->belowData()[index];
+    if (known != nullptr) {
         PageStore::markUsed(known);
         *out = known;
         return 0;
@@ -97,7 +98,7 @@ int EntryTree::child(Page* parent, std::size_t index, Page** out) {
     const int rc = store_.load(parent->children[index], out);
     if (rc != 0) return rc;
     if ((*out)->level + 1 != parent->level) return internalFault(1894);
-    parent->below[index] = *out;
+    known = *out;
     return 0;
 }
 

@@ -51,13 +51,12 @@ void keepUpTo(std::vector<std::unique_ptr<Page>>& pages, std::vector<std::unique
     }
 }
 
-// What a decoded page costs in memory, roughly: the page, its index slots, its vectors (an
-// interior page's pages below counted as if known already) and, for
+// What a decoded page costs in memory, roughly: the page, its index slots, its vectors and, for
 // a changed page, the entries' bytes that do not fit into the strings themselves.
 std::size_t memoryOf(const Page& page) {
     static const std::size_t inlineBytes = std::string().capacity();
     std::size_t bytes = sizeof(Page) + 4 * sizeof(void*) + page.entries.capacity() * sizeof(Entry) +
-                        page.children.capacity() * (sizeof(std::uint32_t) + sizeof(Page*)) +
+                        page.children.capacity() * sizeof(std::uint32_t) + page.below.capacity() * sizeof(Page*) +
                         page.heads.capacity() * sizeof(std::uint64_t) + page.flat.capacity() +
                         page.spans.capacity() * sizeof(EntrySpan);
     for (const Entry& e : page.entries)
@@ -68,14 +67,20 @@ std::size_t memoryOf(const Page& page) {
 void indexHeads(Page& page) {
     const std::size_t count = page.size();
     page.heads.clear();
+    page.headCount = 0;
     page.headStart = count != 0 && page.keyLengthAt(0) == 0 ? 1 : 0;
     if (count <= page.headStart) return;
     const std::string_view first = page.keyAt(page.headStart), last = page.keyAt(count - 1);
     std::size_t from = 0;
     while (from < first.size() && from < last.size() && first[from] == last[from]) ++from;
     page.headShared.assign(first.substr(0, from));
-    page.heads.resize(count);
-    for (std::size_t i = page.headStart; i < count; ++i) page.heads[i] = keyHead(page.keyAt(i), from);
+    std::uint64_t* heads = page.headsInline;
+    if (!Page::inlines(count)) {
+        page.heads.resize(count);
+        heads = page.heads.data();
+    }
+    for (std::size_t i = page.headStart; i < count; ++i) heads[i] = keyHead(page.keyAt(i), from);
+    page.headCount = static_cast<std::uint32_t>(count);
 }
 
 } // namespace
@@ -215,6 +220,7 @@ void PageStore::unlinkClean(Page* page) {
     if (page->zone_ == Page::Zone::kProtected) protectedBytes_ -= page->bytes_;
     --cleanCount_;
     page->heads.clear(); // its entries are about to change
+    page->headCount = 0;
 }
 
 void PageStore::insert(std::unique_ptr<Page> page) {

@@ -3,6 +3,7 @@
 // of last use of the unchanged leaves and interior pages), the changed pages, reading pages from
 // their place or from a commit log, and the page space of the 59 size classes (allocation, moving,
 // releasing, closing the gaps).
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -62,12 +63,24 @@ struct Page {
     // on (1 when an interior page begins with the empty key) share their first bytes, headShared;
     // heads[i] holds the eight bytes of key i after them, big-endian and padded with zeros, so a
     // binary search compares integers and reads a key itself only where two heads are equal.
-    // Empty while the page is changed, and then the search reads the keys.
+    // None while the page is changed (headCount 0), and then the search reads the keys.
     // The shared bytes are kept here too (short ones inside the string), so that a search does
     // not have to reach for a key to compare them.
-    std::vector<std::uint64_t> heads;
-    std::string headShared;
+    //
+    // A page of at most kInline entries keeps its heads, and an interior one the pages below it
+    // (see `below`), in arrays of its own: their address is known as soon as the page's is, where
+    // a vector's storage can only be fetched after the vector itself. At 200,000 records nearly
+    // every page on the way down a tree is a cache miss. The arrays take the pages of memo
+    // segments (at most 20 entries) and most pages of records; pages of many short entries, as of
+    // keys, use the vectors.
+    static constexpr std::size_t kInline = 32;
+    static bool inlines(std::size_t count) { return count <= kInline; }
+    std::uint32_t headCount = 0;
     std::uint32_t headStart = 0;
+    std::string headShared;
+    std::uint64_t headsInline[kInline];
+    std::vector<std::uint64_t> heads;
+    const std::uint64_t* headData() const { return inlines(headCount) ? headsInline : heads.data(); }
 
     // Where the tree last put an entry into this page since it was read or made, or kNoneAdded:
     // kept in memory only, it tells the tree that entries are coming in as a run.
@@ -77,10 +90,19 @@ struct Page {
     // The pages below an unchanged interior page that searches went down to, by the index of the
     // reference, kept in memory only: valid while the store's generation is `belowGeneration`
     // (no page has left the store since), so that going down a tree skips the page index. Null
-    // where not known yet; empty and unused while the page is changed.
-    std::vector<Page*> below;
-    std::uint64_t belowGeneration = kNoGeneration;
+    // where not known yet; unused while the page is changed.
     static constexpr std::uint64_t kNoGeneration = ~std::uint64_t{0};
+    std::uint64_t belowGeneration = kNoGeneration;
+    Page* belowInline[kInline];
+    std::vector<Page*> below;
+    Page** belowData() { return inlines(children.size()) ? belowInline : below.data(); }
+    // Makes every page below unknown.
+    void forgetBelow() {
+        if (inlines(children.size()))
+            std::fill_n(belowInline, children.size(), nullptr);
+        else
+            below.assign(children.size(), nullptr);
+    }
 
     // Changed since the last commit. Only PageStore::touch sets it: a changed page must leave the
     // order of use, or it could be dropped before the commit writes it.

@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <random>
+#include <set>
 
 #include "drivers/qvn/physical_name.h"
 #include "drivers/qvn/tests/qvn_test_util.h"
@@ -460,6 +461,73 @@ TEST(QvnTree, SearchesOfUnchangedPagesAgreeWithTheOrderOfKeys) {
     ASSERT_EQ(f->flush(), 0); // committed pages get their heads again
     f->endAccess();
     check(*f);
+}
+
+// A page keeps the heads of up to Page::kInline entries, and an interior page the pages below
+// it, in arrays of its own and more in vectors: leaves and interior pages on both sides of that
+// count answer every search from the file, and again after other pages left the cache.
+TEST(QvnTree, PagesOfEveryCountAroundTheInlineHeadsAnswerSearches) {
+    ScratchDir dir;
+    const std::string path = dir.file("inline.QVN");
+    Model model;
+    std::mt19937 random(7);
+    {
+        auto f = openFile(path);
+        ASSERT_EQ(f->beginAccess(true), 0);
+        // Entries of about 4,097 / 33 bytes: pages of 16 to 33 entries.
+        for (int i = 0; i < 6000; ++i) {
+            const std::string key = keyOf(static_cast<int>(random() % 100000) * 2);
+            const std::string data(100 + random() % 30, 'd');
+            put(*f, key, data);
+            model[key] = data;
+        }
+        ASSERT_EQ(f->flush(), 0);
+        f->endAccess();
+    }
+    auto f = openFile(path);
+    std::set<std::size_t> counts;
+    ASSERT_EQ(f->beginAccess(false), 0);
+    std::vector<std::uint32_t> pending{f->header().root};
+    bool interiorAbove = false;
+    while (!pending.empty()) {
+        Page* page = nullptr;
+        ASSERT_EQ(f->store().load(pending.back(), &page), 0);
+        pending.pop_back();
+        counts.insert(page->size());
+        if (page->level != 0) {
+            interiorAbove = interiorAbove || page->size() > Page::kInline;
+            pending.insert(pending.end(), page->children.begin(), page->children.end());
+        }
+    }
+    f->endAccess();
+    ASSERT_TRUE(counts.count(Page::kInline) && counts.count(Page::kInline + 1) && counts.count(Page::kInline - 1));
+    ASSERT_TRUE(interiorAbove);
+    auto check = [&] {
+        ASSERT_EQ(f->beginAccess(false), 0);
+        for (const auto& [key, data] : model) {
+            Entry e;
+            bool found = false;
+            ASSERT_EQ(f->find(key, &e, &found), 0);
+            ASSERT_TRUE(found) << key;
+            ASSERT_EQ(e.data(), data);
+            // The odd number just past the key lies between two keys.
+            std::string past = key;
+            ++past.back();
+            ASSERT_EQ(f->find(past, &e, &found), 0);
+            ASSERT_FALSE(found) << past;
+            ASSERT_EQ(f->seekForward(past, false, &e, &found), 0);
+            auto after = model.upper_bound(key);
+            ASSERT_EQ(found, after != model.end());
+            if (found) {
+                ASSERT_EQ(e.key(), after->first);
+            }
+        }
+        f->endAccess();
+    };
+    check();
+    // A small cache drops pages between accesses: pages below known before must be looked up anew.
+    f->store().setCacheBounds(std::size_t{1} << 20, 100);
+    for (int round = 0; round < 3; ++round) check();
 }
 
 // A walk that steps from its leaf hint must see what a search from the root sees: entries this
