@@ -56,7 +56,8 @@ void keepUpTo(std::vector<std::unique_ptr<Page>>& pages, std::vector<std::unique
 std::size_t memoryOf(const Page& page) {
     static const std::size_t inlineBytes = std::string().capacity();
     std::size_t bytes = sizeof(Page) + 4 * sizeof(void*) + page.entries.capacity() * sizeof(Entry) +
-                        page.children.capacity() * sizeof(std::uint32_t) + page.below.capacity() * sizeof(Page*) +
+                        page.children.capacity() * sizeof(std::uint32_t) +
+                        page.below.capacity() * sizeof(Page*) +
                         page.heads.capacity() * sizeof(std::uint64_t) + page.flat.capacity() +
                         page.spans.capacity() * sizeof(EntrySpan);
     for (const Entry& e : page.entries)

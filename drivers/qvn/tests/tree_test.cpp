@@ -500,7 +500,8 @@ TEST(QvnTree, PagesOfEveryCountAroundTheInlineHeadsAnswerSearches) {
         }
     }
     f->endAccess();
-    ASSERT_TRUE(counts.count(Page::kInline) && counts.count(Page::kInline + 1) && counts.count(Page::kInline - 1));
+    ASSERT_TRUE(counts.count(Page::kInline) && counts.count(Page::kInline + 1) &&
+                counts.count(Page::kInline - 1));
     ASSERT_TRUE(interiorAbove);
     auto check = [&] {
         ASSERT_EQ(f->beginAccess(false), 0);
