@@ -51,13 +51,15 @@ void keepUpTo(std::vector<std::unique_ptr<Page>>& pages, std::vector<std::unique
     }
 }
 
-// What a decoded page costs in memory, roughly: the page, its index slots, its vectors and, for
-// a changed page, the entries' bytes that do not fit into the strings themselves.
+// What a decoded page costs in memory, roughly: the page, its index slots, its vectors (the
+// pages below as the searches through it will make them) and, for a changed page, the entries'
+// bytes that do not fit into the strings themselves.
 std::size_t memoryOf(const Page& page) {
     static const std::size_t inlineBytes = std::string().capacity();
+    const std::size_t below = Page::inlines(page.children.size()) ? 0 : page.children.size();
     std::size_t bytes = sizeof(Page) + 4 * sizeof(void*) + page.entries.capacity() * sizeof(Entry) +
                         page.children.capacity() * sizeof(std::uint32_t) +
-                        page.below.capacity() * sizeof(Page*) +
+                        std::max(page.below.capacity(), below) * sizeof(Page*) +
                         page.heads.capacity() * sizeof(std::uint64_t) + page.flat.capacity() +
                         page.spans.capacity() * sizeof(EntrySpan);
     for (const Entry& e : page.entries)
