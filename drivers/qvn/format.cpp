@@ -88,8 +88,8 @@ void encodeEntries(const std::vector<Entry>& entries, std::string* out) {
     }
 }
 
-int decodeEntrySpans(const std::uint8_t* data, std::size_t length, std::size_t count, std::string* buffer,
-                     std::vector<EntrySpan>* spans) {
+int decodeEntrySpans(const std::uint8_t* data, std::size_t length, std::size_t count, PageBytes* buffer,
+                     PageSpans* spans) {
     constexpr int kBad = 1602;
     spans->resize(count);
     std::size_t pos = 0, used = 0;
@@ -135,10 +135,10 @@ namespace {
 
 // Entries of their own from decoded spans. The vector's entries are overwritten in place: a
 // reused vector keeps its strings' storage.
-void copySpans(const std::string& buffer, const std::vector<EntrySpan>& spans, std::vector<Entry>* out) {
+void copySpans(const PageBytes& buffer, const PageSpans& spans, std::vector<Entry>* out) {
     out->resize(spans.size());
     for (std::size_t i = 0; i < spans.size(); ++i) {
-        (*out)[i].bytes.assign(buffer, spans[i].offset, spans[i].length);
+        (*out)[i].bytes.assign(buffer.data() + spans[i].offset, spans[i].length);
         (*out)[i].keyLength = spans[i].keyLength;
     }
 }
@@ -146,8 +146,8 @@ void copySpans(const std::string& buffer, const std::vector<EntrySpan>& spans, s
 } // namespace
 
 int decodeEntries(const std::uint8_t* data, std::size_t length, std::size_t count, std::vector<Entry>* out) {
-    thread_local std::string buffer;
-    thread_local std::vector<EntrySpan> spans;
+    thread_local PageBytes buffer;
+    thread_local PageSpans spans;
     const int fault = decodeEntrySpans(data, length, count, &buffer, &spans);
     if (fault == 0) copySpans(buffer, spans, out);
     return fault;

@@ -104,8 +104,8 @@ void Page::unflatten() {
     for (std::size_t i = 0; i < spans.size(); ++i) copyEntry(i, &entries[i]);
     flat_ = false;
     // A changed page is held until the commit, and a large change holds many: the buffer goes.
-    std::string().swap(flat);
-    std::vector<EntrySpan>().swap(spans);
+    PageBytes().swap(flat);
+    PageSpans().swap(spans);
 }
 
 void PageStore::List::pushFront(Page* page) {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "drivers/qvn/internal/page_memory.h"
+
 namespace docket::drivers::qvn {
 
 inline constexpr std::size_t kIoUnit = 64;
@@ -89,14 +91,15 @@ struct EntrySpan {
     std::uint16_t length = 0;
     std::uint16_t keyLength = 0;
 };
+using PageSpans = std::vector<EntrySpan, PageAllocator<EntrySpan>>;
 
 // Prefix compression of a page's entries (appended to `out`).
 void encodeEntries(const std::vector<Entry>& entries, std::string* out);
 // Decodes exactly `count` entries that must use up all `length` bytes, back to back into
 // `buffer` (grown as needed, never shrunk: a reused buffer allocates nothing) and described by
 // `spans`; 0 or 1602. After a fault the content of both is unspecified.
-int decodeEntrySpans(const std::uint8_t* data, std::size_t length, std::size_t count, std::string* buffer,
-                     std::vector<EntrySpan>* spans);
+int decodeEntrySpans(const std::uint8_t* data, std::size_t length, std::size_t count, PageBytes* buffer,
+                     PageSpans* spans);
 // The same into entries of their own. The entries of `out` are overwritten in place (their
 // storage is reused).
 int decodeEntries(const std::uint8_t* data, std::size_t length, std::size_t count, std::vector<Entry>* out);
@@ -117,8 +120,8 @@ struct PageImage {
 // A decoded page whose entries stay in one buffer, as a page read for searching needs them.
 struct FlatPage {
     std::uint8_t level = 0;
-    std::string buffer;
-    std::vector<EntrySpan> spans;
+    PageBytes buffer;
+    PageSpans spans;
     std::vector<std::uint32_t> children; // interior pages: one per entry
 };
 

@@ -36,8 +36,8 @@ struct Page {
     std::uint8_t level = 0;
     std::vector<Entry> entries; // while not isFlat()
     std::vector<std::uint32_t> children;
-    std::string flat;             // while isFlat()
-    std::vector<EntrySpan> spans; // while isFlat()
+    PageBytes flat;  // while isFlat()
+    PageSpans spans; // while isFlat()
 
     bool isFlat() const { return flat_; }
     // False for a page made since the last commit: it gets its place at the commit.
@@ -79,7 +79,7 @@ struct Page {
     std::uint32_t headStart = 0;
     std::string headShared;
     std::uint64_t headsInline[kInline];
-    std::vector<std::uint64_t> heads;
+    std::vector<std::uint64_t, PageAllocator<std::uint64_t>> heads;
     const std::uint64_t* headData() const { return inlines(headCount) ? headsInline : heads.data(); }
 
     // Where the tree last put an entry into this page since it was read or made, or kNoneAdded:
@@ -94,7 +94,7 @@ struct Page {
     static constexpr std::uint64_t kNoGeneration = ~std::uint64_t{0};
     std::uint64_t belowGeneration = kNoGeneration;
     Page* belowInline[kInline];
-    std::vector<Page*> below;
+    std::vector<Page*, PageAllocator<Page*>> below;
     Page** belowData() { return inlines(children.size()) ? belowInline : below.data(); }
     // Makes every page below unknown.
     void forgetBelow() {
@@ -103,6 +103,10 @@ struct Page {
         else
             below.assign(children.size(), nullptr);
     }
+
+    // Page objects live with their entries (see page_memory.h).
+    static void* operator new(std::size_t bytes) { return allocatePageMemory(bytes); }
+    static void operator delete(void* page, std::size_t bytes) noexcept { freePageMemory(page, bytes); }
 
     // Changed since the last commit. Only PageStore::touch sets it: a changed page must leave the
     // order of use, or it could be dropped before the commit writes it.

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <random>
+#include <string_view>
 
 #include "drivers/qvn/tests/qvn_test_util.h"
 
@@ -590,13 +592,13 @@ TEST(QvnCache, DecodingIntoAUsedVectorGivesTheSameEntries) {
 
     // Into one buffer: a small one grows while entries share bytes with the one before, a large
     // one keeps its size and its leftovers stay outside the spans.
-    for (std::string buffer : {std::string(5, 'x'), std::string(4000, 'x')}) {
+    for (PageBytes buffer : {PageBytes(5, 'x'), PageBytes(4000, 'x')}) {
         const std::size_t before = buffer.size();
-        std::vector<EntrySpan> spans(2);
+        PageSpans spans(2);
         ASSERT_EQ(decodeEntrySpans(data, encoded.size(), entries.size(), &buffer, &spans), 0);
         ASSERT_EQ(spans.size(), entries.size());
         for (std::size_t i = 0; i < spans.size(); ++i) {
-            EXPECT_EQ(buffer.substr(spans[i].offset, spans[i].length), entries[i].bytes) << i;
+            EXPECT_EQ(std::string_view(buffer).substr(spans[i].offset, spans[i].length), entries[i].bytes) << i;
             EXPECT_EQ(spans[i].keyLength, entries[i].keyLength) << i;
         }
         if (before > 1000) {
@@ -604,6 +606,68 @@ TEST(QvnCache, DecodingIntoAUsedVectorGivesTheSameEntries) {
         }
         EXPECT_EQ(decodeEntrySpans(data, encoded.size() - 1, entries.size(), &buffer, &spans), 1602);
     }
+}
+
+// Whether blocks come from the ordinary heap (under a sanitizer), where reuse is not ours to test.
+bool pageMemoryFromHeap() {
+    void* a = allocatePageMemory(1000);
+    freePageMemory(a, 1000);
+    void* b = allocatePageMemory(1000);
+    freePageMemory(b, 1000);
+    return a != b;
+}
+
+TEST(QvnPageMemory, BlocksOfEverySizeAreAlignedWholeAndApart) {
+    std::vector<std::pair<unsigned char*, std::size_t>> blocks;
+    for (std::size_t bytes = 1; bytes <= 24 * 1024; bytes += bytes < 256 ? 1 : 61) {
+        auto* p = static_cast<unsigned char*>(allocatePageMemory(bytes));
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % alignof(std::max_align_t), 0u) << bytes;
+        std::fill_n(p, bytes, static_cast<unsigned char>(blocks.size()));
+        blocks.emplace_back(p, bytes);
+    }
+    // No block was written over by another.
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const auto [p, bytes] = blocks[i];
+        EXPECT_TRUE(std::all_of(p, p + bytes, [i](unsigned char c) { return c == static_cast<unsigned char>(i); }))
+            << bytes;
+    }
+    for (const auto& [p, bytes] : blocks) freePageMemory(p, bytes);
+}
+
+TEST(QvnPageMemory, FreedBlocksServeLaterOnesBeforeMoreMemoryIsTaken) {
+    if (pageMemoryFromHeap()) GTEST_SKIP() << "blocks come from the ordinary heap here";
+    // A freed block is the next one of its class.
+    void* first = allocatePageMemory(4000);
+    freePageMemory(first, 4000);
+    EXPECT_EQ(allocatePageMemory(3970), first);
+    freePageMemory(first, 3970);
+
+    // Large blocks freed serve small ones: sizes asked for changing over time do not make the
+    // memory kept grow.
+    std::vector<void*> large;
+    for (int i = 0; i < 600; ++i) large.push_back(allocatePageMemory(9000)); // over two pieces
+    const std::size_t held = pageMemoryHeld();
+    for (void* p : large) freePageMemory(p, 9000);
+    std::vector<void*> small;
+    for (int i = 0; i < 4000; ++i) small.push_back(allocatePageMemory(700)); // more than a piece
+    EXPECT_EQ(pageMemoryHeld(), held);
+    for (void* p : small) freePageMemory(p, 700);
+}
+
+TEST(QvnPageMemory, PageStringsAndVectorsWorkAsTheOrdinaryOnes) {
+    PageBytes bytes(5000, 'a');
+    bytes += "tail";
+    PageBytes copy = bytes;
+    copy.resize(3);
+    EXPECT_EQ(std::string_view(bytes).substr(4998), "aatail");
+    EXPECT_EQ(std::string_view(copy), "aaa");
+    PageSpans spans(300);
+    spans[299].offset = 7;
+    spans.resize(10000); // past the largest block: from the heap, and back
+    EXPECT_EQ(spans[299].offset, 7u);
+    PageSpans().swap(spans);
+    EXPECT_TRUE(spans.empty());
 }
 
 } // namespace

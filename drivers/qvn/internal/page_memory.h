@@ -1,0 +1,40 @@
+#pragma once
+// Memory for the decoded entries of cached pages.
+//
+// A register of 200,000 memos takes some 700 MB of pages decoded, and a search goes through a
+// page's entries on every level of the way down: spread over the heap in small allocations, each
+// of those reads missed the processor's address translations as well as its caches. The blocks
+// here are cut from pieces of 2 MiB that the system is asked to back with huge pages. A freed
+// block waits for the next one of its size class (64-byte steps), and a larger one is cut to
+// serve before a new piece is taken; the pieces are never given back, so the memory kept follows
+// what the page caches of the process held at most, which their budget bounds. Blocks larger than any page's
+// entries come from the ordinary heap, and so does every block under a sanitizer.
+#include <cstddef>
+#include <new>
+#include <string>
+
+namespace docket::drivers::qvn {
+
+// Throws std::bad_alloc when there is no memory, as the ordinary heap does.
+void* allocatePageMemory(std::size_t bytes);
+void freePageMemory(void* block, std::size_t bytes) noexcept;
+// The bytes of the pieces taken from the system so far.
+std::size_t pageMemoryHeld();
+
+template <class T>
+struct PageAllocator {
+    using value_type = T;
+    PageAllocator() = default;
+    template <class U>
+    PageAllocator(const PageAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n) { return static_cast<T*>(allocatePageMemory(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t n) noexcept { freePageMemory(p, n * sizeof(T)); }
+    template <class U>
+    bool operator==(const PageAllocator<U>&) const noexcept {
+        return true;
+    }
+};
+
+using PageBytes = std::basic_string<char, std::char_traits<char>, PageAllocator<char>>;
+
+} // namespace docket::drivers::qvn
