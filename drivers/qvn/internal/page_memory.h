@@ -21,18 +21,13 @@ void freePageMemory(void* block, std::size_t bytes) noexcept;
 // The bytes of the pieces taken from the system so far.
 std::size_t pageMemoryHeld();
 
-template <class T>
-struct PageAllocator {
+template <class T> struct PageAllocator {
     using value_type = T;
     PageAllocator() = default;
-    template <class U>
-    PageAllocator(const PageAllocator<U>&) noexcept {}
+    template <class U> PageAllocator(const PageAllocator<U>&) noexcept {}
     T* allocate(std::size_t n) { return static_cast<T*>(allocatePageMemory(n * sizeof(T))); }
     void deallocate(T* p, std::size_t n) noexcept { freePageMemory(p, n * sizeof(T)); }
-    template <class U>
-    bool operator==(const PageAllocator<U>&) const noexcept {
-        return true;
-    }
+    template <class U> bool operator==(const PageAllocator<U>&) const noexcept { return true; }
 };
 
 using PageBytes = std::basic_string<char, std::char_traits<char>, PageAllocator<char>>;

@@ -598,7 +598,8 @@ TEST(QvnCache, DecodingIntoAUsedVectorGivesTheSameEntries) {
         ASSERT_EQ(decodeEntrySpans(data, encoded.size(), entries.size(), &buffer, &spans), 0);
         ASSERT_EQ(spans.size(), entries.size());
         for (std::size_t i = 0; i < spans.size(); ++i) {
-            EXPECT_EQ(std::string_view(buffer).substr(spans[i].offset, spans[i].length), entries[i].bytes) << i;
+            EXPECT_EQ(std::string_view(buffer).substr(spans[i].offset, spans[i].length), entries[i].bytes)
+                << i;
             EXPECT_EQ(spans[i].keyLength, entries[i].keyLength) << i;
         }
         if (before > 1000) {
@@ -629,8 +630,9 @@ TEST(QvnPageMemory, BlocksOfEverySizeAreAlignedWholeAndApart) {
     // No block was written over by another.
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         const auto [p, bytes] = blocks[i];
-        EXPECT_TRUE(std::all_of(p, p + bytes, [i](unsigned char c) { return c == static_cast<unsigned char>(i); }))
-            << bytes;
+        EXPECT_TRUE(std::all_of(p, p + bytes, [i](unsigned char c) {
+            return c == static_cast<unsigned char>(i);
+        })) << bytes;
     }
     for (const auto& [p, bytes] : blocks) freePageMemory(p, bytes);
 }
