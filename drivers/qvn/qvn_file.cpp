@@ -100,8 +100,11 @@ int QvnFile::openFile(const std::string& path, unsigned accessWord, const std::s
     rc = readDiskHeader(&header, &empty);
     locks_.unlockAccess();
     if (rc != 0) return rc;
-    // The first access completes an interrupted commit; when another station is busy the next
-    // access does it.
+    // An interrupted commit is completed by a first access (when another station is busy, by the
+    // next one). Without a log there is nothing to complete, and the first access of the caller
+    // reads the header anyway: a file opened for a page of a list saves a header read and the locks
+    // around it.
+    if (!empty && header.logStart == header.logEnd) return 0;
     if (beginAccess(writable_) == 0) endAccess();
     return 0;
 }
