@@ -1,5 +1,5 @@
 #pragma once
-// Memory from the system in large aligned pieces.
+// Memory from the system in large aligned pieces, mapped afresh.
 #include <cstddef>
 
 namespace docket::platform {
