@@ -1,5 +1,5 @@
 #pragma once
-// Memory for the decoded entries of cached pages.
+// Memory for cached pages: their objects and their decoded entries.
 //
 // A register of 200,000 memos takes some 700 MB of pages decoded, and a search goes through a
 // page's entries on every level of the way down: spread over the heap in small allocations, each
@@ -7,8 +7,8 @@
 // here are cut from pieces of 2 MiB that the system is asked to back with huge pages. A freed
 // block waits for the next one of its size class (64-byte steps), and a larger one is cut to
 // serve before a new piece is taken; the pieces are never given back, so the memory kept follows
-// what the page caches of the process held at most, which their budget bounds. Blocks larger than any page's
-// entries come from the ordinary heap, and so does every block under a sanitizer.
+// what the page caches of the process held at most, which their budget bounds. Blocks larger
+// than any page's entries come from the ordinary heap, and so does every block under a sanitizer.
 #include <cstddef>
 #include <new>
 #include <string>
