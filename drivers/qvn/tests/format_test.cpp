@@ -312,6 +312,31 @@ TEST(QvnPage, DamagedImagesAreRefusedNotReadPast) {
     EXPECT_NE(decodePage(reinterpret_cast<const std::uint8_t*>(zero.data()), 256, 0, &back), 0);
 }
 
+// Keys are compared eight bytes at a time: the order must still be that of unsigned bytes, with a
+// shorter key first when it is the other's beginning, wherever in a word the first difference is.
+TEST(QvnKeys, CompareInUnsignedByteOrderAtEveryPosition) {
+    const char alphabet[] = {'\x00', '\x01', 'A', '\x7F', '\x80', '\xFE', '\xFF'};
+    std::mt19937 random(5);
+    auto sign = [](int v) { return (v > 0) - (v < 0); };
+    for (int round = 0; round < 20000; ++round) {
+        std::string a(random() % 25, '\0');
+        for (char& c : a) c = alphabet[random() % sizeof alphabet];
+        // b shares a beginning of a, then goes its own way (or ends).
+        std::string b = a.substr(0, random() % (a.size() + 1));
+        const std::size_t tail = random() % 4;
+        for (std::size_t i = 0; i < tail; ++i) b.push_back(alphabet[random() % sizeof alphabet]);
+        ASSERT_EQ(compareKeys(a, b), sign(std::string_view(a).compare(b))) << round;
+        ASSERT_EQ(compareKeys(b, a), -compareKeys(a, b)) << round;
+    }
+    EXPECT_EQ(compareKeys("", ""), 0);
+    EXPECT_EQ(compareKeys(std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09"),
+                          std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x0A")),
+              -1);
+    EXPECT_EQ(compareKeys(std::string("\x01\x02\x03\x04\x05\x06\x07\x80"),
+                          std::string("\x01\x02\x03\x04\x05\x06\x07\x7F\x00")),
+              1);
+}
+
 TEST(QvnScramble, UnscrambleUndoesScramble) {
     const ScrambleKey key = deriveScrambleKey("secret");
     EXPECT_NE(key, deriveScrambleKey("secreT"));
