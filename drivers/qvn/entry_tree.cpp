@@ -297,8 +297,10 @@ int EntryTree::insert(const Entry& entry, bool replace, bool* existed) {
             return balance(path, kNoEnd);
         }
         if (p->level == 0) {
+            const std::size_t full = p->knownFullSize();
             std::vector<Entry>& entries = edit(p);
             entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(idx), entry);
+            if (full != Page::kUnknownSize) p->setFullSize(full + entry.bytes.size());
             return balance(path, addedInRun(p, idx));
         }
         if (idx == 0) return internalFault(1602);

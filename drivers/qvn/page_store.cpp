@@ -89,12 +89,14 @@ void indexHeads(Page& page) {
 } // namespace
 
 std::size_t Page::fullSize() const {
+    if (full_ != kUnknownSize) return full_;
     std::size_t total = 0;
     if (flat_) {
         for (const EntrySpan& span : spans) total += span.length;
     } else {
         for (const Entry& e : entries) total += e.bytes.size();
     }
+    full_ = total;
     return total;
 }
 
@@ -299,6 +301,7 @@ int PageStore::readPage(std::uint32_t number, int pageClass, Page* page) {
     page->spans.swap(image.spans);
     page->children.swap(image.children);
     page->entries.clear();
+    page->forgetFullSize();
     page->flat_ = true;
     if (fault != 0) return internalFault(fault);
     page->number = number;

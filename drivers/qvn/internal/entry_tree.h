@@ -102,6 +102,7 @@ private:
     // The entries of a page that is about to change: the page is marked changed first, which
     // also gives its entries storage of their own. Every change of a page's entries goes here.
     std::vector<Entry>& edit(Page* page) {
+        page->forgetFullSize();
         store_.touch(page);
         return page->entries;
     }

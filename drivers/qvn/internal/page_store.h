@@ -56,8 +56,14 @@ struct Page {
         out->bytes.assign(bytesAt(i));
         out->keyLength = static_cast<std::uint16_t>(keyLengthAt(i));
     }
-    // The sum of the entries' full lengths.
+    // The sum of the entries' full lengths. The tree asks for it after every entry put in, and a
+    // page of keys has hundreds: it is kept from one call to the next until EntryTree::edit hands
+    // out the entries to change (or the page is read anew), and an entry put in adds its length.
     std::size_t fullSize() const;
+    static constexpr std::size_t kUnknownSize = static_cast<std::size_t>(-1);
+    std::size_t knownFullSize() const { return full_; }
+    void forgetFullSize() { full_ = kUnknownSize; }
+    void setFullSize(std::size_t full) { full_ = full; }
 
     // A search index of an unchanged page, kept in memory only. All keys from entry `headStart`
     // on (1 when an interior page begins with the empty key) share their first bytes, headShared;
@@ -123,6 +129,7 @@ private:
     enum class Zone : std::uint8_t { kInterior, kProbation, kProtected };
     Zone zone_ = Zone::kProbation;
     std::size_t bytes_ = 0; // memory estimate, kept while the page is unchanged
+    mutable std::size_t full_ = kUnknownSize; // see fullSize
     // Links in the store's list of unchanged pages (most recently used first) or of changed pages.
     Page* prev_ = nullptr;
     Page* next_ = nullptr;

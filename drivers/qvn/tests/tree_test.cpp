@@ -624,6 +624,12 @@ TEST(QvnTree, RandomOperationsAgainstAnOrderedMap) {
             }
         }
         if (--untilFlush == 0 || op + 1 == operations) {
+            // The full size a changed page keeps between changes is the sum of its entries.
+            for (const Page* page : f->store().changedPages()) {
+                std::size_t sum = 0;
+                for (std::size_t i = 0; i < page->size(); ++i) sum += page->bytesAt(i).size();
+                ASSERT_EQ(page->fullSize(), sum) << "page " << page->number;
+            }
             ASSERT_EQ(f->flush(), 0);
             f->endAccess();
             untilFlush = 1 + static_cast<long>(random() % 2000);
