@@ -16,7 +16,11 @@ constexpr std::size_t kSplitCrowdedCount = 21;
 // First position whose key is at or after (`after`: after) `key`. With `equal`, also whether the
 // key there is `key` itself; the heads tell that without reading the key where they differ, which
 // on the way down through a tree is nearly every page.
-std::size_t position(const Page* page, std::string_view key, bool after, bool* equal = nullptr) {
+std::size_t position(Page* page, std::string_view key, bool after, bool* equal = nullptr) {
+    // A changed interior page is searched on the way to every entry put in below it, and changes
+    // only when a page below splits or goes: it keeps a search index as an unchanged page does,
+    // until EntryTree::edit forgets it. A changed leaf changes with nearly every search.
+    if (page->headCount == 0 && page->level != 0 && page->dirty()) indexHeads(*page);
     std::size_t lo = 0, hi = page->size();
     if (equal != nullptr) *equal = false;
     if (page->headCount != 0 && !key.empty()) {

@@ -67,6 +67,9 @@ std::size_t memoryOf(const Page& page) {
     return bytes;
 }
 
+
+} // namespace
+
 void indexHeads(Page& page) {
     const std::size_t count = page.size();
     page.heads.clear();
@@ -85,8 +88,6 @@ void indexHeads(Page& page) {
     for (std::size_t i = page.headStart; i < count; ++i) heads[i] = keyHead(page.keyAt(i), from);
     page.headCount = static_cast<std::uint32_t>(count);
 }
-
-} // namespace
 
 std::size_t Page::fullSize() const {
     if (full_ != kUnknownSize) return full_;

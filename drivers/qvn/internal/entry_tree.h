@@ -103,6 +103,7 @@ private:
     // also gives its entries storage of their own. Every change of a page's entries goes here.
     std::vector<Entry>& edit(Page* page) {
         page->forgetFullSize();
+        page->headCount = 0;
         store_.touch(page);
         return page->entries;
     }

@@ -135,6 +135,9 @@ private:
     Page* next_ = nullptr;
 };
 
+// Builds the search index of a page's keys from its entries (see Page::headCount).
+void indexHeads(Page& page);
+
 // The eight bytes of `key` from `from` on, big-endian, padded with zeros: for two keys that agree
 // in their first `from` bytes, a smaller head means a smaller key.
 inline std::uint64_t keyHead(std::string_view key, std::size_t from) {
