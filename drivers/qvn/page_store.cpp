@@ -67,7 +67,6 @@ std::size_t memoryOf(const Page& page) {
     return bytes;
 }
 
-
 } // namespace
 
 void indexHeads(Page& page) {
