@@ -65,11 +65,12 @@ struct Page {
     void forgetFullSize() { full_ = kUnknownSize; }
     void setFullSize(std::size_t full) { full_ = full; }
 
-    // A search index of an unchanged page, kept in memory only. All keys from entry `headStart`
+    // A search index of a page's keys, kept in memory only. All keys from entry `headStart`
     // on (1 when an interior page begins with the empty key) share their first bytes, headShared;
     // heads[i] holds the eight bytes of key i after them, big-endian and padded with zeros, so a
     // binary search compares integers and reads a key itself only where two heads are equal.
-    // None while the page is changed (headCount 0), and then the search reads the keys.
+    // A changed leaf has none (headCount 0), and then the search reads the keys; a changed
+    // interior page gets them again when it is next searched after a change (see EntryTree::edit).
     // The shared bytes are kept here too (short ones inside the string), so that a search does
     // not have to reach for a key to compare them.
     //
