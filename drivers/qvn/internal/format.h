@@ -75,6 +75,15 @@ struct Entry {
     std::string_view data() const { return std::string_view(bytes).substr(keyLength); }
 };
 
+// The eight bytes at `at` as a number, the first the highest: two such numbers compare as the bytes
+// do in unsigned byte order.
+inline std::uint64_t bigEndian64(const char* at) {
+    std::uint64_t word;
+    std::memcpy(&word, at, 8);
+    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+    return word;
+}
+
 // Unsigned byte order over the shorter length, the shorter first when those bytes agree.
 // Keys are short (a few prefix bytes and a value or two), and a search compares them on every step
 // through a changed page: eight bytes at a time here, which a call of memcmp costs more than.
@@ -82,16 +91,8 @@ inline int compareKeys(std::string_view a, std::string_view b) {
     const std::size_t n = a.size() < b.size() ? a.size() : b.size();
     std::size_t i = 0;
     for (; i + 8 <= n; i += 8) {
-        std::uint64_t x, y;
-        std::memcpy(&x, a.data() + i, 8);
-        std::memcpy(&y, b.data() + i, 8);
-        if (x != y) {
-            if constexpr (std::endian::native == std::endian::little) {
-                x = __builtin_bswap64(x);
-                y = __builtin_bswap64(y);
-            }
-            return x < y ? -1 : 1;
-        }
+        const std::uint64_t x = bigEndian64(a.data() + i), y = bigEndian64(b.data() + i);
+        if (x != y) return x < y ? -1 : 1;
     }
     for (; i < n; ++i) {
         const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);

@@ -142,12 +142,7 @@ void indexHeads(Page& page);
 // The eight bytes of `key` from `from` on, big-endian, padded with zeros: for two keys that agree
 // in their first `from` bytes, a smaller head means a smaller key.
 inline std::uint64_t keyHead(std::string_view key, std::size_t from) {
-    if (from + 8 <= key.size()) {
-        std::uint64_t word;
-        std::memcpy(&word, key.data() + from, 8);
-        if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
-        return word;
-    }
+    if (from + 8 <= key.size()) return bigEndian64(key.data() + from);
     std::uint64_t head = 0;
     for (std::size_t i = 0; i < 8; ++i) {
         head <<= 8;
