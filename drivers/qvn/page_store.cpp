@@ -255,6 +255,22 @@ std::unique_ptr<Page> PageStore::take(std::uint32_t number) {
 PageStore::~PageStore() {
     std::vector<std::unique_ptr<Page>> pages = std::move(spare_);
     pages_.drainInto(&pages);
+    // Only pages whose memory lies in the piece of page memory being cut from are kept, without
+    // their search indexes: a page kept elsewhere would hold on to its piece, which otherwise,
+    // once all its blocks are freed, is cut anew for blocks of any size. A large file's last
+    // pages lie in every piece it used, and kept as they were, they made the next file's pages
+    // take new memory for their entries while all those pieces stood nearly empty.
+    std::erase_if(pages, [](const std::unique_ptr<Page>& page) {
+        return !inNewestPiece(page.get()) || !inNewestPiece(page->flat.data()) ||
+               (page->spans.data() != nullptr && !inNewestPiece(page->spans.data()));
+    });
+    for (std::unique_ptr<Page>& page : pages) {
+        // A page taken from the pool is read anew, which indexes it again (linkClean).
+        decltype(page->heads)().swap(page->heads);
+        decltype(page->below)().swap(page->below);
+        page->headCount = 0;
+        page->belowGeneration = Page::kNoGeneration;
+    }
     std::lock_guard lock(poolMutex);
     keepUpTo(pages, &pagePool(), kPooledPages);
 }

@@ -657,6 +657,80 @@ TEST(QvnPageMemory, FreedBlocksServeLaterOnesBeforeMoreMemoryIsTaken) {
     for (void* p : small) freePageMemory(p, 700);
 }
 
+TEST(QvnPageMemory, APieceWhoseBlocksAreAllFreedServesBlocksOfAnySize) {
+    if (pageMemoryFromHeap()) GTEST_SKIP() << "blocks come from the ordinary heap here";
+    // Small blocks never join into larger ones, but a piece none of whose blocks is given out is
+    // cut anew: the objects of a file's pages freed at its close make room for the entries of
+    // the next file's pages.
+    constexpr std::size_t kPieceBytes = std::size_t{2} << 20;
+    std::vector<void*> small;
+    for (int i = 0; i < 15000; ++i) small.push_back(allocatePageMemory(700)); // some five pieces
+    for (void* p : small) freePageMemory(p, 700);
+    const std::size_t held = pageMemoryHeld();
+    std::vector<void*> large;
+    for (int i = 0; i < 1000; ++i) large.push_back(allocatePageMemory(9000)); // over four pieces
+    // A piece that other tests' blocks keep, or the one being cut, may not serve.
+    EXPECT_LE(pageMemoryHeld(), held + 2 * kPieceBytes);
+    for (void* p : large) freePageMemory(p, 9000);
+}
+
+TEST(QvnPageMemory, PagesKeptFromAClosedFileHoldNoPieceBack) {
+    if (pageMemoryFromHeap()) GTEST_SKIP() << "blocks come from the ordinary heap here";
+    // A file's pages read into some pieces of page memory; closed, the few pages kept for the
+    // next file must not keep those pieces from serving blocks of another size.
+    constexpr std::size_t kPieceBytes = std::size_t{2} << 20;
+    ScratchDir dir;
+    const std::string path = dir.file("pieces.QVN");
+    filledFile(path, 80000, 150, nullptr).reset();
+    std::size_t held = 0;
+    {
+        auto f = openFile(path);
+        EXPECT_EQ(readAll(*f).size(), 80000u); // its pages take every page kept from before
+        held = pageMemoryHeld();
+    }
+    std::vector<void*> large;
+    for (std::size_t taken = 0; taken + 4 * kPieceBytes < held; taken += 19000)
+        large.push_back(allocatePageMemory(19000));
+    EXPECT_LE(pageMemoryHeld(), held + 2 * kPieceBytes);
+    for (void* p : large) freePageMemory(p, 19000);
+}
+
+TEST(QvnPageMemory, BlocksStayWholeWhilePiecesAreFreedAndCutAnew) {
+    // Blocks of random sizes given out and freed in random order, so that pieces go idle, are cut
+    // anew and serve other sizes: each block keeps what was written into it until it is freed.
+    std::mt19937 random(5);
+    struct Live {
+        unsigned char* p;
+        std::size_t bytes;
+        unsigned char mark;
+    };
+    std::vector<Live> live;
+    auto intact = [](const Live& b) {
+        return std::all_of(b.p, b.p + b.bytes, [&b](unsigned char c) { return c == b.mark; });
+    };
+    for (int step = 0; step < 60000; ++step) {
+        // Waves of growth and shrinking, so that whole pieces empty out between them.
+        const bool grow = (step / 5000) % 2 == 0 ? random() % 4 != 0 : random() % 4 == 0;
+        if (grow || live.empty()) {
+            const std::size_t bytes = random() % 2 == 0 ? 1 + random() % 1500 : 1 + random() % 16000;
+            auto* p = static_cast<unsigned char*>(allocatePageMemory(bytes));
+            const auto mark = static_cast<unsigned char>(step);
+            std::fill_n(p, bytes, mark);
+            live.push_back({p, bytes, mark});
+        } else {
+            const std::size_t i = random() % live.size();
+            ASSERT_TRUE(intact(live[i])) << "step " << step << ", " << live[i].bytes << " bytes";
+            freePageMemory(live[i].p, live[i].bytes);
+            live[i] = live.back();
+            live.pop_back();
+        }
+    }
+    for (const Live& b : live) {
+        EXPECT_TRUE(intact(b)) << b.bytes << " bytes";
+        freePageMemory(b.p, b.bytes);
+    }
+}
+
 TEST(QvnPageMemory, PageStringsAndVectorsWorkAsTheOrdinaryOnes) {
     PageBytes bytes(5000, 'a');
     bytes += "tail";
