@@ -49,7 +49,8 @@ struct PieceHead {
 static_assert(sizeof(FreeBlock) <= kStep && sizeof(PieceHead) <= kStep);
 
 PieceHead* pieceOf(const void* block) {
-    return reinterpret_cast<PieceHead*>(reinterpret_cast<std::uintptr_t>(block) & ~(std::uintptr_t{kPiece} - 1));
+    return reinterpret_cast<PieceHead*>(reinterpret_cast<std::uintptr_t>(block) &
+                                        ~(std::uintptr_t{kPiece} - 1));
 }
 
 struct Blocks {
@@ -102,7 +103,8 @@ struct Blocks {
     // blocks are being cut from: its uncut rest is in no list.
     void reclaimIfIdle(PieceHead* piece) {
         if (piece->live != 0 || piece == current) return;
-        for (FreeBlock* block = piece->free; block != nullptr; block = block->pieceNext) unlinkFromClass(block);
+        for (FreeBlock* block = piece->free; block != nullptr; block = block->pieceNext)
+            unlinkFromClass(block);
         piece->free = nullptr;
         whole.push_back(piece);
     }
