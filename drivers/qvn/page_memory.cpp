@@ -173,6 +173,8 @@ void* allocatePageMemory(std::size_t bytes) {
             piece = b.whole.back();
             b.whole.pop_back();
         } else {
+            // Room for every piece in the list of whole ones, so that freeing never allocates.
+            b.whole.reserve(b.held / kPiece + 1);
             piece = static_cast<PieceHead*>(platform::hugePageMemory(kPiece, kPiece));
             if (piece == nullptr) throw std::bad_alloc();
             b.held += kPiece;
