@@ -127,13 +127,25 @@ int EntryTree::child(Page* parent, std::size_t index, Page** out) {
     return 0;
 }
 
-int EntryTree::find(std::string_view key, Entry* out, bool* found) {
+Page* EntryTree::knownChild(Page* page, std::string_view key) {
+    if (page->level == 0 || page->dirty() || page->belowGeneration != store_.generation()) return nullptr;
+    bool equal = false;
+    const std::size_t idx = position(page, key, false, &equal);
+    if (equal) return nullptr; // the search ends on this page
+    Page* below = page->belowData()[idx == 0 ? 0 : idx - 1];
+    if (below != nullptr) askForLines(below, page->level == 1);
+    return below;
+}
+
+int EntryTree::find(std::string_view key, std::string_view along, Entry* out, bool* found) {
     *found = false;
     if (key.empty()) return 0;
     Page* p = nullptr;
     int rc = root(&p);
     if (rc != 0 || p == nullptr) return rc;
+    Page* ahead = along.empty() ? nullptr : p; // on the way towards `along`
     for (;;) {
+        if (ahead != nullptr) ahead = knownChild(ahead, along);
         bool equal = false;
         const std::size_t idx = position(p, key, false, &equal);
         if (equal) {

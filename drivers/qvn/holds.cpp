@@ -86,8 +86,7 @@ int QvnTable::retryDue(std::int64_t start) const {
 
 int QvnTable::memoStamp(std::uint32_t record, std::string* out) {
     out->clear();
-    std::string prefix = kindPrefix(number_, kKindMemo);
-    appendBig32(&prefix, record);
+    const std::string prefix = recordMemosPrefix(number_, record);
     // One walk along the record's segments; the cursor needs an access for the whole walk.
     if (int rc = file_->beginAccess(false)) return rc;
     EntryCursor cursor(file_->tree());

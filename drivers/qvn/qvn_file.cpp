@@ -303,6 +303,10 @@ int QvnFile::find(std::string_view key, Entry* out, bool* found) {
     return withReadAccess(*this, [&] { return tree_.find(key, out, found); });
 }
 
+int QvnFile::find(std::string_view key, std::string_view along, Entry* out, bool* found) {
+    return withReadAccess(*this, [&] { return tree_.find(key, along, out, found); });
+}
+
 int QvnFile::seekForward(std::string_view key, bool strict, Entry* out, bool* found) {
     return withReadAccess(*this, [&] { return tree_.seekForward(key, strict, out, found); });
 }

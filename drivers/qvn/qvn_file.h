@@ -74,6 +74,8 @@ public:
     bool inWriteAccess() const { return accessDepth_ > 0 && writeAccess_; }
 
     int find(std::string_view key, Entry* out, bool* found);
+    // find, going towards `along` in memory meanwhile (see EntryTree::find).
+    int find(std::string_view key, std::string_view along, Entry* out, bool* found);
     int seekForward(std::string_view key, bool strict, Entry* out, bool* found);
     int seekForward(std::string_view key, bool strict, LeafHint* hint, Entry* out, bool* found);
     int seekBackward(std::string_view key, bool strict, Entry* out, bool* found);

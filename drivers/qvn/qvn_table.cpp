@@ -301,7 +301,8 @@ void QvnTable::fromStored(std::string& image) const {
     if (oem_) convertTextFields(*declaration_, image, platform::oemToAnsi);
 }
 
-int QvnTable::fetch(std::uint32_t record, std::string* image, bool* found, const Entry* stepped) {
+int QvnTable::fetch(std::uint32_t record, std::string* image, bool* found, const Entry* stepped,
+                    std::string_view along) {
     // The entry and the image are copied into strings that keep their storage from the last
     // read, so reading a record allocates nothing. A step in record order has read the data
     // entry already.
@@ -313,7 +314,7 @@ int QvnTable::fetch(std::uint32_t record, std::string* image, bool* found, const
         fromStored(*image);
         return 0;
     }
-    if (int rc = file_->find(dataKey(number_, record), &e, found)) return rc;
+    if (int rc = file_->find(dataKey(number_, record), along, &e, found)) return rc;
     if (!*found) return 0;
     if (e.data().size() != declaration_->recordLength) return kInvalidDataFile;
     image->assign(e.data());
@@ -332,7 +333,12 @@ int QvnTable::load(std::uint32_t record, bool* found, const Entry* stepped) {
         releaseHold();
     }
     std::string& image = loadImage_;
-    if (int rc = fetch(record, &image, found, stepped)) return rc;
+    // The record's memos are read right after it, from the root down again: the way to them is
+    // taken along with the way to the record.
+    std::string along;
+    if (stepped == nullptr && !(options_ & table_option::kNoMemo) && !declaration_->memos.empty())
+        along = recordMemosPrefix(number_, record);
+    if (int rc = fetch(record, &image, found, stepped, along)) return rc;
     if (!*found) {
         if (heldRecord_ == record) releaseHold();
         return 0;

@@ -231,8 +231,9 @@ private:
     int applyCounters(const CounterDeltas& deltas);
     int readCounter(std::uint8_t which, std::uint32_t* count, std::uint32_t* second, bool* found);
     // Reads record `record` into `image`; `stepped`, when given, is its data entry, read in the
-    // same access.
-    int fetch(std::uint32_t record, std::string* image, bool* found, const Entry* stepped = nullptr);
+    // same access. `along`: a key read right after, whose way down is taken meanwhile.
+    int fetch(std::uint32_t record, std::string* image, bool* found, const Entry* stepped = nullptr,
+              std::string_view along = {});
     int load(std::uint32_t record, bool* found, const Entry* stepped = nullptr);
     int step(bool forward);
     int finishChange(int rc);

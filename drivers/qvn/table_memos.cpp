@@ -177,8 +177,7 @@ int QvnTable::readMemos(std::uint32_t record) {
     memosSeen_.record = 0;
     const std::size_t count = declaration_->memos.size();
     if (count == 0) return 0;
-    std::string prefix = kindPrefix(number_, kKindMemo);
-    appendBig32(&prefix, record);
+    const std::string prefix = recordMemosPrefix(number_, record);
     EntryCursor cursor(file_->tree());
     if (int rc = cursor.seek(prefix, false)) return rc;
     try {
@@ -247,8 +246,7 @@ int QvnTable::readMemos(std::uint32_t record) {
 
 int QvnTable::deleteMemos(std::uint32_t record) {
     if (memosSeen_.record == record) memosSeen_.record = 0;
-    std::string prefix = kindPrefix(number_, kKindMemo);
-    appendBig32(&prefix, record);
+    const std::string prefix = recordMemosPrefix(number_, record);
     std::vector<std::string> keys;
     EntryCursor cursor(file_->tree());
     if (int rc = cursor.seek(prefix, false)) return rc;

@@ -73,9 +73,14 @@ inline std::string collationKey(std::uint32_t table) {
     out.push_back('\1');
     return out;
 }
-inline std::string memoPrefix(std::uint32_t table, std::uint32_t record, std::uint8_t memo) {
+// The common prefix of every memo segment of a record.
+inline std::string recordMemosPrefix(std::uint32_t table, std::uint32_t record) {
     std::string out = kindPrefix(table, kKindMemo);
     appendBig32(&out, record);
+    return out;
+}
+inline std::string memoPrefix(std::uint32_t table, std::uint32_t record, std::uint8_t memo) {
+    std::string out = recordMemosPrefix(table, record);
     out.push_back(static_cast<char>(memo));
     return out;
 }

@@ -424,11 +424,21 @@ TEST(QvnTree, SearchesOfUnchangedPagesAgreeWithTheOrderOfKeys) {
     probes.push_back(std::string("P\x01\xff", 3));
     auto check = [&](QvnFile& f) {
         ASSERT_EQ(f.beginAccess(false), 0);
-        for (const std::string& probe : probes) {
+        for (std::size_t i = 0; i < probes.size(); ++i) {
+            const std::string& probe = probes[i];
             Entry e;
             bool found = false;
             ASSERT_EQ(f.find(probe, &e, &found), 0);
             ASSERT_EQ(found, model.count(probe) == 1) << probe;
+            // Going down towards another key meanwhile changes nothing of the answer.
+            const std::string& along = probes[(i * 7919) % probes.size()];
+            e = Entry{};
+            ASSERT_EQ(f.find(probe, along, &e, &found), 0);
+            ASSERT_EQ(found, model.count(probe) == 1) << probe << " along " << along;
+            if (found) {
+                ASSERT_EQ(e.key(), probe);
+                ASSERT_EQ(e.data(), model[probe]);
+            }
             for (const bool strict : {false, true}) {
                 ASSERT_EQ(f.seekForward(probe, strict, &e, &found), 0);
                 auto after = strict ? model.upper_bound(probe) : model.lower_bound(probe);
@@ -461,6 +471,42 @@ TEST(QvnTree, SearchesOfUnchangedPagesAgreeWithTheOrderOfKeys) {
     ASSERT_EQ(f->flush(), 0); // committed pages get their heads again
     f->endAccess();
     check(*f);
+}
+
+TEST(QvnTree, GoingTowardsASecondKeyReadsNothingForIt) {
+    ScratchDir dir;
+    const std::string path = dir.file("along.QVN");
+    {
+        auto f = openFile(path);
+        ASSERT_EQ(f->beginAccess(true), 0);
+        for (int i = 0; i < 6000; ++i) {
+            put(*f, "a" + keyOf(i), std::string(100, 'a'));
+            put(*f, "z" + keyOf(i), std::string(100, 'z'));
+        }
+        ASSERT_EQ(f->flush(), 0);
+        f->endAccess();
+    }
+    auto f = openFile(path);
+    ASSERT_EQ(f->beginAccess(false), 0);
+    Entry e;
+    bool found = false;
+    ASSERT_EQ(f->find("a" + keyOf(10), &e, &found), 0);
+    ASSERT_TRUE(found);
+    const std::size_t held = f->store().held();
+    // The way towards the second key is not known yet: nothing is read for it.
+    ASSERT_EQ(f->find("a" + keyOf(10), "z" + keyOf(10), &e, &found), 0);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(f->store().held(), held);
+    // Once known, it is gone down along; the answers are the first key's.
+    ASSERT_EQ(f->find("z" + keyOf(10), &e, &found), 0);
+    ASSERT_TRUE(found);
+    ASSERT_GT(f->store().held(), held);
+    ASSERT_EQ(f->find("a" + keyOf(5999), "z" + keyOf(11), &e, &found), 0);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(e.key(), "a" + keyOf(5999));
+    ASSERT_EQ(f->find("a" + keyOf(6000), "z" + keyOf(11), &e, &found), 0);
+    EXPECT_FALSE(found);
+    f->endAccess();
 }
 
 // A page keeps the heads of up to Page::kInline entries, and an interior page the pages below
