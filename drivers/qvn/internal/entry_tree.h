@@ -138,6 +138,9 @@ private:
 
     PageStore& store_;
     std::uint64_t changes_ = 0;
+    // The root page as last looked up, valid while the store's generation is rootGeneration_.
+    Page* rootPage_ = nullptr;
+    std::uint64_t rootGeneration_ = 0;
 };
 
 // A forward walk over the entries in key order. It stands on one entry and keeps the pages above
